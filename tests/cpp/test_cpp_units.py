@@ -33,6 +33,7 @@ def test_text_helpers(tmp_path):
         Path(__file__).with_name("text_test.cpp"),
         CORE / "src" / "text_quote.cpp",
         CORE / "src" / "float_format.cpp",
+        CORE / "src" / "utf8.cpp",
     ]
     build = subprocess.run(
         [cxx, *CXX_FLAGS, "-I", str(CORE / "include"), *map(str, sources), "-o", str(exe)],

@@ -1,0 +1,71 @@
+#pragma once
+// The two interfaces the Python layer programs against: ModelLike builds a
+// model, Optimizer solves it and reads results. Implementations are called
+// directly; the concepts only check that one provides every operation.
+
+#include <concepts>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kesto_core/attributes.hpp"
+#include "kesto_core/errors.hpp"
+#include "kesto_core/functions/function.hpp"
+#include "kesto_core/sets.hpp"
+#include "kesto_solver_api/utils.hpp"
+
+namespace kesto {
+
+// Outcome of a solve; the numbers reach Python unchanged.
+enum class SolveStatus : int {
+  Other = 0,
+  Optimal = 1,
+  Infeasible = 2,
+  Unbounded = 3,
+  Suboptimal = 4,
+};
+
+// Why a batch of variables was not added. Variable creation reports no solver
+// failure; it only refuses input that cannot be handed to the solver at all.
+enum class VariableRefusal {
+  NameContainsNul,
+  CountTooLarge,
+  // A names, types or bounds list holds fewer than n entries.
+  SequenceTooShort,
+};
+
+using VariableIndices = std::vector<std::uint64_t>;
+using ConstraintIndices = std::vector<std::uint64_t>;
+
+template <class T>
+concept ModelLike = requires(T& model, std::optional<std::string_view> name, std::optional<char32_t> vtype,
+                             std::optional<double> bound, std::uint64_t n, std::optional<NameType> names,
+                             std::optional<std::vector<char32_t>> vtypes, std::optional<BoundType> bounds,
+                             ScalarFunctionType function, ScalarSetType set, bool maximise,
+                             std::optional<std::string> constraint_name, std::vector<ScalarFunctionType> functions,
+                             std::vector<ScalarSetType> sets, std::optional<std::vector<std::string>> constraint_names,
+                             OptimizerAttr attr, AttrValue value) {
+  { model.add_variable(name, vtype, bound, bound) } -> std::same_as<std::expected<std::uint64_t, VariableRefusal>>;
+  {
+    model.add_variables(n, std::move(names), std::move(vtypes), std::move(bounds), std::move(bounds))
+  } -> std::same_as<std::expected<VariableIndices, VariableRefusal>>;
+  { model.set_objective(std::move(function), maximise) } -> std::same_as<std::expected<void, KestoError>>;
+  { model.add_constraint(std::move(function), set, std::move(constraint_name)) } -> std::same_as<std::uint64_t>;
+  {
+    model.add_constraints(std::move(functions), std::move(sets), std::move(constraint_names))
+  } -> std::same_as<ConstraintIndices>;
+  { model.set_optimizer_attr(std::move(attr), std::move(value)) } -> std::same_as<std::expected<void, KestoError>>;
+  { model.update() } -> std::same_as<std::expected<void, KestoError>>;
+};
+
+template <class T>
+concept Optimizer = requires(T& model, const T& reader, std::uint64_t index) {
+  { reader.get_var_value(index) } -> std::same_as<std::optional<double>>;
+  { reader.get_objective_value() } -> std::same_as<std::optional<double>>;
+  { model.optimize() } -> std::same_as<std::expected<SolveStatus, KestoError>>;
+};
+
+}  // namespace kesto

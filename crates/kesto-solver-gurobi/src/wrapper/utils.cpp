@@ -1,0 +1,53 @@
+#include "wrapper/utils.hpp"
+
+#include <optional>
+#include <variant>
+
+namespace kesto::gurobi {
+namespace {
+
+struct SetTranslation {
+  char sense;
+  double value;
+};
+
+std::optional<SetTranslation> translate_set(const ScalarSetType& set) {
+  if (const auto* s = std::get_if<GreaterEqual>(&set)) return SetTranslation{'>', s->value};
+  if (const auto* s = std::get_if<LessEqual>(&set)) return SetTranslation{'<', s->value};
+  if (const auto* s = std::get_if<Equal>(&set)) return SetTranslation{'=', s->value};
+  return std::nullopt;
+}
+
+void split_terms(const Affine& affine, std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  indices.reserve(affine.terms.size());
+  coefficients.reserve(affine.terms.size());
+  for (const Term& term : affine.terms) {
+    indices.push_back(term.variable);
+    coefficients.push_back(term.coefficient);
+  }
+}
+
+}  // namespace
+
+std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function) {
+  const auto* affine = std::get_if<Affine>(&function);
+  if (affine == nullptr) return std::unexpected(std::string("Unsupported function type"));
+  GrbFunction result;
+  split_terms(*affine, result.indices, result.coefficients);
+  result.constant = affine->constant;
+  return result;
+}
+
+std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint) {
+  const auto set = translate_set(constraint.set);
+  if (!set) return std::unexpected(std::string("Unsupported constraint set type"));
+  const auto* affine = std::get_if<Affine>(&constraint.function);
+  if (affine == nullptr) return std::unexpected(std::string("Unsupported function type in constraint"));
+  GrbConstraint result;
+  split_terms(*affine, result.indices, result.coefficients);
+  result.sense = set->sense;
+  result.rhs = affine->constant == 0.0 ? set->value : set->value - affine->constant;
+  return result;
+}
+
+}  // namespace kesto::gurobi

@@ -1,0 +1,37 @@
+#pragma once
+// Translation of core functions and sets into Gurobi's arrays and scalars.
+
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <vector>
+
+#include "kesto_core/functions/function.hpp"
+#include "kesto_core/sets.hpp"
+
+namespace kesto::gurobi {
+
+struct GrbFunction {
+  std::vector<std::uint64_t> indices;
+  std::vector<double> coefficients;
+  double constant = 0.0;
+};
+
+struct GrbConstraint {
+  std::vector<std::uint64_t> indices;
+  std::vector<double> coefficients;
+  char sense = '=';
+  double rhs = 0.0;
+};
+
+struct ConstraintRecord {
+  const ScalarFunctionType& function;
+  const ScalarSetType& set;
+};
+
+std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function);
+
+// The function's constant moves to the right-hand side.
+std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint);
+
+}  // namespace kesto::gurobi

@@ -1,0 +1,99 @@
+#pragma once
+// Conversion of Python arguments into C++ values, written once for every
+// method. Each function returns false with a Python exception set on failure.
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkin {
+
+// Where a value came from, for error messages: "add_variables() argument
+// 'lbs' item 2".
+struct Arg {
+  const char* function;
+  const char* name;
+  Py_ssize_t item = -1;
+  Py_ssize_t subitem = -1;
+
+  Arg at(Py_ssize_t index) const {
+    Arg element = *this;
+    (item < 0 ? element.item : element.subitem) = index;
+    return element;
+  }
+};
+
+std::string describe(const Arg& arg);
+std::string type_name(PyObject* object);
+
+extern const char* const kNegativeDetail;
+
+// Raises `kind` with "<describe(arg)> <detail>".
+bool fail(PyObject* kind, const Arg& arg, const std::string& detail);
+
+bool convert_text(PyObject* object, const Arg& arg, std::string& out);
+// A str of exactly one character.
+bool convert_char(PyObject* object, const Arg& arg, char32_t& out);
+// Whatever Python's float conversion accepts (float, __float__, __index__).
+bool convert_real(PyObject* object, const Arg& arg, double& out);
+// A non-negative int (or __index__) up to 2**64 - 1.
+bool convert_unsigned(PyObject* object, const Arg& arg, std::uint64_t& out);
+// An int (or __index__) within the signed 32-bit range.
+bool convert_int32(PyObject* object, const Arg& arg, int& out);
+
+// A variable index that Gurobi's int indices can address.
+bool check_variable_index(std::uint64_t index, const Arg& arg);
+bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out);
+
+// Any sequence except str; calls `element(item, index)` for each item in
+// iteration order, stopping at the first failure.
+template <class Element>
+bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element);
+
+bool is_sequence_argument(PyObject* object, const Arg& arg);
+
+}  // namespace velkin
+
+#include "convert_sequence.inl"
+
+namespace velkin {
+
+// Each item converted by `convert(item, arg, value)` and appended to `out`.
+template <class T, class Convert>
+bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, Convert&& convert) {
+  if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
+    out.reserve(out.size() + static_cast<std::size_t>(Py_SIZE(sequence)));
+  }
+  return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
+    T value{};
+    if (!convert(item, arg.at(index), value)) return false;
+    out.push_back(std::move(value));
+    return true;
+  });
+}
+
+// Sequences of numbers and of variable indices, read straight from a plain
+// numeric buffer where possible (same results and refusals either way).
+bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out);
+bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<std::uint64_t>& out);
+
+// None leaves `out` empty; anything else is converted.
+template <class T, class Convert>
+bool convert_optional(PyObject* object, const Arg& arg, std::optional<T>& out, Convert&& convert) {
+  if (object == Py_None) return true;
+  T value{};
+  if (!convert(object, arg, value)) return false;
+  out = std::move(value);
+  return true;
+}
+
+// A new list of Python ints.
+PyObject* index_list(const std::vector<std::uint64_t>& indices);
+
+// Refuses a sequence argument that holds fewer than `needed` items.
+bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const std::string& needed_for);
+
+}  // namespace velkin

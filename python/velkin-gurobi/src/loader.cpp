@@ -1,0 +1,53 @@
+#include "loader.hpp"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "dynamic/loader.hpp"
+#include "kesto_core/utf8.hpp"
+
+namespace velkin {
+namespace {
+
+bool path_exists(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0;
+}
+
+struct PathResolver {
+  std::expected<std::string, std::string> operator()(const library_source::PythonEnv&) const {
+    return std::unexpected(std::string("Cannot determine Gurobi library path from Python environment"));
+  }
+  std::expected<std::string, std::string> operator()(const library_source::GurobiHome& home) const {
+    // An empty GUROBI_HOME would scan ./lib of whatever directory the process
+    // runs in, loading code from there; it is treated as holding no library.
+    if (!home.dir.empty()) {
+      if (auto path = kesto::gurobi::find_library_from(home.dir)) return std::move(*path);
+    }
+    return std::unexpected("Gurobi library not found at expected path: " + home.dir);
+  }
+  std::expected<std::string, std::string> operator()(const library_source::DllPath& dll) const { return dll.path; }
+  std::expected<std::string, std::string> operator()(const library_source::NoSource&) const {
+    return std::unexpected(std::string("No valid Gurobi library source found"));
+  }
+};
+
+}  // namespace
+
+std::expected<LibrarySource, std::string> load_gurobi(std::optional<std::string> hint) {
+  if (const char* home = std::getenv(kGurobiHomeVariable); home != nullptr && kesto::is_valid_utf8(home)) {
+    return library_source::GurobiHome{home};
+  }
+  if (hint && path_exists(*hint)) return library_source::DllPath{std::move(*hint)};
+  for (const char* path : kFixedInstallPaths) {
+    if (path_exists(path)) return library_source::DllPath{path};
+  }
+  return std::unexpected(std::string("Failed to load Gurobi library from any source"));
+}
+
+std::expected<std::string, std::string> loader_to_dll_path(const LibrarySource& source) {
+  return std::visit(PathResolver{}, source);
+}
+
+}  // namespace velkin

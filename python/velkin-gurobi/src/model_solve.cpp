@@ -1,0 +1,146 @@
+// Model.update, optimize, get_var_value, get_objective_value and
+// set_optimizer_attr.
+
+#include <string_view>
+
+#include "convert.hpp"
+#include "model.hpp"
+
+namespace velkin {
+namespace {
+
+using kesto::AttrValue;
+using kesto::OptimizerAttr;
+
+constexpr const char* kOptimizationError = "Optimization error: ";
+constexpr const char* kUnsupportedValue = "Unsupported attribute value type";
+
+PyObject* optional_float(std::optional<double> value) {
+  if (!value) Py_RETURN_NONE;
+  return PyFloat_FromDouble(*value);
+}
+
+OptimizerAttr optimizer_attr(std::string name) {
+  if (name == "Silent") return kesto::optimizer_attr::Silent{};
+  if (name == "TimeLimit") return kesto::optimizer_attr::TimeLimit{};
+  return kesto::optimizer_attr::RawParameter{std::move(name)};
+}
+
+bool is_numpy_bool(PyObject* object) {
+  const std::string_view name = Py_TYPE(object)->tp_name;
+  return name == "numpy.bool_" || name == "numpy.bool";
+}
+
+// Each step either classifies the value or fails quietly; a failed step's
+// exception is discarded and the next kind is tried.
+std::optional<AttrValue> as_bool(PyObject* object) {
+  if (PyBool_Check(object)) return kesto::attr_value::Bool{object == Py_True};
+  if (!is_numpy_bool(object)) return std::nullopt;
+  const int truth = PyObject_IsTrue(object);
+  if (truth < 0) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  return kesto::attr_value::Bool{truth == 1};
+}
+
+std::optional<AttrValue> as_int(PyObject* object) {
+  if (!PyLong_Check(object) && !PyIndex_Check(object)) return std::nullopt;
+  PyRef number = PyRef::steal(PyNumber_Index(object));
+  if (!number) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+  if (overflow != 0 || (value == -1 && PyErr_Occurred())) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  return kesto::attr_value::Int{value};
+}
+
+std::optional<AttrValue> as_float(PyObject* object) {
+  if (PyUnicode_Check(object)) return std::nullopt;
+  double value = 0.0;
+  if (!convert_real(object, {"set_optimizer_attr", "value"}, value)) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  return kesto::attr_value::Float{value};
+}
+
+std::optional<AttrValue> as_text(PyObject* object) {
+  std::string text;
+  if (!convert_text(object, {"set_optimizer_attr", "value"}, text)) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  return kesto::attr_value::Text{std::move(text)};
+}
+
+std::optional<AttrValue> classify(PyObject* object) {
+  for (auto step : {as_bool, as_int, as_float, as_text}) {
+    if (auto value = step(object)) return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+PyObject* model_update(PyObject* self, PyObject*) {
+  return with_model<Access::Exclusive>(self, [](auto& optimizer) -> PyObject* {
+    if (auto result = optimizer.update(); !result) return raise_kesto_error(result.error());
+    Py_RETURN_NONE;
+  });
+}
+
+PyObject* model_optimize(PyObject* self, PyObject*) {
+  return with_model<Access::Exclusive>(self, [](auto& optimizer) -> PyObject* {
+    auto status = optimizer.optimize();
+    if (!status) return raise_kesto_error(status.error(), kOptimizationError);
+    return PyLong_FromLong(static_cast<long>(*status));
+  });
+}
+
+PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"var_id", nullptr};
+  PyObject* var_id_obj = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:get_var_value", const_cast<char**>(keywords), &var_id_obj)) {
+    return nullptr;
+  }
+  return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
+    std::uint64_t var_id = 0;
+    if (!convert_unsigned(var_id_obj, {"get_var_value", "var_id"}, var_id)) return nullptr;
+    return optional_float(optimizer.get_var_value(var_id));
+  });
+}
+
+PyObject* model_get_objective_value(PyObject* self, PyObject*) {
+  return with_model<Access::Shared>(
+      self, [](const auto& optimizer) -> PyObject* { return optional_float(optimizer.get_objective_value()); });
+}
+
+PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"attr", "value", nullptr};
+  PyObject *attr_obj, *value_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:set_optimizer_attr", const_cast<char**>(keywords), &attr_obj,
+                                   &value_obj)) {
+    return nullptr;
+  }
+  return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
+    std::string attr;
+    if (!convert_text(attr_obj, {"set_optimizer_attr", "attr"}, attr)) return nullptr;
+    auto value = classify(value_obj);
+    if (!value) {
+      PyErr_SetString(PyExc_TypeError, kUnsupportedValue);
+      return nullptr;
+    }
+    if (auto result = optimizer.set_optimizer_attr(optimizer_attr(std::move(attr)), std::move(*value)); !result) {
+      return raise_kesto_error(result.error());
+    }
+    Py_RETURN_NONE;
+  });
+}
+
+}  // namespace velkin

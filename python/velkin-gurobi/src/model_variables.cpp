@@ -1,0 +1,118 @@
+// Model.add_variable and Model.add_variables.
+
+#include <limits>
+
+#include "convert.hpp"
+#include "model.hpp"
+
+namespace velkin {
+namespace {
+
+using kesto::BoundType;
+using kesto::NameType;
+using kesto::VariableRefusal;
+
+constexpr std::uint64_t kMaxBatch = std::numeric_limits<int>::max();
+
+PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
+  switch (refusal) {
+    case VariableRefusal::NameContainsNul:
+      fail(PyExc_ValueError, names, "must not contain a NUL character");
+      break;
+    case VariableRefusal::CountTooLarge:
+    case VariableRefusal::SequenceTooShort:
+      PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
+      break;
+  }
+  return nullptr;
+}
+
+struct BatchArguments {
+  std::uint64_t n = 0;
+  std::optional<std::vector<std::string>> names;
+  std::optional<std::vector<char32_t>> vtypes;
+  std::optional<std::vector<double>> lbs;
+  std::optional<std::vector<double>> ubs;
+};
+
+bool convert_batch(PyObject* const objects[5], BatchArguments& batch) {
+  constexpr const char* kFunction = "add_variables";
+  const Arg n_arg{kFunction, "n"};
+  if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
+  if (batch.n > kMaxBatch) {
+    return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxBatch));
+  }
+  auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
+    return convert_sequence(object, arg, out, convert_text);
+  };
+  auto char_sequence = [](PyObject* object, const Arg& arg, std::vector<char32_t>& out) {
+    return convert_sequence(object, arg, out, convert_char);
+  };
+  const Arg names_arg{kFunction, "names"}, vtypes_arg{kFunction, "vtypes"}, lbs_arg{kFunction, "lbs"},
+      ubs_arg{kFunction, "ubs"};
+  if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
+      !convert_optional(objects[2], vtypes_arg, batch.vtypes, char_sequence) ||
+      !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence) ||
+      !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence)) {
+    return false;
+  }
+  const std::string needed_for = "variables asked for by 'n'";
+  auto long_enough = [&](const auto& sequence, const Arg& arg) {
+    return !sequence || check_length(sequence->size(), batch.n, arg, needed_for);
+  };
+  return long_enough(batch.names, names_arg) && long_enough(batch.vtypes, vtypes_arg) &&
+         long_enough(batch.lbs, lbs_arg) && long_enough(batch.ubs, ubs_arg);
+}
+
+std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) {
+  if (!values) return std::nullopt;
+  return kesto::bound_type::List{std::move(*values)};
+}
+
+}  // namespace
+
+PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"name", "vtype", "lb", "ub", nullptr};
+  PyObject *name_obj = Py_None, *vtype_obj = Py_None, *lb_obj = Py_None, *ub_obj = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OOOO:add_variable", const_cast<char**>(keywords), &name_obj,
+                                   &vtype_obj, &lb_obj, &ub_obj)) {
+    return nullptr;
+  }
+  return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
+    constexpr const char* kFunction = "add_variable";
+    const Arg name_arg{kFunction, "name"};
+    std::optional<std::string> name;
+    std::optional<char32_t> vtype;
+    std::optional<double> lb, ub;
+    if (!convert_optional(name_obj, name_arg, name, convert_text) ||
+        !convert_optional(vtype_obj, {kFunction, "vtype"}, vtype, convert_char) ||
+        !convert_optional(lb_obj, {kFunction, "lb"}, lb, convert_real) ||
+        !convert_optional(ub_obj, {kFunction, "ub"}, ub, convert_real)) {
+      return nullptr;
+    }
+    auto index = optimizer.add_variable(name, vtype, lb, ub);
+    if (!index) return raise_refusal(index.error(), name_arg);
+    return PyLong_FromUnsignedLongLong(*index);
+  });
+}
+
+PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"n", "names", "vtypes", "lbs", "ubs", nullptr};
+  PyObject* objects[5] = {nullptr, Py_None, Py_None, Py_None, Py_None};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OOOO:add_variables", const_cast<char**>(keywords), &objects[0],
+                                   &objects[1], &objects[2], &objects[3], &objects[4])) {
+    return nullptr;
+  }
+  return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
+    BatchArguments batch;
+    if (!convert_batch(objects, batch)) return nullptr;
+    std::optional<NameType> names;
+    if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
+    auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
+                                           bound_list(batch.ubs));
+    if (!indices) return raise_refusal(indices.error(), {"add_variables", "names"});
+    return index_list(*indices);
+  });
+}
+
+}  // namespace velkin
