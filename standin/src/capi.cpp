@@ -1,0 +1,519 @@
+// The 30 Gurobi C API entry points. Each validates its arguments, forwards to the C++ core
+// and translates the result; every call is traced and may have a fault injected.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "attributes.hpp"
+#include "environment.hpp"
+#include "errors.hpp"
+#include "faults.hpp"
+#include "model.hpp"
+#include "trace.hpp"
+
+// The entry points are the only symbols the library exports.
+#pragma GCC visibility push(default)
+#include "kesto_solver_gurobi/gurobi_c.h"
+#pragma GCC visibility pop
+
+namespace {
+
+using namespace standin;
+
+constexpr int kVersionMajor = 12;
+constexpr int kVersionMinor = 0;
+constexpr int kVersionTechnical = 3;
+constexpr int kNullArgument = static_cast<int>(Error::NullArgument);
+constexpr int kOutOfMemory = static_cast<int>(Error::OutOfMemory);
+
+Environment* as_env(GRBenv* env) { return reinterpret_cast<Environment*>(env); }
+Model* as_model(GRBmodel* model) { return reinterpret_cast<Model*>(model); }
+GRBenv* to_handle(Environment* env) { return reinterpret_cast<GRBenv*>(env); }
+GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
+
+// One call: its trace line and its fault, if one is injected.
+class Call {
+ public:
+  explicit Call(std::string_view fn) : fn_(fn), trace(fn) {}
+
+  Call& env(GRBenv* env) {
+    if (env == nullptr) {
+      trace.null("env");
+    } else {
+      trace.integer("env", as_env(env)->id());
+      trace.text("env_kind", std::string(as_env(env)->kind_name()).c_str());
+    }
+    return *this;
+  }
+
+  Call& model(GRBmodel* model) {
+    if (model == nullptr) return trace.null("model"), *this;
+    trace.integer("model", as_model(model)->id());
+    return *this;
+  }
+
+  // Runs `work` unless a fault is injected for this function.
+  template <class Work>
+  int run(Work&& work) {
+    if (auto fault = injected_fault(fn_); fault && !fault->null_pointer) {
+      trace.boolean("injected", true);
+      return fault->code;
+    }
+    return work();
+  }
+
+  bool null_injected() {
+    auto fault = injected_fault(fn_);
+    if (!fault || !fault->null_pointer) return false;
+    trace.boolean("injected", true);
+    return true;
+  }
+
+ private:
+  std::string_view fn_;
+
+ public:
+  TraceLine trace;
+};
+
+// Runs an int-returning entry point; no exception crosses the C boundary.
+template <class Body>
+int entry(std::string_view fn, Body&& body) noexcept {
+  try {
+    Call call(fn);
+    int rc = kOutOfMemory;
+    try {
+      rc = body(call);
+    } catch (...) {
+      rc = kOutOfMemory;
+    }
+    call.trace.integer("rc", rc).write();
+    return rc;
+  } catch (...) {
+    return kOutOfMemory;
+  }
+}
+
+// Checks the common arguments of the attribute functions and looks the attribute up.
+Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present,
+                                  AttrType type, AttrScope scope) {
+  if (model == nullptr || attrname == nullptr || !value_present) {
+    return std::unexpected(Error::NullArgument);
+  }
+  return find_attribute(attrname, type, scope);
+}
+
+// A parameter call's environment and name, both required.
+ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present) {
+  if (env == nullptr || paramname == nullptr || !value_present) return nullptr;
+  return &as_env(env)->params();
+}
+
+}  // namespace
+
+extern "C" {
+
+void GRBversion(int* majorP, int* minorP, int* technicalP) {
+  if (majorP != nullptr) *majorP = kVersionMajor;
+  if (minorP != nullptr) *minorP = kVersionMinor;
+  if (technicalP != nullptr) *technicalP = kVersionTechnical;
+  try {
+    TraceLine("GRBversion").write();
+  } catch (...) {
+  }
+}
+
+int GRBloadenv(GRBenv** envP, const char* logfilename) {
+  return entry("GRBloadenv", [&](Call& call) {
+    call.trace.text("logfile", logfilename);
+    if (envP != nullptr) *envP = nullptr;
+    int rc = call.run([&] {
+      if (envP == nullptr) return kNullArgument;
+      auto env = Environment::create_loading(logfilename);
+      if (!env) return to_code(env.error());
+      *envP = to_handle(env->release());
+      call.env(*envP);
+      return kSuccess;
+    });
+    call.trace.live_counts();
+    return rc;
+  });
+}
+
+int GRBstartenv(GRBenv* env) {
+  return entry("GRBstartenv", [&](Call& call) {
+    call.env(env);
+    return call.run([&] { return env == nullptr ? kNullArgument : kSuccess; });
+  });
+}
+
+void GRBfreeenv(GRBenv* env) {
+  try {
+    Call call("GRBfreeenv");
+    call.env(env);
+    // A model's own environment is freed with its model, never on its own.
+    if (env != nullptr && as_env(env)->kind() == EnvKind::Loading) delete as_env(env);
+    call.trace.live_counts().write();
+  } catch (...) {
+  }
+}
+
+GRBenv* GRBgetenv(GRBmodel* model) {
+  try {
+    Call call("GRBgetenv");
+    call.model(model);
+    GRBenv* env = nullptr;
+    if (!call.null_injected() && model != nullptr) env = to_handle(&as_model(model)->env());
+    call.env(env).trace.write();
+    return env;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj,
+                double* lb, double* ub, char* vtype, char** varnames) {
+  return entry("GRBnewmodel", [&](Call& call) {
+    call.env(env).trace.text("name", Pname).integer("numvars", numvars);
+    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
+    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    if (modelP != nullptr) *modelP = nullptr;
+    int rc = call.run([&] {
+      if (env == nullptr || modelP == nullptr) return kNullArgument;
+      auto model = Model::create(*as_env(env), Pname);
+      if (!model) return to_code(model.error());
+      auto added = (*model)->add_vars(numvars, 0, nullptr, nullptr, nullptr, obj, lb, ub, vtype,
+                                      varnames);
+      if (!added) return to_code(added.error());
+      (*model)->update();
+      *modelP = to_handle(model->release());
+      call.model(*modelP);
+      return kSuccess;
+    });
+    call.trace.live_counts();
+    return rc;
+  });
+}
+
+int GRBfreemodel(GRBmodel* model) {
+  return entry("GRBfreemodel", [&](Call& call) {
+    call.model(model);
+    int rc = call.run([&] {
+      delete as_model(model);
+      return kSuccess;
+    });
+    call.trace.live_counts();
+    return rc;
+  });
+}
+
+int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb,
+              double ub, char vtype, const char* varname) {
+  return entry("GRBaddvar", [&](Call& call) {
+    call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
+    call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
+    call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      const int vbeg = 0;
+      return to_code(as_model(model)->add_vars(1, numnz, &vbeg, vind, vval, &obj, &lb, &ub, &vtype,
+                                               &varname));
+    });
+  });
+}
+
+int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval,
+               double* obj, double* lb, double* ub, char* vtype, char** varnames) {
+  return entry("GRBaddvars", [&](Call& call) {
+    call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
+    if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
+    call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
+    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
+    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      return to_code(
+          as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
+    });
+  });
+}
+
+int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs,
+                 const char* constrname) {
+  return entry("GRBaddconstr", [&](Call& call) {
+    call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
+    call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
+    call.trace.text("name", constrname);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      const int cbeg = 0;
+      return to_code(
+          as_model(model)->add_constrs(1, numnz, &cbeg, cind, cval, &sense, &rhs, &constrname));
+    });
+  });
+}
+
+int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind,
+                  double* cval, char* sense, double* rhs, char** constrnames) {
+  return entry("GRBaddconstrs", [&](Call& call) {
+    call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
+    if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
+    call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
+    call.trace.characters("sense", sense, numconstrs).numbers("rhs", rhs, numconstrs);
+    call.trace.texts("names", constrnames, numconstrs);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs,
+                                                  constrnames));
+    });
+  });
+}
+
+int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
+  return entry("GRBgetintattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      auto value = as_model(model)->get_int(**spec);
+      if (!value) return to_code(value.error());
+      *valueP = *value;
+      call.trace.integer("value", *value);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
+  return entry("GRBsetintattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).integer("value", newvalue);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      return to_code(as_model(model)->set_int(**spec, newvalue));
+    });
+  });
+}
+
+int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
+  return entry("GRBgetdblattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      auto value = as_model(model)->get_double(**spec);
+      if (!value) return to_code(value.error());
+      *valueP = *value;
+      call.trace.number("value", *value);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
+  return entry("GRBsetdblattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).number("value", newvalue);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      return to_code(as_model(model)->set_double(**spec, newvalue));
+    });
+  });
+}
+
+int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
+  return entry("GRBgetdblattrarray", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!spec) return to_code(spec.error());
+      auto got = as_model(model)->get_double_array(**spec, start, len, values);
+      if (got) call.trace.numbers("values", values, len);
+      return to_code(got);
+    });
+  });
+}
+
+int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
+  return entry("GRBgetstrattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      auto value = as_model(model)->get_string(**spec);
+      if (!value) return to_code(value.error());
+      // Owned by the model, as Gurobi's own strings are owned by the library.
+      *valueP = const_cast<char*>(*value);
+      call.trace.text("value", *value);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
+  return entry("GRBsetstrattr", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).text("value", newvalue);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
+      if (!spec) return to_code(spec.error());
+      return to_code(as_model(model)->set_string(**spec, newvalue));
+    });
+  });
+}
+
+int GRBoptimize(GRBmodel* model) {
+  return entry("GRBoptimize", [&](Call& call) {
+    call.model(model);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      auto solved = as_model(model)->optimize();
+      if (solved) {
+        auto status = as_model(model)->get_int(*find_attribute("Status", AttrType::Int, AttrScope::Model).value());
+        call.trace.integer("status", status.value_or(0));
+      }
+      return to_code(solved);
+    });
+  });
+}
+
+int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
+  return entry("GRBgetdblparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
+      if (params == nullptr) return kNullArgument;
+      auto value = params->get_double(paramname);
+      if (!value) return to_code(value.error());
+      *valueP = *value;
+      call.trace.number("value", *value);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
+  return entry("GRBgetintparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
+      if (params == nullptr) return kNullArgument;
+      auto value = params->get_int(paramname);
+      if (!value) return to_code(value.error());
+      *valueP = *value;
+      call.trace.integer("value", *value);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
+  return entry("GRBgetstrparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
+      if (params == nullptr) return kNullArgument;
+      auto value = params->get_string(paramname);
+      if (!value) return to_code(value.error());
+      // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
+      std::memcpy(valueP, (*value)->c_str(), (*value)->size() + 1);
+      call.trace.text("value", valueP);
+      return kSuccess;
+    });
+  });
+}
+
+int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
+  return entry("GRBsetdblparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname).number("value", value);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, true);
+      if (params == nullptr) return kNullArgument;
+      return to_code(params->set_double(paramname, value));
+    });
+  });
+}
+
+int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
+  return entry("GRBsetintparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname).integer("value", value);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, true);
+      if (params == nullptr) return kNullArgument;
+      return to_code(params->set_int(paramname, value));
+    });
+  });
+}
+
+int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
+  return entry("GRBsetstrparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname).text("value", value);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, value != nullptr);
+      if (params == nullptr) return kNullArgument;
+      return to_code(params->set_string(paramname, value));
+    });
+  });
+}
+
+int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
+  return entry("GRBsetparam", [&](Call& call) {
+    call.env(env).trace.text("param", paramname).text("value", value);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, value != nullptr);
+      if (params == nullptr) return kNullArgument;
+      return to_code(params->set_text(paramname, value));
+    });
+  });
+}
+
+int GRBupdatemodel(GRBmodel* model) {
+  return entry("GRBupdatemodel", [&](Call& call) {
+    call.model(model);
+    return call.run([&] {
+      if (model == nullptr) return kNullArgument;
+      as_model(model)->update();
+      return kSuccess;
+    });
+  });
+}
+
+int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, double* valueP) {
+  return entry("GRBgetdblattrelement", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).integer("element", element);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!spec) return to_code(spec.error());
+      auto got = as_model(model)->get_double_array(**spec, element, 1, valueP);
+      if (got) call.trace.number("value", *valueP);
+      return to_code(got);
+    });
+  });
+}
+
+int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, double newvalue) {
+  return entry("GRBsetdblattrelement", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).integer("element", element);
+    call.trace.number("value", newvalue);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
+      if (!spec) return to_code(spec.error());
+      return to_code(as_model(model)->set_double_array(**spec, element, 1, &newvalue));
+    });
+  });
+}
+
+int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len,
+                       double* newvalues) {
+  return entry("GRBsetdblattrarray", [&](Call& call) {
+    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
+    call.trace.numbers("values", newvalues, len);
+    return call.run([&] {
+      auto spec = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!spec) return to_code(spec.error());
+      return to_code(as_model(model)->set_double_array(**spec, start, len, newvalues));
+    });
+  });
+}
+
+}  // extern "C"

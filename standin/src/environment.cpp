@@ -1,0 +1,30 @@
+#include "environment.hpp"
+
+#include <memory>
+
+namespace standin {
+namespace {
+constexpr std::string_view kLoadingKind = "loading";
+constexpr std::string_view kModelKind = "model";
+}  // namespace
+
+Result<std::unique_ptr<Environment>> Environment::create_loading(const char* logfile) {
+  auto env = std::make_unique<Environment>(EnvKind::Loading, ParameterSet{});
+  if (logfile != nullptr) {
+    if (auto set = env->params_.set_string("LogFile", logfile); !set) {
+      return std::unexpected(set.error());
+    }
+  }
+  return env;
+}
+
+Environment::Environment(EnvKind kind, const ParameterSet& params)
+    : kind_(kind), id_(next_handle_id(HandleKind::Env)), params_(params) {
+  if (kind_ == EnvKind::Loading) live_.emplace(HandleKind::Env);
+}
+
+std::string_view Environment::kind_name() const {
+  return kind_ == EnvKind::Loading ? kLoadingKind : kModelKind;
+}
+
+}  // namespace standin

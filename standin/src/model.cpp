@@ -1,0 +1,415 @@
+#include "model.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "highs_solver.hpp"
+#include "kesto_solver_gurobi/gurobi_c.h"
+#include "scripted_solve.hpp"
+
+namespace standin {
+namespace {
+
+constexpr std::size_t kMaxNameLength = 255;  // GRB_MAX_NAMELEN
+constexpr std::size_t kMaxCount = INT_MAX;
+constexpr std::string_view kValidVtypes = "CBISN";
+constexpr std::string_view kValidSenses = "<>=";
+
+Result<std::size_t> name_length(const char* name) {
+  if (name == nullptr) return 0;
+  std::size_t length = std::strlen(name);
+  if (length > kMaxNameLength) return std::unexpected(Error::InvalidArgument);
+  return length;
+}
+
+// Total length of `count` names, each within Gurobi's limit.
+Result<std::size_t> names_length(const char* const* names, std::size_t count) {
+  std::size_t total = 0;
+  if (names == nullptr) return total;
+  for (std::size_t i = 0; i < count; ++i) {
+    auto length = name_length(names[i]);
+    if (!length) return length;
+    total += *length;
+  }
+  return total;
+}
+
+// Begin offsets of `count` sparse vectors sharing `numnz` entries: non-decreasing, within range.
+Result<void> check_begins(const int* beg, int count, int numnz) {
+  int previous = 0;
+  for (int i = 0; i < count; ++i) {
+    if (beg[i] < previous || beg[i] > numnz) return std::unexpected(Error::InvalidArgument);
+    previous = beg[i];
+  }
+  return {};
+}
+
+Result<void> check_indices(const int* index, int numnz, std::size_t bound) {
+  for (int k = 0; k < numnz; ++k) {
+    if (index[k] < 0 || static_cast<std::size_t>(index[k]) >= bound) {
+      return std::unexpected(Error::IndexOutOfRange);
+    }
+  }
+  return {};
+}
+
+Result<void> check_finite(const double* values, int count) {
+  for (int k = 0; k < count; ++k) {
+    if (!std::isfinite(values[k])) return std::unexpected(Error::InvalidArgument);
+  }
+  return {};
+}
+
+Result<void> check_not_nan(const double* values, int count) {
+  if (values == nullptr) return {};
+  for (int k = 0; k < count; ++k) {
+    if (std::isnan(values[k])) return std::unexpected(Error::InvalidArgument);
+  }
+  return {};
+}
+
+// End of sparse vector i of `count` sharing `numnz` entries.
+int end_of(const int* beg, int i, int count, int numnz) { return i + 1 < count ? beg[i + 1] : numnz; }
+
+}  // namespace
+
+void NameList::reserve(std::size_t count, std::size_t chars) {
+  ends_.reserve(ends_.size() + count);
+  chars_.reserve(chars_.size() + chars);
+}
+
+void NameList::append(const char* name) {
+  if (name != nullptr) chars_.append(name);
+  ends_.push_back(chars_.size());
+}
+
+std::string_view NameList::at(std::size_t i) const {
+  std::size_t begin = i == 0 ? 0 : ends_[i - 1];
+  return std::string_view(chars_).substr(begin, ends_[i] - begin);
+}
+
+Result<std::unique_ptr<Model>> Model::create(const Environment& source, const char* name) {
+  auto length = name_length(name);
+  if (!length) return std::unexpected(length.error());
+  return std::make_unique<Model>(source, name == nullptr ? std::string() : std::string(name));
+}
+
+Model::Model(const Environment& source, std::string name)
+    : id_(next_handle_id(HandleKind::Model)),
+      env_(EnvKind::Model, source.params()),
+      name_(std::move(name)) {}
+
+Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int* vind,
+                             const double* vval, const double* obj, const double* lb,
+                             const double* ub, const char* vtype, const char* const* names) {
+  if (numvars < 0 || numnz < 0 || (numvars == 0 && numnz > 0)) {
+    return std::unexpected(Error::InvalidArgument);
+  }
+  if (numnz > 0 && (vbeg == nullptr || vind == nullptr || vval == nullptr)) {
+    return std::unexpected(Error::NullArgument);
+  }
+  if (columns_.size() + static_cast<std::size_t>(numvars) > kMaxCount) {
+    return std::unexpected(Error::InvalidArgument);
+  }
+  if (vtype != nullptr) {
+    for (int j = 0; j < numvars; ++j) {
+      if (kValidVtypes.find(vtype[j]) == std::string_view::npos) {
+        return std::unexpected(Error::InvalidArgument);
+      }
+    }
+  }
+  if (numnz > 0) {
+    if (auto ok = check_begins(vbeg, numvars, numnz); !ok) return ok;
+    if (auto ok = check_indices(vind, numnz, rows_.size()); !ok) return ok;
+    if (auto ok = check_finite(vval, numnz); !ok) return ok;
+  }
+  for (const double* values : {obj, lb, ub}) {
+    if (auto ok = check_not_nan(values, numvars); !ok) return ok;
+  }
+  auto chars = names_length(names, static_cast<std::size_t>(numvars));
+  if (!chars) return std::unexpected(chars.error());
+
+  // Reserve everything first, so that running out of memory leaves the model unchanged.
+  const std::size_t first = columns_.size();
+  const std::size_t total = first + static_cast<std::size_t>(numvars);
+  columns_.lb.reserve(total);
+  columns_.ub.reserve(total);
+  columns_.obj.reserve(total);
+  columns_.vtype.reserve(total);
+  columns_.names.reserve(static_cast<std::size_t>(numvars), *chars);
+  pending_coefficients_.reserve(pending_coefficients_.size() + static_cast<std::size_t>(numnz));
+
+  for (int j = 0; j < numvars; ++j) {
+    columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
+    columns_.ub.push_back(ub != nullptr ? ub[j] : GRB_INFINITY);
+    columns_.obj.push_back(obj != nullptr ? obj[j] : 0.0);
+    columns_.vtype.push_back(vtype != nullptr ? vtype[j] : 'C');
+    columns_.names.append(names != nullptr ? names[j] : nullptr);
+    if (numnz > 0) {
+      const int col = static_cast<int>(first) + j;
+      for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {
+        pending_coefficients_.push_back({vind[k], col, vval[k]});
+      }
+    }
+  }
+  mark_changed();
+  return {};
+}
+
+Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, const int* cind,
+                                const double* cval, const char* sense, const double* rhs,
+                                const char* const* names) {
+  if (numconstrs < 0 || numnz < 0 || (numconstrs == 0 && numnz > 0)) {
+    return std::unexpected(Error::InvalidArgument);
+  }
+  if (numnz > 0 && (cbeg == nullptr || cind == nullptr || cval == nullptr)) {
+    return std::unexpected(Error::NullArgument);
+  }
+  if (numconstrs > 0 && sense == nullptr) return std::unexpected(Error::NullArgument);
+  if (rows_.size() + static_cast<std::size_t>(numconstrs) > kMaxCount) {
+    return std::unexpected(Error::InvalidArgument);
+  }
+  if (numnz > 0) {
+    if (auto ok = check_begins(cbeg, numconstrs, numnz); !ok) return ok;
+  }
+  for (int i = 0; i < numconstrs; ++i) {
+    if (kValidSenses.find(sense[i]) == std::string_view::npos) {
+      return std::unexpected(Error::InvalidArgument);
+    }
+  }
+  if (numnz > 0) {
+    // Variables added but not yet applied may already be used (Gurobi's UpdateMode 1).
+    if (auto ok = check_indices(cind, numnz, columns_.size()); !ok) return ok;
+    if (auto ok = check_finite(cval, numnz); !ok) return ok;
+  }
+  if (auto ok = check_not_nan(rhs, numconstrs); !ok) return ok;
+  auto chars = names_length(names, static_cast<std::size_t>(numconstrs));
+  if (!chars) return std::unexpected(chars.error());
+
+  const std::size_t count = static_cast<std::size_t>(numconstrs);
+  const std::size_t nonzeros = rows_.nonzeros() + static_cast<std::size_t>(numnz);
+  rows_.start.reserve(rows_.start.size() + count);
+  rows_.sense.reserve(rows_.size() + count);
+  rows_.rhs.reserve(rows_.size() + count);
+  rows_.index.reserve(nonzeros);
+  rows_.value.reserve(nonzeros);
+  rows_.names.reserve(count, *chars);
+
+  if (numnz > 0) {
+    // Entries before cbeg[0] belong to no constraint.
+    rows_.index.insert(rows_.index.end(), cind + cbeg[0], cind + numnz);
+    rows_.value.insert(rows_.value.end(), cval + cbeg[0], cval + numnz);
+  }
+  const std::size_t base = rows_.start.back();
+  for (int i = 0; i < numconstrs; ++i) {
+    const int end = numnz > 0 ? end_of(cbeg, i, numconstrs, numnz) : 0;
+    rows_.start.push_back(base + static_cast<std::size_t>(numnz > 0 ? end - cbeg[0] : 0));
+    rows_.sense.push_back(sense[i]);
+    rows_.rhs.push_back(rhs != nullptr ? rhs[i] : 0.0);
+    rows_.names.append(names != nullptr ? names[i] : nullptr);
+  }
+  mark_changed();
+  return {};
+}
+
+void Model::apply_pending_coefficients() {
+  if (pending_coefficients_.empty()) return;
+  // Rebuild the row arrays once, merging the new column entries into their rows.
+  const std::size_t num_rows = rows_.size();
+  std::vector<std::size_t> added(num_rows + 1, 0);
+  for (const auto& c : pending_coefficients_) ++added[static_cast<std::size_t>(c.row) + 1];
+  for (std::size_t i = 0; i < num_rows; ++i) added[i + 1] += added[i];
+
+  const std::size_t nonzeros = rows_.nonzeros() + pending_coefficients_.size();
+  std::vector<std::size_t> start(num_rows + 1);
+  std::vector<int> index(nonzeros);
+  std::vector<double> value(nonzeros);
+  std::vector<std::size_t> fill(num_rows);
+  for (std::size_t i = 0; i < num_rows; ++i) {
+    start[i] = rows_.start[i] + added[i];
+    const std::size_t old_begin = rows_.start[i];
+    const std::size_t old_end = rows_.start[i + 1];
+    std::copy(rows_.index.begin() + static_cast<std::ptrdiff_t>(old_begin),
+              rows_.index.begin() + static_cast<std::ptrdiff_t>(old_end),
+              index.begin() + static_cast<std::ptrdiff_t>(start[i]));
+    std::copy(rows_.value.begin() + static_cast<std::ptrdiff_t>(old_begin),
+              rows_.value.begin() + static_cast<std::ptrdiff_t>(old_end),
+              value.begin() + static_cast<std::ptrdiff_t>(start[i]));
+    fill[i] = start[i] + (old_end - old_begin);
+  }
+  start[num_rows] = nonzeros;
+  for (const auto& c : pending_coefficients_) {
+    const std::size_t at = fill[static_cast<std::size_t>(c.row)]++;
+    index[at] = c.col;
+    value[at] = c.value;
+  }
+  rows_.start = std::move(start);
+  rows_.index = std::move(index);
+  rows_.value = std::move(value);
+  pending_coefficients_.clear();
+  pending_coefficients_.shrink_to_fit();
+}
+
+void Model::discard_solution() {
+  solution_ = SolveOutcome{};
+  runtime_ = 0.0;
+  stale_ = false;
+}
+
+void Model::update() {
+  apply_pending_coefficients();
+  applied_vars_ = columns_.size();
+  applied_constrs_ = rows_.size();
+  if (stale_) discard_solution();
+}
+
+Result<void> Model::optimize() {
+  update();
+  auto script = scripted_solve(applied_vars_);
+  if (!script) return std::unexpected(script.error());
+  discard_solution();
+
+  const auto started = std::chrono::steady_clock::now();
+  Result<SolveOutcome> outcome = script->has_value() ? Result<SolveOutcome>(std::move(**script))
+                                                     : solve_with_highs(*this);
+  if (!outcome) return std::unexpected(outcome.error());
+  solution_ = std::move(*outcome);
+  runtime_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return {};
+}
+
+Result<int> Model::get_int(const AttrSpec& spec) const {
+  switch (spec.attr) {
+    case Attr::ModelSense:
+      return sense_;
+    case Attr::NumVars:
+      return static_cast<int>(applied_vars_);
+    case Attr::NumConstrs:
+      return static_cast<int>(applied_constrs_);
+    case Attr::NumNZs:
+      return static_cast<int>(std::min<std::size_t>(rows_.start[applied_constrs_], INT_MAX));
+    case Attr::IsMIP:
+      return std::any_of(columns_.vtype.begin(),
+                         columns_.vtype.begin() + static_cast<std::ptrdiff_t>(applied_vars_),
+                         [](char t) { return t != 'C'; })
+                 ? 1
+                 : 0;
+    case Attr::Status:
+      return solution_.status;
+    case Attr::SolCount:
+      return has_solution() ? 1 : 0;
+    default:
+      return std::unexpected(Error::UnknownAttribute);
+  }
+}
+
+Result<void> Model::set_int(const AttrSpec& spec, int value) {
+  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
+  if (spec.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
+  if (value != 1 && value != -1) return std::unexpected(Error::ValueOutOfRange);
+  sense_ = value;
+  mark_changed();
+  return {};
+}
+
+Result<double> Model::get_double(const AttrSpec& spec) const {
+  switch (spec.attr) {
+    case Attr::ObjCon:
+      return objcon_;
+    case Attr::ObjVal:
+      if (!solution_.objval) return std::unexpected(Error::DataNotAvailable);
+      return *solution_.objval;
+    case Attr::Runtime:
+      return runtime_;
+    default:
+      return std::unexpected(Error::UnknownAttribute);
+  }
+}
+
+Result<void> Model::set_double(const AttrSpec& spec, double value) {
+  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
+  if (spec.attr != Attr::ObjCon) return std::unexpected(Error::UnknownAttribute);
+  if (std::isnan(value)) return std::unexpected(Error::InvalidArgument);
+  objcon_ = value;
+  mark_changed();
+  return {};
+}
+
+Result<const char*> Model::get_string(const AttrSpec& spec) const {
+  if (spec.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
+  return name_.c_str();
+}
+
+Result<void> Model::set_string(const AttrSpec& spec, const char* value) {
+  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
+  if (spec.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
+  auto length = name_length(value);
+  if (!length) return std::unexpected(length.error());
+  name_.assign(value);
+  mark_changed();
+  return {};
+}
+
+Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len,
+                                     double* values) const {
+  if (len < 0) return std::unexpected(Error::InvalidArgument);
+  if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > applied_vars_) {
+    return std::unexpected(Error::IndexOutOfRange);
+  }
+  const auto first = static_cast<std::size_t>(start);
+  const auto count = static_cast<std::size_t>(len);
+  const std::vector<double>* source = nullptr;
+  switch (spec.attr) {
+    case Attr::Obj:
+      source = &columns_.obj;
+      break;
+    case Attr::LB:
+      source = &columns_.lb;
+      break;
+    case Attr::UB:
+      source = &columns_.ub;
+      break;
+    case Attr::X:
+      if (first + count > solution_.x.size()) return std::unexpected(Error::DataNotAvailable);
+      source = &solution_.x;
+      break;
+    default:
+      return std::unexpected(Error::UnknownAttribute);
+  }
+  std::copy_n(source->begin() + static_cast<std::ptrdiff_t>(first), count, values);
+  return {};
+}
+
+Result<void> Model::set_double_array(const AttrSpec& spec, int start, int len,
+                                     const double* values) {
+  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
+  if (len < 0) return std::unexpected(Error::InvalidArgument);
+  // Attributes of variables not yet applied may be set already (Gurobi's UpdateMode 1).
+  if (start < 0 ||
+      static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > columns_.size()) {
+    return std::unexpected(Error::IndexOutOfRange);
+  }
+  if (auto ok = check_not_nan(values, len); !ok) return ok;
+  std::vector<double>* target = nullptr;
+  switch (spec.attr) {
+    case Attr::Obj:
+      target = &columns_.obj;
+      break;
+    case Attr::LB:
+      target = &columns_.lb;
+      break;
+    case Attr::UB:
+      target = &columns_.ub;
+      break;
+    default:
+      return std::unexpected(Error::UnknownAttribute);
+  }
+  std::copy_n(values, len, target->begin() + start);
+  mark_changed();
+  return {};
+}
+
+}  // namespace standin

@@ -1,0 +1,159 @@
+#include "trace.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "handles.hpp"
+#include "json.hpp"
+
+namespace standin {
+namespace {
+
+constexpr const char* kTraceVariable = "GRB_STANDIN_TRACE";
+
+void append_to_file(const char* path, std::string_view text) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  ::close(fd);
+}
+
+// The last line of a trace, written when the library is unloaded: leaks show as live counts.
+struct UnloadReport {
+  UnloadReport() = default;
+  UnloadReport(const UnloadReport&) = delete;
+  UnloadReport& operator=(const UnloadReport&) = delete;
+  ~UnloadReport() {
+    try {
+      TraceLine line("unload");
+      line.live_counts().write();
+    } catch (...) {
+      // Nothing can be reported while the library is being unloaded.
+    }
+  }
+};
+
+const UnloadReport g_unload_report;
+
+}  // namespace
+
+TraceLine::TraceLine(std::string_view fn) : path_(std::getenv(kTraceVariable)) {
+  if (path_ != nullptr && *path_ == '\0') path_ = nullptr;
+  if (!active()) return;
+  line_ = "{\"fn\": ";
+  json::append_string(line_, fn);
+}
+
+void TraceLine::key(std::string_view name) {
+  line_ += ", ";
+  json::append_string(line_, name);
+  line_ += ": ";
+}
+
+TraceLine& TraceLine::null(std::string_view name) {
+  if (!active()) return *this;
+  key(name);
+  line_ += "null";
+  return *this;
+}
+
+TraceLine& TraceLine::boolean(std::string_view name, bool value) {
+  if (!active()) return *this;
+  key(name);
+  line_ += value ? "true" : "false";
+  return *this;
+}
+
+TraceLine& TraceLine::integer(std::string_view name, long long value) {
+  if (!active()) return *this;
+  key(name);
+  line_ += std::to_string(value);
+  return *this;
+}
+
+TraceLine& TraceLine::number(std::string_view name, double value) {
+  if (!active()) return *this;
+  key(name);
+  json::append_double(line_, value);
+  return *this;
+}
+
+TraceLine& TraceLine::text(std::string_view name, const char* value) {
+  if (!active()) return *this;
+  if (value == nullptr) return null(name);
+  key(name);
+  json::append_string(line_, value);
+  return *this;
+}
+
+TraceLine& TraceLine::character(std::string_view name, char value) {
+  if (!active()) return *this;
+  key(name);
+  json::append_string(line_, std::string_view(&value, 1));
+  return *this;
+}
+
+template <class T, class Append>
+TraceLine& TraceLine::list(std::string_view name, const T* values, long long count,
+                           Append append) {
+  if (!active() || count < 0) return *this;
+  if (values == nullptr) return null(name);
+  key(name);
+  line_ += '[';
+  for (long long i = 0; i < count; ++i) {
+    if (i > 0) line_ += ", ";
+    append(values[i]);
+  }
+  line_ += ']';
+  return *this;
+}
+
+TraceLine& TraceLine::numbers(std::string_view name, const double* values, long long count) {
+  return list(name, values, count, [this](double v) { json::append_double(line_, v); });
+}
+
+TraceLine& TraceLine::integers(std::string_view name, const int* values, long long count) {
+  return list(name, values, count, [this](int v) { line_ += std::to_string(v); });
+}
+
+TraceLine& TraceLine::bytes(std::string_view name, const char* values, long long count) {
+  return list(name, values, count,
+              [this](char v) { line_ += std::to_string(static_cast<unsigned char>(v)); });
+}
+
+TraceLine& TraceLine::characters(std::string_view name, const char* values, long long count) {
+  return list(name, values, count,
+              [this](const char& v) { json::append_string(line_, std::string_view(&v, 1)); });
+}
+
+TraceLine& TraceLine::texts(std::string_view name, const char* const* values, long long count) {
+  return list(name, values, count, [this](const char* v) {
+    if (v == nullptr) {
+      line_ += "null";
+    } else {
+      json::append_string(line_, v);
+    }
+  });
+}
+
+TraceLine& TraceLine::live_counts() {
+  return integer("live_envs", live_envs()).integer("live_models", live_models());
+}
+
+void TraceLine::write() {
+  if (!active()) return;
+  line_ += "}\n";
+  append_to_file(path_, line_);
+  line_.clear();
+  path_ = nullptr;
+}
+
+}  // namespace standin

@@ -1,0 +1,49 @@
+// The call trace: with GRB_STANDIN_TRACE=<file>, each call appends one JSON object on a line.
+// The variable is read at every call; when it is unset a line costs only that lookup.
+#ifndef STANDIN_TRACE_HPP
+#define STANDIN_TRACE_HPP
+
+#include <string>
+#include <string_view>
+
+namespace standin {
+
+class TraceLine {
+ public:
+  explicit TraceLine(std::string_view fn);
+  TraceLine(const TraceLine&) = delete;
+  TraceLine& operator=(const TraceLine&) = delete;
+
+  bool active() const { return path_ != nullptr; }
+
+  // Every adder does nothing on an inactive line. Arrays are written as JSON lists of
+  // `count` items, a null pointer as null, and nothing at all when the count is negative.
+  TraceLine& null(std::string_view key);
+  TraceLine& boolean(std::string_view key, bool value);
+  TraceLine& integer(std::string_view key, long long value);
+  TraceLine& number(std::string_view key, double value);
+  TraceLine& text(std::string_view key, const char* value);  // null pointer as null
+  TraceLine& character(std::string_view key, char value);   // a one-character string
+  TraceLine& numbers(std::string_view key, const double* values, long long count);
+  TraceLine& integers(std::string_view key, const int* values, long long count);
+  TraceLine& bytes(std::string_view key, const char* values, long long count);
+  TraceLine& characters(std::string_view key, const char* values, long long count);
+  TraceLine& texts(std::string_view key, const char* const* values, long long count);
+  // "live_envs" and "live_models".
+  TraceLine& live_counts();
+
+  // Appends the line to the trace file.
+  void write();
+
+ private:
+  void key(std::string_view name);
+  template <class T, class Append>
+  TraceLine& list(std::string_view name, const T* values, long long count, Append append);
+
+  const char* path_;
+  std::string line_;
+};
+
+}  // namespace standin
+
+#endif
