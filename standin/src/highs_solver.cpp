@@ -310,11 +310,11 @@ int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible)
       return status::kUserObjLimit;
     case kTimeLimit:
       return status::kTimeLimit;
+    // HiGHS reports its MIP node limit as a solution limit (older versions: an iteration limit).
     case kIterationLimit:
-      // HiGHS reports its MIP node limit as an iteration limit.
       return node_limit_reached ? status::kNodeLimit : status::kIterationLimit;
     case kSolutionLimit:
-      return status::kSolutionLimit;
+      return node_limit_reached ? status::kNodeLimit : status::kSolutionLimit;
     case kInterrupt:
     case kHighsInterrupt:
       return status::kInterrupted;
@@ -405,7 +405,7 @@ Result<SolveOutcome> solve_with_highs(const Model& model) {
   api->get_int_info(highs.get(), "primal_solution_status", &solution_status);
   const bool feasible = solution_status == kSolutionFeasible;
   bool node_limit_reached = false;
-  if (p.is_mip && model_status == kIterationLimit) {
+  if (p.is_mip && (model_status == kIterationLimit || model_status == kSolutionLimit)) {
     std::int64_t nodes = 0;
     api->get_int64_info(highs.get(), "mip_node_count", &nodes);
     const double limit = params.double_value(Param::NodeLimit);
