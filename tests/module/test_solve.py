@@ -1,0 +1,172 @@
+import math
+
+import pytest
+
+
+class TestOptimize:
+    @pytest.mark.parametrize("grb_status, expected", [(2, 1), (3, 2), (5, 3), (13, 4), (4, 0), (9, 0), (1, 0), (12, 0)])
+    def test_status_mapping(self, model, trace, script, grb_status, expected):
+        script(grb_status)
+        assert model.optimize() == expected
+        assert trace.fns() == ["GRBoptimize", "GRBgetintattr"]
+        assert trace.only("GRBgetintattr")["attr"] == "Status"
+
+    @pytest.mark.parametrize("code", [10009, -3])
+    def test_solver_failure(self, model, trace, fail, code):
+        fail(GRBoptimize=code)
+        with pytest.raises(RuntimeError) as info:
+            model.optimize()
+        assert str(info.value) == f'Optimization error: Msg("Gurobi optimization failed: {code}")'
+        assert trace.fns() == ["GRBoptimize"]
+
+    def test_status_read_failure(self, model, fail, script):
+        script(2)
+        fail(GRBgetintattr=10005)
+        with pytest.raises(RuntimeError) as info:
+            model.optimize()
+        assert str(info.value) == 'Optimization error: Msg("Failed to get status")'
+
+    def test_takes_no_arguments(self, model):
+        for method in (model.optimize, model.update, model.get_objective_value):
+            with pytest.raises(TypeError):
+                method(1)
+            with pytest.raises(TypeError):
+                method(x=1)
+
+
+class TestUpdate:
+    def test_success_and_failure(self, model, trace, fail):
+        assert model.update() is None
+        assert trace.fns() == ["GRBupdatemodel"]
+        for code in (10003, -7):
+            fail(GRBupdatemodel=code)
+            with pytest.raises(RuntimeError) as info:
+                model.update()
+            assert str(info.value) == f'Msg("Failed to update model: {code}")'
+
+
+class TestResults:
+    def test_absent_before_a_solve(self, model, trace):
+        model.add_variables(2)
+        assert model.get_objective_value() is None
+        assert model.get_var_value(0) is None
+        assert model.get_var_value(2) is None
+
+    def test_values_after_a_scripted_solve(self, model, trace, script):
+        model.add_variables(3)
+        script(2, x=[1.5, -0.0, 3.0], objval=4.25)
+        assert model.optimize() == 1
+        trace.clear()
+        assert model.get_objective_value() == 4.25
+        assert model.get_var_value(0) == 1.5
+        assert math.copysign(1, model.get_var_value(1)) == -1
+        assert model.get_var_value(3) is None
+        reads = trace.calls("GRBgetdblattrelement")
+        assert [(c["attr"], c["element"]) for c in reads] == [("X", 0), ("X", 1), ("X", 3)]
+        assert trace.only("GRBgetdblattr")["attr"] == "ObjVal"
+
+    def test_index_beyond_gurobi_range_names_no_variable(self, model, trace, script):
+        model.add_variables(1)
+        script(2, x=[7.0], objval=7.0)
+        model.optimize()
+        trace.clear()
+        assert model.get_var_value(2**32) is None
+        assert model.get_var_value(2**64 - 1) is None
+        assert trace.calls("GRBgetdblattrelement") == []
+
+    @pytest.mark.parametrize("value, error", [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("0", TypeError)])
+    def test_var_id_refusals(self, model, value, error):
+        with pytest.raises(error):
+            model.get_var_value(value)
+
+    def test_var_id_by_keyword(self, model):
+        assert model.get_var_value(var_id=0) is None
+
+
+class TestSetOptimizerAttr:
+    @pytest.mark.parametrize(
+        "attr, value, expected",
+        [
+            ("Silent", True, ("GRBsetintparam", "OutputFlag", 0)),
+            ("Silent", False, ("GRBsetintparam", "OutputFlag", 1)),
+            ("Silent", 1, ("GRBsetintparam", "OutputFlag", 0)),
+            ("Silent", 0, ("GRBsetintparam", "OutputFlag", 1)),
+            ("Silent", 1.0, ("GRBsetintparam", "OutputFlag", 0)),
+            ("Silent", 0.0, ("GRBsetintparam", "OutputFlag", 1)),
+            ("Silent", "yes", ("GRBsetintparam", "OutputFlag", 1)),
+            ("TimeLimit", 10.0, ("GRBsetdblparam", "TimeLimit", 10.0)),
+            ("TimeLimit", 10, ("GRBsetdblparam", "TimeLimit", 10.0)),
+            ("TimeLimit", True, None),
+            ("TimeLimit", "10", None),
+            ("Threads", 2, ("GRBsetintparam", "Threads", 2)),
+            ("MIPGap", 0.5, ("GRBsetdblparam", "MIPGap", 0.5)),
+            ("LogFile", "run.log", ("GRBsetstrparam", "LogFile", "run.log")),
+            ("Presolve", True, ("GRBsetintparam", "Presolve", 1)),
+            ("Presolve", False, ("GRBsetintparam", "Presolve", 0)),
+            ("silent", True, ("GRBsetintparam", "silent", 1)),
+            ("Threads", 2**31, None),
+            ("Threads", -(2**31) - 1, None),
+            ("Threads", 2**63, ("GRBsetdblparam", "Threads", float(2**63))),
+            ("Thr\0eads", 2, None),
+            ("LogFile", "a\0b", None),
+            ("", 1, ("GRBsetintparam", "", 1)),
+            ("NoSuchParameter", 1, ("GRBsetintparam", "NoSuchParameter", 1)),
+        ],
+    )
+    def test_parameter_calls(self, model, trace, attr, value, expected):
+        assert model.set_optimizer_attr(attr, value) is None
+        calls = trace.calls()
+        assert calls[0]["fn"] == "GRBgetenv"
+        params = calls[1:]
+        if expected is None:
+            assert params == []
+        else:
+            (call,) = params
+            assert (call["fn"], call["param"], call["value"]) == expected
+            assert call["env"] == calls[0]["env"] and call["env_kind"] == "model"
+
+    def test_numpy_values(self, model, trace):
+        np = pytest.importorskip("numpy")
+        model.set_optimizer_attr("Silent", np.bool_(True))
+        model.set_optimizer_attr("Threads", np.int32(3))
+        model.set_optimizer_attr("MIPGap", np.float64(0.25))
+        params = [(c["fn"], c["value"]) for c in trace.calls() if c["fn"] != "GRBgetenv"]
+        assert params == [("GRBsetintparam", 0), ("GRBsetintparam", 3), ("GRBsetdblparam", 0.25)]
+
+    def test_value_classification_protocols(self, model, trace):
+        class Index:
+            def __index__(self):
+                return 4
+
+        class Float:
+            def __float__(self):
+                return 2.5
+
+        model.set_optimizer_attr("Threads", Index())
+        model.set_optimizer_attr("MIPGap", Float())
+        params = [(c["fn"], c["value"]) for c in trace.calls() if c["fn"] != "GRBgetenv"]
+        assert params == [("GRBsetintparam", 4), ("GRBsetdblparam", 2.5)]
+
+    @pytest.mark.parametrize("value", [None, [1.0], {}, b"1", "\udc80", object()])
+    def test_unsupported_values(self, model, trace, value):
+        with pytest.raises(TypeError) as info:
+            model.set_optimizer_attr("Silent", value)
+        assert str(info.value) == "Unsupported attribute value type"
+        assert trace.calls() == []
+
+    def test_attr_must_be_text(self, model):
+        with pytest.raises(TypeError, match="set_optimizer_attr\\(\\) argument 'attr' must be str, not int"):
+            model.set_optimizer_attr(1, 1)
+        with pytest.raises(UnicodeEncodeError):
+            model.set_optimizer_attr("\ud800", 1)
+
+    def test_parameter_failures_are_ignored(self, model, fail):
+        fail(GRBsetintparam=10007, GRBsetdblparam=10008, GRBsetstrparam=-1)
+        assert model.set_optimizer_attr("Silent", True) is None
+        assert model.set_optimizer_attr("TimeLimit", -1.0) is None
+        assert model.set_optimizer_attr("LogFile", "x") is None
+
+    def test_null_model_environment_sets_nothing(self, model, trace, fail):
+        fail(GRBgetenv="null")
+        assert model.set_optimizer_attr("Silent", True) is None
+        assert trace.fns() == ["GRBgetenv"]
