@@ -373,7 +373,9 @@ Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len,
       source = &columns_.ub;
       break;
     case Attr::X:
-      if (first + count > solution_.x.size()) return std::unexpected(Error::DataNotAvailable);
+      if (!has_solution() || first + count > solution_.x.size()) {
+        return std::unexpected(Error::DataNotAvailable);
+      }
       source = &solution_.x;
       break;
     default:

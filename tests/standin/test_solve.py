@@ -1,0 +1,245 @@
+"""Real solves through HiGHS, compared with known optima."""
+
+from __future__ import annotations
+
+import random
+
+import pytest
+
+from .capi import (INF_OR_UNBD, INFEASIBLE, NO_LICENSE, NODE_LIMIT, OPTIMAL, TIME_LIMIT,
+                   UNBOUNDED, doubles, ints)
+from .subprocess_run import run_snippet
+
+
+def _lp(lib, env):
+    # max 3x + 2y  s.t.  x + y <= 4, x + 3y <= 6, x <= 3  ->  x = 3, y = 1, objective 11
+    model = lib.newmodel(env, 2, obj=[3.0, 2.0])
+    lib.GRBsetintattr(model, b"ModelSense", -1)
+    lib.addconstr(model, {0: 1, 1: 1}, b"<", 4.0)
+    lib.addconstr(model, {0: 1, 1: 3}, b"<", 6.0)
+    lib.addconstr(model, {0: 1}, b"<", 3.0)
+    return model
+
+
+def test_lp_optimum(lib, env):
+    model = _lp(lib, env)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL
+    assert objval == pytest.approx(11.0)
+    assert x == pytest.approx([3.0, 1.0])
+    assert lib.intattr(model, b"SolCount") == (0, 1)
+    rc, runtime = lib.dblattr(model, b"Runtime")
+    assert rc == 0 and runtime >= 0.0
+    lib.GRBfreemodel(model)
+
+
+@pytest.mark.parametrize("params", [
+    {b"Method": 2}, {b"Method": 0, b"Presolve": 0}, {b"Threads": 1}, {b"Threads": 2},
+    {b"Seed": 7, b"Presolve": 2},
+])
+def test_lp_optimum_with_parameters(lib, env, params):
+    model = _lp(lib, env)
+    for name, value in params.items():
+        assert lib.GRBsetintparam(lib.GRBgetenv(model), name, value) == 0
+    status, objval, _ = lib.solve(model)
+    assert status == OPTIMAL and objval == pytest.approx(11.0)
+    lib.GRBfreemodel(model)
+
+
+def test_mip_optimum(lib, env):
+    # Knapsack: max 10a + 13b + 7c + 8d  s.t.  4a + 6b + 3c + 5d <= 10, binaries -> a + b: 23
+    model = lib.newmodel(env, 4, obj=[10, 13, 7, 8], vtype=b"BBBB")
+    lib.GRBsetintattr(model, b"ModelSense", -1)
+    lib.addconstr(model, {0: 4, 1: 6, 2: 3, 3: 5}, b"<", 10.0)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL
+    assert objval == pytest.approx(23.0)
+    assert x == pytest.approx([1.0, 1.0, 0.0, 0.0])
+    lib.GRBfreemodel(model)
+
+
+def test_general_integers(lib, env):
+    # min -x - y  s.t.  2x + 2y <= 7, x <= 1.5 (integers) -> x + y = 3
+    model = lib.newmodel(env, 2, obj=[-1, -1.001], ub=[1.5, 10], vtype=b"II")
+    lib.addconstr(model, {0: 2, 1: 2}, b"<", 7.0)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL
+    assert x == pytest.approx([0.0, 3.0])
+    assert objval == pytest.approx(-3.003)
+    lib.GRBfreemodel(model)
+
+
+def test_infeasible(lib, env):
+    model = lib.newmodel(env, 2)
+    lib.addconstr(model, {0: 1, 1: 1}, b">", 5.0)
+    lib.addconstr(model, {0: 1, 1: 1}, b"<", 4.0)
+    assert lib.solve(model) == (INFEASIBLE, None, None)
+    lib.GRBfreemodel(model)
+
+
+@pytest.mark.parametrize("bounds", [(1e30, 2e30), (-5e30, -1e30)])
+def test_infinite_bounds_on_the_wrong_side_are_infeasible(lib, env, bounds):
+    model = lib.newmodel(env, 1, lb=[bounds[0]], ub=[bounds[1]])
+    assert lib.solve(model) == (INFEASIBLE, None, None)
+    lib.GRBfreemodel(model)
+
+
+@pytest.mark.parametrize("presolve", [-1, 0])
+def test_unbounded(lib, env, presolve):
+    model = lib.newmodel(env, 2, obj=[-1.0, -1.0])
+    lib.GRBsetintparam(lib.GRBgetenv(model), b"Presolve", presolve)
+    lib.addconstr(model, {0: 1, 1: -1}, b"<", 1.0)
+    assert lib.solve(model) == (UNBOUNDED, None, None)
+    lib.GRBfreemodel(model)
+
+
+def test_infeasible_or_unbounded(lib, env):
+    # Free x with min -x and an infeasible row: presolve can only say "one of the two".
+    model = lib.newmodel(env, 2, obj=[-1.0, 0.0], lb=[-1e100, 0.0])
+    lib.addconstr(model, {1: 1}, b">", 2.0)
+    lib.addconstr(model, {1: 1}, b"<", 1.0)
+    status, objval, x = lib.solve(model)
+    assert status in (INFEASIBLE, INF_OR_UNBD)
+    assert (objval, x) == (None, None)
+    lib.GRBfreemodel(model)
+
+
+def _market_split(lib, env, rows=4, columns=30, seed=3):
+    """A small instance that is very hard to prove optimal but has trivial incumbents."""
+    rng = random.Random(seed)
+    model = lib.newmodel(env, columns + 2 * rows, obj=[0.0] * columns + [1.0] * (2 * rows),
+                         vtype=b"B" * columns + b"C" * (2 * rows))
+    for i in range(rows):
+        a = [rng.randint(0, 99) for _ in range(columns)]
+        coefficients = {j: float(a[j]) for j in range(columns)}
+        coefficients[columns + 2 * i] = 1.0
+        coefficients[columns + 2 * i + 1] = -1.0
+        lib.addconstr(model, coefficients, b"=", float(sum(a) // 2))
+    return model
+
+
+def _check_incumbent(lib, model, objval, x):
+    assert x is not None and objval is not None
+    assert all(v == pytest.approx(round(v), abs=1e-5) for v in x[:30])
+    assert objval == pytest.approx(sum(x[30:]), abs=1e-5)
+
+
+def test_time_limit_with_and_without_incumbent(lib, env):
+    model = _market_split(lib, env)
+    lib.GRBsetdblparam(lib.GRBgetenv(model), b"TimeLimit", 0.0)
+    assert lib.solve(model) == (TIME_LIMIT, None, None)
+    lib.GRBsetdblparam(lib.GRBgetenv(model), b"TimeLimit", 0.5)
+    status, objval, x = lib.solve(model)
+    assert status == TIME_LIMIT
+    _check_incumbent(lib, model, objval, x)
+    lib.GRBfreemodel(model)
+
+
+def test_node_limit(lib, env):
+    model = _market_split(lib, env)
+    lib.GRBsetdblparam(lib.GRBgetenv(model), b"NodeLimit", 5.0)
+    status, objval, x = lib.solve(model)
+    assert status == NODE_LIMIT
+    _check_incumbent(lib, model, objval, x)
+    lib.GRBfreemodel(model)
+
+
+def test_maximisation_with_objective_constant(lib, env):
+    model = _lp(lib, env)
+    assert lib.GRBsetdblattr(model, b"ObjCon", 2.5) == 0
+    status, objval, _ = lib.solve(model)
+    assert status == OPTIMAL and objval == pytest.approx(13.5)
+    lib.GRBsetintattr(model, b"ModelSense", 1)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL and objval == pytest.approx(2.5) and x == pytest.approx([0.0, 0.0])
+    lib.GRBfreemodel(model)
+
+
+def test_empty_model(lib, env):
+    model = lib.newmodel(env)
+    lib.GRBsetdblattr(model, b"ObjCon", -4.0)
+    assert lib.solve(model) == (OPTIMAL, -4.0, [])
+    lib.addconstr(model, {}, b">", 1.0)
+    assert lib.solve(model) == (INFEASIBLE, None, None)
+    lib.GRBfreemodel(model)
+
+
+def test_semicontinuous(lib, env):
+    # min (x - 0) with x semi-continuous in {0} u [2, 5]: x + y >= 1, y costs 10 -> x = 2
+    model = lib.newmodel(env, 2, obj=[1.0, 10.0], lb=[2.0, 0.0], ub=[5.0, 1e100], vtype=b"SC")
+    lib.addconstr(model, {0: 1, 1: 1}, b">", 1.0)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL
+    assert x == pytest.approx([2.0, 0.0]) and objval == pytest.approx(2.0)
+    # Without the row, zero is allowed although it lies below the lower bound.
+    model2 = lib.newmodel(env, 1, obj=[1.0], lb=[2.0], ub=[5.0], vtype=b"S")
+    assert lib.solve(model2) == (OPTIMAL, 0.0, [0.0])
+    semi_integer = lib.newmodel(env, 1, obj=[1.0], lb=[2.5], ub=[5.0], vtype=b"N")
+    lib.addconstr(semi_integer, {0: 1}, b">", 1.0)
+    status, objval, x = lib.solve(semi_integer)
+    assert status == OPTIMAL and x == pytest.approx([3.0])
+    for handle in (model, model2, semi_integer):
+        lib.GRBfreemodel(handle)
+
+
+def test_binaries_are_clipped_to_zero_one(lib, env):
+    model = lib.newmodel(env, 2, obj=[-1.0, 1.0], lb=[-5.0, -5.0], ub=[5.0, 5.0], vtype=b"BB")
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL and x == pytest.approx([1.0, 0.0]) and objval == pytest.approx(-1.0)
+    assert lib.dblarray(model, b"LB", 0, 2) == (0, [-5.0, -5.0])
+    lib.GRBsetdblattrelement(model, b"LB", 1, 2.0)
+    assert lib.solve(model)[0] == INFEASIBLE
+    lib.GRBfreemodel(model)
+
+
+def test_large_bounds_below_1e30_stay_finite(lib, env):
+    model = lib.newmodel(env, 1, obj=[-1.0], ub=[1e25])
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL and x == pytest.approx([1e25]) and objval == pytest.approx(-1e25)
+    lib.GRBfreemodel(model)
+
+
+def test_whole_model_with_many_rows(lib, env):
+    # min sum x  s.t.  x_i + x_{i+1} >= 1 for a path of 2000 variables -> 1000
+    n = 2000
+    model = lib.newmodel(env, n, obj=[1.0] * n)
+    count = n - 1
+    begin = ints(range(0, 2 * count, 2))
+    index = ints([i + k for i in range(count) for k in (0, 1)])
+    assert lib.GRBaddconstrs(model, count, 2 * count, begin, index, doubles([1.0] * (2 * count)),
+                             b">" * count, doubles([1.0] * count), None) == 0
+    status, objval, _ = lib.solve(model)
+    assert status == OPTIMAL and objval == pytest.approx(1000.0)
+    lib.GRBfreemodel(model)
+
+
+SOLVE_IN_SUBPROCESS = """
+env = ctypes.c_void_p()
+lib.GRBloadenv(ctypes.byref(env), None)
+lib.GRBsetintparam(env, b"OutputFlag", int(sys.argv[1]) if len(sys.argv) > 1 else 0)
+model = ctypes.c_void_p()
+lib.GRBnewmodel(env, ctypes.byref(model), None, 2, doubles([1, 1]), None, None, b"CI", None)
+lib.GRBaddconstr(model, 2, ints([0, 1]), doubles([1, 1]), b">", 1.5, None)
+rc = lib.GRBoptimize(model)
+status = ctypes.c_int()
+lib.GRBgetintattr(model, b"Status", ctypes.byref(status))
+sys.stderr.write(f"{rc} {status.value}")
+"""
+
+
+def test_output_flag_zero_prints_nothing():
+    result = run_snippet(SOLVE_IN_SUBPROCESS)
+    assert result.returncode == 0
+    assert result.stdout == b""
+    assert result.stderr.decode() == "0 2"
+
+
+def test_output_flag_one_prints_the_log():
+    result = run_snippet(SOLVE_IN_SUBPROCESS.replace("else 0", "else 1"))
+    assert result.returncode == 0 and b"HiGHS" in result.stdout
+
+
+def test_without_highs_optimize_reports_no_licence(tmp_path):
+    result = run_snippet(SOLVE_IN_SUBPROCESS, GRB_STANDIN_HIGHS=str(tmp_path / "libhighs.so"))
+    assert result.returncode == 0
+    assert result.stderr.decode() == f"{NO_LICENSE} 1"
