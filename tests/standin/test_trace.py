@@ -127,7 +127,7 @@ def test_no_file_is_written_without_the_variable(lib, model, tmp_path, monkeypat
     assert list(tmp_path.iterdir()) == []
 
 
-def test_unload_line_and_unmapping(tmp_path):
+def test_unload_line_and_unmapping_after_a_solve(tmp_path):
     trace = tmp_path / "t.jsonl"
     result = run_snippet(
         """
@@ -135,7 +135,10 @@ def test_unload_line_and_unmapping(tmp_path):
         env = ctypes.c_void_p()
         lib.GRBloadenv(ctypes.byref(env), None)
         model = ctypes.c_void_p()
-        lib.GRBnewmodel(env, ctypes.byref(model), None, 0, None, None, None, None, None)
+        lib.GRBsetintparam(env, b"OutputFlag", 0)
+        lib.GRBnewmodel(env, ctypes.byref(model), None, 2, None, None, None, b"CI", None)
+        lib.GRBaddconstr(model, 2, ints([0, 1]), doubles([1, 1]), b">", 1.5, None)
+        assert lib.GRBoptimize(model) == 0
         lib.GRBfreemodel(model)
         lib.GRBfreeenv(env)
         path = os.path.realpath(lib.path)
