@@ -42,14 +42,17 @@ class Call {
       trace.null("env");
     } else {
       trace.integer("env", as_env(env)->id());
-      trace.text("env_kind", std::string(as_env(env)->kind_name()).c_str());
+      trace.text("env_kind", as_env(env)->kind_name());
     }
     return *this;
   }
 
   Call& model(GRBmodel* model) {
-    if (model == nullptr) return trace.null("model"), *this;
-    trace.integer("model", as_model(model)->id());
+    if (model == nullptr) {
+      trace.null("model");
+    } else {
+      trace.integer("model", as_model(model)->id());
+    }
     return *this;
   }
 
@@ -368,10 +371,7 @@ int GRBoptimize(GRBmodel* model) {
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
       auto solved = as_model(model)->optimize();
-      if (solved) {
-        auto status = as_model(model)->get_int(*find_attribute("Status", AttrType::Int, AttrScope::Model).value());
-        call.trace.integer("status", status.value_or(0));
-      }
+      if (solved) call.trace.integer("status", as_model(model)->status());
       return to_code(solved);
     });
   });

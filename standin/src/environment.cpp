@@ -4,8 +4,8 @@
 
 namespace standin {
 namespace {
-constexpr std::string_view kLoadingKind = "loading";
-constexpr std::string_view kModelKind = "model";
+constexpr const char* kLoadingKind = "loading";
+constexpr const char* kModelKind = "model";
 }  // namespace
 
 Result<std::unique_ptr<Environment>> Environment::create_loading(const char* logfile) {
@@ -23,7 +23,7 @@ Environment::Environment(EnvKind kind, const ParameterSet& params)
   if (kind_ == EnvKind::Loading) live_.emplace(HandleKind::Env);
 }
 
-std::string_view Environment::kind_name() const {
+const char* Environment::kind_name() const {
   return kind_ == EnvKind::Loading ? kLoadingKind : kModelKind;
 }
 

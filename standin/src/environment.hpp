@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <optional>
-#include <string_view>
 
 #include "handles.hpp"
 #include "parameters.hpp"
@@ -26,7 +25,7 @@ class Environment {
 
   EnvKind kind() const { return kind_; }
   int id() const { return id_; }
-  std::string_view kind_name() const;
+  const char* kind_name() const;
   ParameterSet& params() { return params_; }
   const ParameterSet& params() const { return params_; }
 

@@ -88,6 +88,7 @@ class Model {
   const Columns& columns() const { return columns_; }
   const Rows& rows() const { return rows_; }
   int sense() const { return sense_; }
+  int status() const { return solution_.status; }
   double objcon() const { return objcon_; }
 
  private:
