@@ -34,6 +34,7 @@ def test_text_helpers(tmp_path):
         CORE / "src" / "text_quote.cpp",
         CORE / "src" / "float_format.cpp",
         CORE / "src" / "utf8.cpp",
+        CORE / "src" / "errors.cpp",
     ]
     build = subprocess.run(
         [cxx, *CXX_FLAGS, "-I", str(CORE / "include"), *map(str, sources), "-o", str(exe)],

@@ -1,6 +1,7 @@
 // Unit tests of the shared text renderings (quote_text, format_float).
 // Prints "N passed, M failed" and exits non-zero on any failure.
 
+#include "kesto_core/errors.hpp"
 #include "kesto_core/text.hpp"
 
 #include <cmath>
@@ -165,9 +166,24 @@ void test_float_exponent_form() {
   CHECK_EQ(format_float(std::numeric_limits<double>::min()), "2.2250738585072014e-308");
 }
 
+void test_error_rendering() {
+  using namespace kesto::kesto_error;
+  using kesto::render;
+  CHECK_EQ(render(Msg{"Failed to update model: -3"}), R"(Msg("Failed to update model: -3"))");
+  CHECK_EQ(render(Msg{"say \"hi\"\n"}), R"(Msg("say \"hi\"\n"))");
+  CHECK_EQ(render(UnsupportedConstraint{"Affine", "Interval"}),
+           R"(UnsupportedConstraint { func: "Affine", set: "Interval" })");
+  CHECK_EQ(render(AddConstraintNotAllowed{}), "AddConstraintNotAllowed");
+  CHECK_EQ(render(UnsupportedAttribute{}), "UnsupportedAttribute");
+  CHECK_EQ(render(SetAttributeNotAllowed{}), "SetAttributeNotAllowed");
+  CHECK_EQ(render(ScalarFunctionConstantNotZero{-0.0}), "ScalarFunctionConstantNotZero { value: -0.0 }");
+  CHECK_EQ(render(ScalarFunctionConstantNotZero{1.5e16}), "ScalarFunctionConstantNotZero { value: 1.5e16 }");
+}
+
 }  // namespace
 
 int main() {
+  test_error_rendering();
   test_quote_ascii_and_fixed_escapes();
   test_quote_controls();
   test_quote_separators_and_format();

@@ -181,6 +181,13 @@ class TestConstructionFailures:
         message = fatal_error(lambda: Model(dll_path=path))
         assert message == f'Gurobi setup failed: DlOpen {{ source: "{path}: cannot open shared object file: No such file or directory" }}'
 
+    def test_loader_text_is_quoted_bytewise(self, tmp_path):
+        path = str(tmp_path / "caf\u00e9 'x\".so")
+        message = fatal_error(lambda: Model(dll_path=path))
+        escaped = path.replace("\u00e9", "\\xc3\\xa9").replace("'", "\\'").replace('"', '\\"')
+        assert message == (
+            f'Gurobi setup failed: DlOpen {{ source: "{escaped}: cannot open shared object file: No such file or directory" }}')
+
     def test_interior_nul(self, standin, trace):
         assert fatal_error(lambda: Model(dll_path="a\0b.so")) == "Gurobi setup failed: InteriorZeroElements"
         assert trace.calls() == []
