@@ -8,6 +8,8 @@ library otherwise.
     python examples/facility_location.py [--dll-path PATH] [--facilities 20] [--customers 30]
 """
 
+from __future__ import annotations
+
 import argparse
 import math
 import os
@@ -19,7 +21,7 @@ STATUS_NAMES = {0: "other", 1: "optimal", 2: "infeasible", 3: "unbounded", 4: "s
 FIXED_INSTALL_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
 
 
-def open_model(dll_path):
+def open_model(dll_path: str | None) -> Model:
     """A Model on the given library, on Gurobi if installed, else on the stand-in."""
     if dll_path:
         return Model("facility_location", dll_path)
@@ -30,7 +32,10 @@ def open_model(dll_path):
     return Model("facility_location", velkin_gurobi_standin.library_path())
 
 
-def make_instance(facilities, customers, seed):
+Instance = tuple[list[int], list[int], list[int], list[list[float]]]
+
+
+def make_instance(facilities: int, customers: int, seed: int) -> Instance:
     rng = random.Random(seed)
     sites = [(rng.uniform(0, 100), rng.uniform(0, 100)) for _ in range(facilities)]
     towns = [(rng.uniform(0, 100), rng.uniform(0, 100)) for _ in range(customers)]
@@ -41,7 +46,9 @@ def make_instance(facilities, customers, seed):
     return demand, capacity, fixed_cost, cost
 
 
-def build(model, demand, capacity, fixed_cost, cost):
+def build(
+    model: Model, demand: list[int], capacity: list[int], fixed_cost: list[int], cost: list[list[float]]
+) -> tuple[list[int], list[list[int]], int]:
     n_fac, n_cust = len(capacity), len(demand)
     opened = model.add_variables(n_fac, names=[f"open_{i}" for i in range(n_fac)], vtypes=["B"] * n_fac)
     # share[i][j]: fraction of customer j's demand served by facility i.
@@ -49,9 +56,13 @@ def build(model, demand, capacity, fixed_cost, cost):
                                ubs=[1.0] * (n_fac * n_cust))
     share = [flat[i * n_cust:(i + 1) * n_cust] for i in range(n_fac)]
 
-    rows_vars, rows_coeffs, senses, rhss, names = [], [], [], [], []
+    rows_vars: list[list[int]] = []
+    rows_coeffs: list[list[float]] = []
+    senses: list[str] = []
+    rhss: list[float] = []
+    names: list[str] = []
 
-    def row(variables, coefficients, sense, rhs, name):
+    def row(variables: list[int], coefficients: list[float], sense: str, rhs: float, name: str) -> None:
         rows_vars.append(variables)
         rows_coeffs.append(coefficients)
         senses.append(sense)
@@ -73,8 +84,15 @@ def build(model, demand, capacity, fixed_cost, cost):
     return opened, share, len(senses)
 
 
-def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def solution_value(model: Model, var: int) -> float:
+    value = model.get_var_value(var)
+    if value is None:
+        raise RuntimeError(f"variable {var} has no value")
+    return value
+
+
+def main(argv: list[str] | None = None) -> int:
+    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
     parser.add_argument("--dll-path", help="path of the Gurobi library (default: found automatically)")
     parser.add_argument("--facilities", type=int, default=20)
     parser.add_argument("--customers", type=int, default=30)
@@ -97,9 +115,9 @@ def main(argv=None):
         return 1
     print(f"Total cost: {objective:.2f}")
     for i, y in enumerate(opened):
-        if model.get_var_value(y) > 0.5:
-            served = [j for j, x in enumerate(share[i]) if model.get_var_value(x) > 1e-6]
-            load = sum(demand[j] * model.get_var_value(share[i][j]) for j in served)
+        if solution_value(model, y) > 0.5:
+            served = [j for j, x in enumerate(share[i]) if solution_value(model, x) > 1e-6]
+            load = sum(demand[j] * solution_value(model, share[i][j]) for j in served)
             print(f"  facility {i:2d}: open, load {load:6.1f} of {capacity[i]:3d}, serves customers {served}")
     return 0
 

@@ -1,0 +1,88 @@
+"""Build linear and mixed-integer models and solve them with the Gurobi optimiser."""
+
+from collections.abc import Sequence
+from typing import SupportsFloat, SupportsIndex, final
+
+from typing_extensions import Buffer, TypeAlias
+
+# A number: float, int, bool, or anything with __float__ or __index__.
+_Real: TypeAlias = SupportsFloat | SupportsIndex
+# Numbers as a sequence, or as a 1-D float64 buffer (numpy.ndarray, array.array("d"), memoryview) read directly.
+_Reals: TypeAlias = Sequence[_Real] | Buffer
+# Variable indices as a sequence, or as a 1-D int64/uint64 buffer read directly.
+_Indices: TypeAlias = Sequence[SupportsIndex] | Buffer
+# Parameter values: bool, int, float (and NumPy scalars of these kinds) or str.
+_ParamValue: TypeAlias = str | SupportsFloat | SupportsIndex
+
+@final
+class Model:
+    """One Gurobi environment and model, on a Gurobi library opened at run time.
+
+    Without ``dll_path`` the library is found through ``GUROBI_HOME`` or the
+    standard install paths. Failure to set up raises an exception deriving
+    directly from ``BaseException``.
+    """
+
+    def __new__(cls, name: str | None = None, dll_path: str | None = None) -> Model: ...
+    def add_variable(
+        self,
+        /,
+        name: str | None = None,
+        vtype: str | None = None,
+        lb: _Real | None = None,
+        ub: _Real | None = None,
+    ) -> int:
+        """Adds one variable (default continuous in [0, inf)) and returns its index."""
+
+    def add_variables(
+        self,
+        /,
+        n: SupportsIndex,
+        names: Sequence[str] | None = None,
+        vtypes: Sequence[str] | None = None,
+        lbs: _Reals | None = None,
+        ubs: _Reals | None = None,
+    ) -> list[int]:
+        """Adds ``n`` variables in one call and returns their indices."""
+
+    def add_constraint(
+        self,
+        /,
+        vars: _Indices,
+        coeffs: _Reals,
+        constant: _Real,
+        sense: str,
+        rhs: _Real,
+        name: str | None = None,
+    ) -> int:
+        """Adds ``sum(coeffs * vars) + constant <sense> rhs`` (sense "<", "=" or ">") and returns its index."""
+
+    def add_constraints(
+        self,
+        /,
+        fs_vars: Sequence[_Indices],
+        fs_coeffs: Sequence[_Reals],
+        fs_consts: _Reals,
+        senses: Sequence[str],
+        rhss: _Reals,
+        names: Sequence[str] | None = None,
+    ) -> list[int]:
+        """Adds one constraint per row and returns their indices; senses other than "<" and ">" mean "="."""
+
+    def set_objective(self, /, vars: _Indices, coeffs: _Reals, constant: _Real, sense: SupportsIndex) -> None:
+        """Replaces the objective; ``sense`` 1 maximises, anything else minimises."""
+
+    def update(self, /) -> None:
+        """Applies pending changes to the model."""
+
+    def optimize(self, /) -> int:
+        """Solves; 0 other, 1 optimal, 2 infeasible, 3 unbounded, 4 suboptimal."""
+
+    def get_var_value(self, /, var_id: SupportsIndex) -> float | None:
+        """The variable's value in the current solution, or None if there is none."""
+
+    def get_objective_value(self, /) -> float | None:
+        """The objective value of the current solution, or None if there is none."""
+
+    def set_optimizer_attr(self, /, attr: str, value: _ParamValue) -> None:
+        """Sets "Silent", "TimeLimit" or any Gurobi parameter by name."""
