@@ -74,11 +74,19 @@ Result<void> check_not_nan(const double* values, int count) {
 // End of sparse vector i of `count` sharing `numnz` entries.
 int end_of(const int* beg, int i, int count, int numnz) { return i + 1 < count ? beg[i + 1] : numnz; }
 
+// Room for `extra` more items. Growth is geometric: reserving the exact size at every call
+// would copy the whole array on each one-row or one-column addition.
+template <class Container>
+void reserve_more(Container& items, std::size_t extra) {
+  const std::size_t needed = items.size() + extra;
+  if (needed > items.capacity()) items.reserve(std::max(needed, 2 * items.capacity()));
+}
+
 }  // namespace
 
 void NameList::reserve(std::size_t count, std::size_t chars) {
-  ends_.reserve(ends_.size() + count);
-  chars_.reserve(chars_.size() + chars);
+  reserve_more(ends_, count);
+  reserve_more(chars_, chars);
 }
 
 void NameList::append(const char* name) {
@@ -134,13 +142,13 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
 
   // Reserve everything first, so that running out of memory leaves the model unchanged.
   const std::size_t first = columns_.size();
-  const std::size_t total = first + static_cast<std::size_t>(numvars);
-  columns_.lb.reserve(total);
-  columns_.ub.reserve(total);
-  columns_.obj.reserve(total);
-  columns_.vtype.reserve(total);
-  columns_.names.reserve(static_cast<std::size_t>(numvars), *chars);
-  pending_coefficients_.reserve(pending_coefficients_.size() + static_cast<std::size_t>(numnz));
+  const auto added = static_cast<std::size_t>(numvars);
+  reserve_more(columns_.lb, added);
+  reserve_more(columns_.ub, added);
+  reserve_more(columns_.obj, added);
+  reserve_more(columns_.vtype, added);
+  columns_.names.reserve(added, *chars);
+  reserve_more(pending_coefficients_, static_cast<std::size_t>(numnz));
 
   for (int j = 0; j < numvars; ++j) {
     columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
@@ -190,12 +198,12 @@ Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, cons
   if (!chars) return std::unexpected(chars.error());
 
   const std::size_t count = static_cast<std::size_t>(numconstrs);
-  const std::size_t nonzeros = rows_.nonzeros() + static_cast<std::size_t>(numnz);
-  rows_.start.reserve(rows_.start.size() + count);
-  rows_.sense.reserve(rows_.size() + count);
-  rows_.rhs.reserve(rows_.size() + count);
-  rows_.index.reserve(nonzeros);
-  rows_.value.reserve(nonzeros);
+  const auto nonzeros = static_cast<std::size_t>(numnz);
+  reserve_more(rows_.start, count);
+  reserve_more(rows_.sense, count);
+  reserve_more(rows_.rhs, count);
+  reserve_more(rows_.index, nonzeros);
+  reserve_more(rows_.value, nonzeros);
   rows_.names.reserve(count, *chars);
 
   if (numnz > 0) {
