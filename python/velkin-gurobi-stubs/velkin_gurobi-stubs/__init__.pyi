@@ -1,16 +1,23 @@
 """Build linear and mixed-integer models and solve them with the Gurobi optimiser."""
 
 from collections.abc import Sequence
-from typing import SupportsFloat, SupportsIndex, final
+from typing import Protocol, SupportsFloat, SupportsIndex, TypeAlias, final, type_check_only
 
-from typing_extensions import Buffer, TypeAlias
+from typing_extensions import Buffer
+
+@type_check_only
+class _Array(Protocol):
+    """A NumPy array (or any array that converts with __array__), without requiring NumPy to type-check."""
+
+    def __array__(self) -> object: ...
+    def __len__(self) -> int: ...
 
 # A number: float, int, bool, or anything with __float__ or __index__.
 _Real: TypeAlias = SupportsFloat | SupportsIndex
-# Numbers as a sequence, or as a 1-D float64 buffer (numpy.ndarray, array.array("d"), memoryview) read directly.
-_Reals: TypeAlias = Sequence[_Real] | Buffer
-# Variable indices as a sequence, or as a 1-D int64/uint64 buffer read directly.
-_Indices: TypeAlias = Sequence[SupportsIndex] | Buffer
+# Numbers: any sequence, or an array or buffer (1-D float64 ones are read directly).
+_Reals: TypeAlias = Sequence[_Real] | _Array | Buffer
+# Variable indices: any sequence, or an array or buffer (1-D int64/uint64 ones are read directly).
+_Indices: TypeAlias = Sequence[SupportsIndex] | _Array | Buffer
 # Parameter values: bool, int, float (and NumPy scalars of these kinds) or str.
 _ParamValue: TypeAlias = str | SupportsFloat | SupportsIndex
 
