@@ -1,0 +1,358 @@
+// The floor of the benchmark: the least work any Python interface must do for each workload.
+// It reads the same Python objects (the CPython calls that turn items into C values) and
+// makes the same stand-in calls on prepared arrays, with no checks, no error messages and
+// no intermediate objects. Errors are not reported: the bench feeds it valid input only.
+//
+// Compiled by bench/run.py at run time against the running interpreter's headers.
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+#include <dlfcn.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kesto_solver_gurobi/gurobi_c.h"
+
+namespace {
+
+struct Api {
+  decltype(&::GRBloadenv) loadenv;
+  decltype(&::GRBstartenv) startenv;
+  decltype(&::GRBfreeenv) freeenv;
+  decltype(&::GRBgetenv) getenv;
+  decltype(&::GRBnewmodel) newmodel;
+  decltype(&::GRBfreemodel) freemodel;
+  decltype(&::GRBaddvars) addvars;
+  decltype(&::GRBaddconstr) addconstr;
+  decltype(&::GRBsetdblattrarray) setdblattrarray;
+  decltype(&::GRBsetdblattrelement) setdblattrelement;
+  decltype(&::GRBgetdblattrelement) getdblattrelement;
+  decltype(&::GRBsetdblattr) setdblattr;
+  decltype(&::GRBsetintattr) setintattr;
+  decltype(&::GRBsetintparam) setintparam;
+  decltype(&::GRBoptimize) optimize;
+  decltype(&::GRBupdatemodel) updatemodel;
+};
+
+template <class F>
+bool resolve(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, name));
+  return function != nullptr;
+}
+
+struct FloorModel {
+  PyObject_HEAD
+  void* library;
+  Api api;
+  GRBenv* env;
+  GRBmodel* model;
+  long long vars;
+  long long constrs;
+  std::vector<int>* indices;    // reused scratch for one row
+  std::vector<double>* values;  // reused scratch for one row
+};
+
+// Name "<prefix><number>" written into `out` (at least 24 bytes).
+void index_name(char* out, char prefix, long long number) {
+  out[0] = prefix;
+  auto end = std::to_chars(out + 1, out + 23, number).ptr;
+  *end = '\0';
+}
+
+inline double real(PyObject* item) {
+  return PyFloat_CheckExact(item) ? PyFloat_AS_DOUBLE(item) : PyFloat_AsDouble(item);
+}
+
+// Reads a list (or tuple) of floats, or a float64 buffer, into `out`.
+void read_reals(PyObject* sequence, std::vector<double>& out) {
+  out.clear();
+  if (PyList_CheckExact(sequence)) {
+    const Py_ssize_t n = PyList_GET_SIZE(sequence);
+    out.resize(static_cast<std::size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = real(PyList_GET_ITEM(sequence, i));
+    return;
+  }
+  Py_buffer view;
+  if (PyObject_GetBuffer(sequence, &view, PyBUF_C_CONTIGUOUS) == 0) {
+    const std::size_t n = static_cast<std::size_t>(view.len) / sizeof(double);
+    out.resize(n);
+    std::memcpy(out.data(), view.buf, n * sizeof(double));
+    PyBuffer_Release(&view);
+    return;
+  }
+  PyErr_Clear();
+}
+
+// Reads a list of ints, or an int64 buffer, into `out`.
+void read_indices(PyObject* sequence, std::vector<int>& out) {
+  out.clear();
+  if (PyList_CheckExact(sequence)) {
+    const Py_ssize_t n = PyList_GET_SIZE(sequence);
+    out.resize(static_cast<std::size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+      out[static_cast<std::size_t>(i)] = static_cast<int>(PyLong_AsLong(PyList_GET_ITEM(sequence, i)));
+    }
+    return;
+  }
+  Py_buffer view;
+  if (PyObject_GetBuffer(sequence, &view, PyBUF_C_CONTIGUOUS) == 0) {
+    const std::size_t n = static_cast<std::size_t>(view.len) / sizeof(std::int64_t);
+    out.resize(n);
+    const auto* data = static_cast<const std::int64_t*>(view.buf);
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<int>(data[i]);
+    PyBuffer_Release(&view);
+    return;
+  }
+  PyErr_Clear();
+}
+
+PyObject* index_range(long long first, long long count) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(count));
+  if (list == nullptr) return nullptr;
+  for (long long i = 0; i < count; ++i) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), PyLong_FromLongLong(first + i));
+  return list;
+}
+
+FloorModel* self_of(PyObject* self) { return reinterpret_cast<FloorModel*>(self); }
+
+PyObject* floor_new(PyTypeObject* type, PyObject* args, PyObject*) {
+  const char* path = nullptr;
+  if (!PyArg_ParseTuple(args, "s", &path)) return nullptr;
+  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    PyErr_SetString(PyExc_OSError, dlerror());
+    return nullptr;
+  }
+  Api api{};
+  const bool ok = resolve(library, "GRBloadenv", api.loadenv) && resolve(library, "GRBstartenv", api.startenv) &&
+                  resolve(library, "GRBfreeenv", api.freeenv) && resolve(library, "GRBgetenv", api.getenv) &&
+                  resolve(library, "GRBnewmodel", api.newmodel) && resolve(library, "GRBfreemodel", api.freemodel) &&
+                  resolve(library, "GRBaddvars", api.addvars) && resolve(library, "GRBaddconstr", api.addconstr) &&
+                  resolve(library, "GRBsetdblattrarray", api.setdblattrarray) &&
+                  resolve(library, "GRBsetdblattrelement", api.setdblattrelement) &&
+                  resolve(library, "GRBgetdblattrelement", api.getdblattrelement) &&
+                  resolve(library, "GRBsetdblattr", api.setdblattr) &&
+                  resolve(library, "GRBsetintattr", api.setintattr) &&
+                  resolve(library, "GRBsetintparam", api.setintparam) &&
+                  resolve(library, "GRBoptimize", api.optimize) && resolve(library, "GRBupdatemodel", api.updatemodel);
+  GRBenv* env = nullptr;
+  GRBmodel* model = nullptr;
+  if (!ok || api.loadenv(&env, nullptr) != 0 || api.startenv(env) != 0 ||
+      api.newmodel(env, &model, "model", 0, nullptr, nullptr, nullptr, nullptr, nullptr) != 0) {
+    if (env != nullptr) api.freeenv(env);
+    dlclose(library);
+    PyErr_SetString(PyExc_RuntimeError, "the stand-in could not be opened");
+    return nullptr;
+  }
+  PyObject* object = type->tp_alloc(type, 0);
+  if (object == nullptr) return nullptr;
+  FloorModel* self = self_of(object);
+  self->library = library;
+  self->api = api;
+  self->env = env;
+  self->model = model;
+  self->vars = 0;
+  self->constrs = 0;
+  self->indices = new std::vector<int>();
+  self->values = new std::vector<double>();
+  return object;
+}
+
+void floor_dealloc(PyObject* object) {
+  FloorModel* self = self_of(object);
+  if (self->model != nullptr) self->api.freemodel(self->model);
+  if (self->env != nullptr) self->api.freeenv(self->env);
+  delete self->indices;
+  delete self->values;
+  // The stand-in stays loaded: the module keeps its own handle to it as well.
+  Py_TYPE(object)->tp_free(object);
+}
+
+// add_variables(n, lbs, ubs, vtypes): one GRBaddvars with generated names.
+PyObject* floor_add_variables(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 4) {
+    PyErr_SetString(PyExc_TypeError, "add_variables(n, lbs, ubs, vtypes)");
+    return nullptr;
+  }
+  const long long n = PyLong_AsLongLong(args[0]);
+  std::vector<double> lbs, ubs;
+  read_reals(args[1], lbs);
+  read_reals(args[2], ubs);
+  std::vector<char> types(static_cast<std::size_t>(n), 'C');
+  if (PyList_CheckExact(args[3])) {
+    for (long long i = 0; i < n; ++i) {
+      types[static_cast<std::size_t>(i)] =
+          static_cast<char>(PyUnicode_READ_CHAR(PyList_GET_ITEM(args[3], static_cast<Py_ssize_t>(i)), 0));
+    }
+  }
+  std::string chars(static_cast<std::size_t>(n) * 12, '\0');
+  std::vector<char*> names(static_cast<std::size_t>(n));
+  char* at = chars.data();
+  for (long long i = 0; i < n; ++i) {
+    names[static_cast<std::size_t>(i)] = at;
+    at[0] = 'x';
+    char* end = std::to_chars(at + 1, at + 12, self->vars + i).ptr;
+    *end = '\0';
+    at = end + 1;
+  }
+  self->api.addvars(self->model, static_cast<int>(n), 0, nullptr, nullptr, nullptr, nullptr, lbs.data(), ubs.data(),
+                    types.data(), names.data());
+  PyObject* result = index_range(self->vars, n);
+  self->vars += n;
+  return result;
+}
+
+// add_variable(lb=..., ub=...): one GRBaddvars for one variable.
+PyObject* floor_add_variable(PyObject* object, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  FloorModel* self = self_of(object);
+  double bounds[2] = {0.0, 1e100};
+  const Py_ssize_t positional = PyVectorcall_NARGS(nargs);
+  for (Py_ssize_t i = 0; i < positional && i < 2; ++i) bounds[i] = real(args[i]);
+  if (kwnames != nullptr) {
+    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
+      const char* key = PyUnicode_AsUTF8(PyTuple_GET_ITEM(kwnames, k));
+      bounds[key[0] == 'u' ? 1 : 0] = real(args[positional + k]);
+    }
+  }
+  char name[24];
+  index_name(name, 'x', self->vars);
+  char* names[1] = {name};
+  char type = 'C';
+  self->api.addvars(self->model, 1, 0, nullptr, nullptr, nullptr, nullptr, &bounds[0], &bounds[1], &type, names);
+  return PyLong_FromLongLong(self->vars++);
+}
+
+void add_row(FloorModel* self, PyObject* vars, PyObject* coeffs, PyObject* constant, PyObject* sense, PyObject* rhs) {
+  read_indices(vars, *self->indices);
+  read_reals(coeffs, *self->values);
+  const double offset = real(constant);
+  const double bound = real(rhs);
+  const char sign = static_cast<char>(PyUnicode_READ_CHAR(sense, 0));
+  char name[24];
+  index_name(name, 'c', self->constrs++);
+  self->api.addconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(),
+                      self->values->data(), sign, bound - offset, name);
+}
+
+// add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss): one GRBaddconstr per row.
+PyObject* floor_add_constraints(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 5) {
+    PyErr_SetString(PyExc_TypeError, "add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss)");
+    return nullptr;
+  }
+  const Py_ssize_t rows = PyList_GET_SIZE(args[0]);
+  const long long first = self->constrs;
+  for (Py_ssize_t i = 0; i < rows; ++i) {
+    add_row(self, PyList_GET_ITEM(args[0], i), PyList_GET_ITEM(args[1], i), PyList_GET_ITEM(args[2], i),
+            PyList_GET_ITEM(args[3], i), PyList_GET_ITEM(args[4], i));
+  }
+  return index_range(first, rows);
+}
+
+// add_constraint(vars, coeffs, constant, sense, rhs): one GRBaddconstr.
+PyObject* floor_add_constraint(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 5) {
+    PyErr_SetString(PyExc_TypeError, "add_constraint(vars, coeffs, constant, sense, rhs)");
+    return nullptr;
+  }
+  const long long index = self->constrs;
+  add_row(self, args[0], args[1], args[2], args[3], args[4]);
+  return PyLong_FromLongLong(index);
+}
+
+// set_objective(vars, coeffs, constant, sense): objective cleared in one array call, then one
+// GRBsetdblattrelement per term, the constant and the sense.
+PyObject* floor_set_objective(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 4) {
+    PyErr_SetString(PyExc_TypeError, "set_objective(vars, coeffs, constant, sense)");
+    return nullptr;
+  }
+  std::vector<int> vars;
+  std::vector<double> coeffs;
+  read_indices(args[0], vars);
+  read_reals(args[1], coeffs);
+  const double constant = real(args[2]);
+  const long sense = PyLong_AsLong(args[3]);
+  std::vector<double> zeros(static_cast<std::size_t>(self->vars), 0.0);
+  self->api.setdblattrarray(self->model, "Obj", 0, static_cast<int>(self->vars), zeros.data());
+  for (std::size_t k = 0; k < vars.size(); ++k) self->api.setdblattrelement(self->model, "Obj", vars[k], coeffs[k]);
+  self->api.setdblattr(self->model, "ObjCon", constant);
+  self->api.setintattr(self->model, "ModelSense", sense == 1 ? -1 : 1);
+  Py_RETURN_NONE;
+}
+
+// get_var_value(i): one GRBgetdblattrelement.
+PyObject* floor_get_var_value(PyObject* object, PyObject* index) {
+  FloorModel* self = self_of(object);
+  double value = 0.0;
+  if (self->api.getdblattrelement(self->model, "X", static_cast<int>(PyLong_AsLong(index)), &value) != 0) {
+    Py_RETURN_NONE;
+  }
+  return PyFloat_FromDouble(value);
+}
+
+PyObject* floor_optimize(PyObject* object, PyObject*) {
+  FloorModel* self = self_of(object);
+  self->api.setintparam(self->api.getenv(self->model), "OutputFlag", 0);
+  return PyLong_FromLong(self->api.optimize(self->model));
+}
+
+PyObject* floor_update(PyObject* object, PyObject*) {
+  FloorModel* self = self_of(object);
+  return PyLong_FromLong(self->api.updatemodel(self->model));
+}
+
+PyMethodDef floor_methods[] = {
+    {"add_variables", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_variables)), METH_FASTCALL,
+     nullptr},
+    {"add_variable", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_variable)),
+     METH_FASTCALL | METH_KEYWORDS, nullptr},
+    {"add_constraints", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraints)),
+     METH_FASTCALL, nullptr},
+    {"add_constraint", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraint)),
+     METH_FASTCALL, nullptr},
+    {"set_objective", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_set_objective)), METH_FASTCALL,
+     nullptr},
+    {"get_var_value", floor_get_var_value, METH_O, nullptr},
+    {"optimize", floor_optimize, METH_NOARGS, nullptr},
+    {"update", floor_update, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyTypeObject floor_type = [] {
+  PyTypeObject type{};
+  Py_SET_REFCNT(&type, 1);
+  type.tp_name = "velkin_floor.FloorModel";
+  type.tp_basicsize = sizeof(FloorModel);
+  type.tp_dealloc = floor_dealloc;
+  type.tp_flags = Py_TPFLAGS_DEFAULT;
+  type.tp_methods = floor_methods;
+  type.tp_new = floor_new;
+  return type;
+}();
+
+PyModuleDef floor_module = {PyModuleDef_HEAD_INIT, "velkin_floor", nullptr, -1, nullptr, nullptr, nullptr, nullptr,
+                            nullptr};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_velkin_floor() {
+  if (PyType_Ready(&floor_type) != 0) return nullptr;
+  PyObject* module = PyModule_Create(&floor_module);
+  if (module == nullptr) return nullptr;
+  Py_INCREF(&floor_type);
+  if (PyModule_AddObject(module, "FloorModel", reinterpret_cast<PyObject*>(&floor_type)) != 0) {
+    Py_DECREF(&floor_type);
+    Py_DECREF(module);
+    return nullptr;
+  }
+  return module;
+}

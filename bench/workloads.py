@@ -1,0 +1,907 @@
+"""The workloads of the bench, run for one tool in this process.
+
+    python bench/workloads.py TOOL SCALE REPEAT RESULT.json
+
+Inputs are made before the clock starts; only the building, solving or reading call is
+timed. Every repetition builds a fresh model.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import gc
+import hashlib
+import importlib.util
+import json
+import math
+import os
+import subprocess
+import sys
+import sysconfig
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+# (result key, table label) in table order.
+ROWS = [
+    ("w1_lists", "W1 add_variables, lists"),
+    ("w1_numpy", "W1 add_variables, NumPy"),
+    ("w2", "W2 add_variable x n"),
+    ("w3_lists", "W3 add_constraints, lists"),
+    ("w3_numpy", "W3 add_constraints, NumPy"),
+    ("w4", "W4 add_constraint x n"),
+    ("w5_lists", "W5 set_objective, lists"),
+    ("w5_numpy", "W5 set_objective, NumPy"),
+    ("w6", "W6 get_var_value x n"),
+    ("w7_transport_build", "W7 transport LP build"),
+    ("w7_transport_solve", "W7 transport LP solve"),
+    ("w7_knapsack_build", "W7 knapsack MIP build"),
+    ("w7_knapsack_solve", "W7 knapsack MIP solve"),
+]
+
+TERMS = 10  # terms per constraint in W3 and W4
+
+
+class Skip(Exception):
+    """A workload this tool cannot run; the message says why."""
+
+
+# ---------------------------------------------------------------- inputs
+
+
+class Inputs:
+    def __init__(self, scale):
+        import numpy as np
+
+        rng = np.random.default_rng(20240611)
+        self.n1 = max(10, int(1_000_000 * scale))
+        self.n2 = max(10, int(200_000 * scale))
+        self.n3 = max(10, int(200_000 * scale))
+        self.n5 = max(10, int(1_000_000 * scale))
+        self.n6 = max(10, int(1_000_000 * scale))
+        side = max(3, int(round(300 * math.sqrt(scale))))
+        self.sources = self.sinks = side
+        self.items = max(20, int(round(1_000 * math.sqrt(scale))))
+
+        self.lbs_np = rng.uniform(-10.0, 0.0, self.n1)
+        self.ubs_np = rng.uniform(1.0, 10.0, self.n1)
+        self.lbs = self.lbs_np.tolist()
+        self.ubs = self.ubs_np.tolist()
+        self.vtypes = ["I" if i % 10 == 0 else "C" for i in range(self.n1)]
+
+        self.w2_lbs = self.lbs[: self.n2]
+        self.w2_ubs = self.ubs[: self.n2]
+
+        # W3/W4: n3 rows of TERMS distinct variables among n3.
+        self.row_vars_np = np.sort(
+            rng.integers(0, self.n3 // TERMS, (self.n3, TERMS)) * TERMS + np.arange(TERMS), axis=1
+        ).astype(np.int64)
+        self.row_coeffs_np = rng.uniform(-5.0, 5.0, (self.n3, TERMS))
+        self.fs_vars = self.row_vars_np.tolist()
+        self.fs_coeffs = self.row_coeffs_np.tolist()
+        self.fs_vars_np = list(self.row_vars_np)
+        self.fs_coeffs_np = list(self.row_coeffs_np)
+        self.fs_consts = [0.0] * self.n3
+        self.senses = ["<"] * self.n3
+        self.rhss = rng.uniform(1.0, 100.0, self.n3).tolist()
+
+        self.obj_vars_np = np.arange(self.n5, dtype=np.int64)
+        self.obj_coeffs_np = rng.uniform(-1.0, 1.0, self.n5)
+        self.obj_vars = self.obj_vars_np.tolist()
+        self.obj_coeffs = self.obj_coeffs_np.tolist()
+
+        # Transportation: supply rows (<=), demand rows (>=), cost per arc.
+        s, t = self.sources, self.sinks
+        self.cost = rng.uniform(1.0, 20.0, s * t).tolist()
+        self.supply = rng.uniform(50.0, 100.0, s).tolist()
+        demand = rng.uniform(10.0, 60.0, t)
+        demand *= 0.9 * sum(self.supply) / demand.sum()
+        self.demand = demand.tolist()
+        self.t_vars = [[i * t + j for j in range(t)] for i in range(s)] + [
+            [i * t + j for i in range(s)] for j in range(t)
+        ]
+        self.t_coeffs = [[1.0] * t for _ in range(s)] + [[1.0] * s for _ in range(t)]
+        self.t_senses = ["<"] * s + [">"] * t
+        self.t_rhss = self.supply + self.demand
+
+        # Knapsack: binary items, a few capacity rows, maximise value.
+        k = self.items
+        self.k_value = rng.integers(10, 100, k).astype(float).tolist()
+        self.k_rows = 3
+        self.k_weight = [rng.integers(5, 50, k).astype(float).tolist() for _ in range(self.k_rows)]
+        self.k_capacity = [0.3 * sum(w) for w in self.k_weight]
+
+
+# ---------------------------------------------------------------- timing
+
+
+def timed(repeat, setup, work, times, key):
+    """Median-ready list of `repeat` timings of work(setup()); models are freed untimed."""
+    samples = []
+    for _ in range(repeat):
+        state = setup()
+        gc.collect()
+        gc.disable()
+        started = time.perf_counter()
+        work(state)
+        samples.append(time.perf_counter() - started)
+        gc.enable()
+        del state
+        gc.collect()
+    times[key] = samples
+
+
+def solve_split(repeat, build, solve, times, key):
+    """Times build() and solve(model) separately, `repeat` times each."""
+    builds, solves = [], []
+    for _ in range(repeat):
+        gc.collect()
+        gc.disable()
+        started = time.perf_counter()
+        model = build()
+        builds.append(time.perf_counter() - started)
+        started = time.perf_counter()
+        solve(model)
+        solves.append(time.perf_counter() - started)
+        gc.enable()
+        del model
+        gc.collect()
+    times[key + "_build"] = builds
+    times[key + "_solve"] = solves
+
+
+# ---------------------------------------------------------------- ours and the floor
+
+
+def standin_path():
+    import velkin_gurobi_standin
+
+    return velkin_gurobi_standin.library_path()
+
+
+def build_floor():
+    """Compiles bench/floor.cpp for this interpreter (cached by content) and imports it."""
+    source = os.path.join(HERE, "floor.cpp")
+    include = os.path.join(ROOT, "crates", "kesto-solver-gurobi", "include")
+    with open(source, "rb") as f:
+        digest = hashlib.sha256(f.read() + sys.version.encode()).hexdigest()[:16]
+    suffix = sysconfig.get_config_var("EXT_SUFFIX") or ".so"
+    build_dir = os.path.join(tempfile.gettempdir(), f"velkin-floor-{digest}")
+    target = os.path.join(build_dir, "velkin_floor" + suffix)
+    if not os.path.exists(target):
+        os.makedirs(build_dir, exist_ok=True)
+        partial = target + f".{os.getpid()}"
+        command = [
+            os.environ.get("CXX", "g++"), "-std=c++23", "-O2", "-Wall", "-Wextra", "-Werror",
+            "-shared", "-fPIC", "-I", sysconfig.get_paths()["include"], "-I", include,
+            source, "-o", partial, "-ldl",
+        ]
+        subprocess.run(command, check=True)
+        os.replace(partial, target)
+    spec = importlib.util.spec_from_file_location("velkin_floor", target)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+class CallStyle:
+    """Ours and the floor offer the same methods; `new()` makes an empty model."""
+
+    def __init__(self, new, silent):
+        self.new = new
+        self.silent = silent
+
+
+def ours_style():
+    from velkin_gurobi import Model
+
+    path = standin_path()
+
+    def new():
+        return Model(dll_path=path)
+
+    def silent(m):
+        m.set_optimizer_attr("Silent", True)
+
+    return CallStyle(new, silent)
+
+
+def floor_style():
+    floor = build_floor()
+    path = standin_path()
+    return CallStyle(lambda: floor.FloorModel(path), lambda m: None)
+
+
+def run_module_like(style, inp, repeat, times, notes, is_floor):
+    import numpy as np
+
+    new = style.new
+
+    def with_vars(n):
+        def setup():
+            m = new()
+            m.add_variables(n, [0.0] * n, [1e6] * n, ["C"] * n) if is_floor else m.add_variables(n)
+            return m
+
+        return setup
+
+    if is_floor:
+        timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs, inp.ubs, inp.vtypes), times, "w1_lists")
+        timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs_np, inp.ubs_np, inp.vtypes), times, "w1_numpy")
+    else:
+        timed(repeat, new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs, ubs=inp.ubs, vtypes=inp.vtypes),
+              times, "w1_lists")
+        timed(repeat, new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs_np, ubs=inp.ubs_np, vtypes=inp.vtypes),
+              times, "w1_numpy")
+
+    def w2(m):
+        add = m.add_variable
+        for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
+            add(lb=lb, ub=ub)
+
+    timed(repeat, new, w2, times, "w2")
+
+    n3 = inp.n3
+    timed(repeat, with_vars(n3),
+          lambda m: m.add_constraints(inp.fs_vars, inp.fs_coeffs, inp.fs_consts, inp.senses, inp.rhss),
+          times, "w3_lists")
+    timed(repeat, with_vars(n3),
+          lambda m: m.add_constraints(inp.fs_vars_np, inp.fs_coeffs_np, inp.fs_consts, inp.senses, inp.rhss),
+          times, "w3_numpy")
+
+    def w4(m):
+        add = m.add_constraint
+        for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
+            add(vs, cs, 0.0, "<", rhs)
+
+    timed(repeat, with_vars(n3), w4, times, "w4")
+
+    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0),
+          times, "w5_lists")
+    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0),
+          times, "w5_numpy")
+
+    def solved(n):
+        def setup():
+            m = with_vars(n)()
+            style.silent(m)
+            m.optimize()
+            return m
+
+        return setup
+
+    def w6(m):
+        get = m.get_var_value
+        for i in range(inp.n6):
+            get(i)
+
+    timed(repeat, solved(inp.n6), w6, times, "w6")
+
+    s, t = inp.sources, inp.sinks
+
+    def transport():
+        m = new()
+        n = s * t
+        if is_floor:
+            m.add_variables(n, [0.0] * n, [1e100] * n, ["C"] * n)
+        else:
+            m.add_variables(n)
+        m.add_constraints(inp.t_vars, inp.t_coeffs, [0.0] * (s + t), inp.t_senses, inp.t_rhss)
+        m.set_objective(list(range(n)), inp.cost, 0.0, 0)
+        return m
+
+    def knapsack():
+        m = new()
+        k = inp.items
+        if is_floor:
+            m.add_variables(k, [0.0] * k, [1.0] * k, ["B"] * k)
+        else:
+            m.add_variables(k, vtypes=["B"] * k)
+        items = list(range(k))
+        m.add_constraints([items] * inp.k_rows, inp.k_weight, [0.0] * inp.k_rows, ["<"] * inp.k_rows,
+                          inp.k_capacity)
+        m.set_objective(items, inp.k_value, 0.0, 1)
+        return m
+
+    def solve(m):
+        style.silent(m)
+        m.optimize()
+
+    solve_split(repeat, transport, solve, times, "w7_transport")
+    solve_split(repeat, knapsack, solve, times, "w7_knapsack")
+    check = transport()
+    solve(check)
+    if not is_floor:
+        notes.append(f"transport objective {check.get_objective_value():.6g}")
+
+    del np
+
+
+def memory_probe(make, floor):
+    """Peak memory of W3 in a fresh process (ru_maxrss cannot be reset otherwise)."""
+    code = f"""
+import gc, json, ctypes, sys
+sys.path.insert(0, {HERE!r})
+import workloads as w
+def rss(field):
+    for line in open('/proc/self/status'):
+        if line.startswith(field):
+            return int(line.split()[1]) / 1024.0
+libc = ctypes.CDLL(None)
+inp_scale = {make!r}
+style = w.floor_style() if {floor!r} else w.ours_style()
+m = style.new()
+n = int(200_000 * inp_scale)
+m.add_variables(n, [0.0] * n, [1e6] * n, ["C"] * n) if {floor!r} else m.add_variables(n)
+m.update()
+import numpy as np
+gc.collect(); libc.malloc_trim(0)
+base = rss('VmRSS:')
+rng = np.random.default_rng(1)
+fs_vars = (np.sort(rng.integers(0, n // 10, (n, 10)) * 10 + np.arange(10), axis=1)).tolist()
+fs_coeffs = rng.uniform(-5.0, 5.0, (n, 10)).tolist()
+consts = [0.0] * n; senses = ['<'] * n; rhss = rng.uniform(1.0, 100.0, n).tolist()
+gc.collect(); libc.malloc_trim(0)
+with_input = rss('VmRSS:')
+open('/proc/self/clear_refs', 'w').write('5')
+result = m.add_constraints(fs_vars, fs_coeffs, consts, senses, rhss)
+peak = rss('VmHWM:')
+del fs_vars, fs_coeffs, consts, senses, rhss
+gc.collect(); libc.malloc_trim(0)
+after = rss('VmRSS:')
+result_mb = (sys.getsizeof(result) + 32 * len(result)) / 2**20
+print(json.dumps({{"input_mb": with_input - base, "peak_mb": peak - base,
+                  "storage_mb": max(after - base - result_mb, 0.0)}}))
+"""
+    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    if proc.returncode != 0:
+        return None
+    return json.loads(proc.stdout.strip().splitlines()[-1])
+
+
+# ---------------------------------------------------------------- peers
+
+
+def need(module):
+    if importlib.util.find_spec(module) is None:
+        raise Skip(f"not installed (pip install -r bench/requirements.txt)")
+
+
+def csr(rows_vars, rows_coeffs):
+    """Row starts, indices and values of lists of lists, as flat Python lists."""
+    starts, indices, values = [], [], []
+    for vs, cs in zip(rows_vars, rows_coeffs):
+        starts.append(len(indices))
+        indices.extend(vs)
+        values.extend(cs)
+    return starts, indices, values
+
+
+def run_highspy(inp, repeat, times, notes):
+    need("highspy")
+    import highspy
+    import numpy as np
+
+    inf = highspy.kHighsInf
+
+    def new():
+        h = highspy.Highs()
+        h.setOptionValue("output_flag", False)
+        return h
+
+    int_cols = [i for i, v in enumerate(inp.vtypes) if v == "I"]
+
+    def w1_lists(h):
+        h.addVars(inp.n1, inp.lbs, inp.ubs)
+        h.changeColsIntegrality(len(int_cols), int_cols, [1] * len(int_cols))
+
+    vt_np = np.array([1 if v == "I" else 0 for v in inp.vtypes], dtype=np.int32)
+    int_np = np.flatnonzero(vt_np).astype(np.int32)
+
+    def w1_numpy(h):
+        h.addVars(inp.n1, inp.lbs_np, inp.ubs_np)
+        h.changeColsIntegrality(len(int_np), int_np, vt_np[int_np])
+
+    timed(repeat, new, w1_lists, times, "w1_lists")
+    timed(repeat, new, w1_numpy, times, "w1_numpy")
+
+    def w2(h):
+        add = h.addVar
+        for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
+            add(lb, ub)
+
+    timed(repeat, new, w2, times, "w2")
+
+    n3 = inp.n3
+
+    def with_vars(n):
+        def setup():
+            h = new()
+            h.addVars(n, np.zeros(n), np.full(n, 1e6))
+            return h
+
+        return setup
+
+    def w3_lists(h):
+        starts, indices, values = csr(inp.fs_vars, inp.fs_coeffs)
+        lower = [-inf if s == "<" else r for s, r in zip(inp.senses, inp.rhss)]
+        upper = [inf if s == ">" else r for s, r in zip(inp.senses, inp.rhss)]
+        h.addRows(n3, lower, upper, len(indices), starts, indices, values)
+
+    timed(repeat, with_vars(n3), w3_lists, times, "w3_lists")
+    starts_np = np.arange(0, n3 * TERMS, TERMS, dtype=np.int32)
+    index_np = inp.row_vars_np.astype(np.int32).ravel()
+    value_np = inp.row_coeffs_np.ravel()
+    rhs_np = np.array(inp.rhss)
+
+    def w3_numpy(h):
+        h.addRows(n3, np.full(n3, -inf), rhs_np, n3 * TERMS, starts_np, index_np, value_np)
+
+    timed(repeat, with_vars(n3), w3_numpy, times, "w3_numpy")
+    notes.append("W3 NumPy: one addRows call on prepared CSR arrays (int32 indices)")
+
+    def w4(h):
+        add = h.addRow
+        for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
+            add(-inf, rhs, TERMS, vs, cs)
+
+    timed(repeat, with_vars(n3), w4, times, "w4")
+
+    def w5(h, vars_, coeffs):
+        h.changeColsCost(len(vars_), vars_, coeffs)
+        h.changeObjectiveOffset(0.0)
+        h.changeObjectiveSense(highspy.ObjSense.kMinimize)
+
+    timed(repeat, with_vars(inp.n5), lambda h: w5(h, inp.obj_vars, inp.obj_coeffs), times, "w5_lists")
+    obj_vars32 = inp.obj_vars_np.astype(np.int32)
+    timed(repeat, with_vars(inp.n5), lambda h: w5(h, obj_vars32, inp.obj_coeffs_np), times, "w5_numpy")
+
+    def solved():
+        h = with_vars(inp.n6)()
+        h.run()
+        return h
+
+    def w6(h):
+        values = h.getSolution().col_value
+        for i in range(inp.n6):
+            values[i]
+
+    timed(repeat, solved, w6, times, "w6")
+    notes.append("W6: one getSolution() then indexing its col_value list (no per-value call)")
+
+    s, t = inp.sources, inp.sinks
+
+    def transport():
+        h = new()
+        n = s * t
+        h.addVars(n, [0.0] * n, [inf] * n)
+        starts, indices, values = csr(inp.t_vars, inp.t_coeffs)
+        lower = [-inf] * s + inp.demand
+        upper = inp.supply + [inf] * t
+        h.addRows(s + t, lower, upper, len(indices), starts, indices, values)
+        h.changeColsCost(n, list(range(n)), inp.cost)
+        h.changeObjectiveSense(highspy.ObjSense.kMinimize)
+        return h
+
+    def knapsack():
+        h = new()
+        k = inp.items
+        h.addVars(k, [0.0] * k, [1.0] * k)
+        h.changeColsIntegrality(k, list(range(k)), [1] * k)
+        items = list(range(k))
+        starts, indices, values = csr([items] * inp.k_rows, inp.k_weight)
+        h.addRows(inp.k_rows, [-inf] * inp.k_rows, inp.k_capacity, len(indices), starts, indices, values)
+        h.changeColsCost(k, items, inp.k_value)
+        h.changeObjectiveSense(highspy.ObjSense.kMaximize)
+        return h
+
+    solve_split(repeat, transport, lambda h: h.run(), times, "w7_transport")
+    solve_split(repeat, knapsack, lambda h: h.run(), times, "w7_knapsack")
+    notes.append(f"HiGHS {highspy.Highs().version()} (its own build), default options")
+
+
+def run_pyoptinterface(inp, repeat, times, notes):
+    need("pyoptinterface")
+    import pyoptinterface as poi
+    from pyoptinterface import highs
+
+    if not highs.autoload_library():
+        raise Skip("its HiGHS library was not found (pip install highsbox)")
+
+    def new():
+        m = highs.Model()
+        m.set_model_attribute(poi.ModelAttribute.Silent, True)
+        return m
+
+    C, I = poi.VariableDomain.Continuous, poi.VariableDomain.Integer
+
+    def w1(m):
+        add = m.add_variable
+        for lb, ub, vt in zip(inp.lbs, inp.ubs, inp.vtypes):
+            add(domain=I if vt == "I" else C, lb=lb, ub=ub)
+
+    timed(repeat, new, w1, times, "w1_lists")
+    notes.append("W1: add_variable per variable (no batch with per-variable bounds)")
+
+    def w2(m):
+        add = m.add_variable
+        for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
+            add(lb=lb, ub=ub)
+
+    timed(repeat, new, w2, times, "w2")
+
+    def with_vars(n):
+        def setup():
+            m = new()
+            m.xs = [m.add_variable(lb=0.0, ub=1e6) for _ in range(n)]
+            return m
+
+        return setup
+
+    Saf, Leq = poi.ScalarAffineFunction, poi.Leq
+
+    def w4(m):
+        add = m.add_linear_constraint
+        for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
+            add(Saf(cs, vs), Leq, rhs)
+
+    timed(repeat, with_vars(inp.n3), w4, times, "w4")
+    notes.append("W3 lists: no batch call for lists; add_linear_constraint per row is W4")
+    try:
+        import numpy as np
+        import scipy.sparse as sp
+
+        matrix = sp.csr_array(
+            (inp.row_coeffs_np.ravel(), inp.row_vars_np.ravel(), np.arange(0, inp.n3 * TERMS + 1, TERMS)),
+            shape=(inp.n3, inp.n3),
+        )
+        rhs = np.array(inp.rhss)
+        timed(repeat, with_vars(inp.n3), lambda m: m.add_m_linear_constraints(matrix, m.xs, Leq, rhs),
+              times, "w3_numpy")
+        notes.append("W3 NumPy: add_m_linear_constraints with a prepared SciPy CSR matrix")
+    except ImportError:
+        notes.append("W3 NumPy: skipped, SciPy not installed")
+
+    def w5(m):
+        m.set_objective(Saf(inp.obj_coeffs, inp.obj_vars), poi.ObjectiveSense.Minimize)
+
+    timed(repeat, with_vars(inp.n5), w5, times, "w5_lists")
+
+    def solved():
+        m = with_vars(inp.n6)()
+        m.optimize()
+        return m
+
+    def w6(m):
+        get = m.get_value
+        for x in m.xs:
+            get(x)
+
+    timed(repeat, solved, w6, times, "w6")
+
+    s, t = inp.sources, inp.sinks
+
+    def transport():
+        m = new()
+        n = s * t
+        xs = [m.add_variable(lb=0.0) for _ in range(n)]
+        for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
+            m.add_linear_constraint(Saf(cs, vs), Leq if sense == "<" else poi.Geq, rhs)
+        m.set_objective(Saf(inp.cost, list(range(n))), poi.ObjectiveSense.Minimize)
+        del xs
+        return m
+
+    def knapsack():
+        m = new()
+        k = inp.items
+        for _ in range(k):
+            m.add_variable(domain=poi.VariableDomain.Binary)
+        items = list(range(k))
+        for w, cap in zip(inp.k_weight, inp.k_capacity):
+            m.add_linear_constraint(Saf(w, items), Leq, cap)
+        m.set_objective(Saf(inp.k_value, items), poi.ObjectiveSense.Maximize)
+        return m
+
+    solve_split(repeat, transport, lambda m: m.optimize(), times, "w7_transport")
+    solve_split(repeat, knapsack, lambda m: m.optimize(), times, "w7_knapsack")
+
+
+def run_gurobipy(inp, repeat, times, notes):
+    need("gurobipy")
+    import gurobipy as gp
+    import numpy as np
+
+    try:
+        env = gp.Env(params={"OutputFlag": 0})
+    except gp.GurobiError as error:
+        raise Skip(f"no licence usable: {error}")
+
+    def new():
+        return gp.Model(env=env)
+
+    def attempt(key, what):
+        try:
+            what()
+        except gp.GurobiError as error:
+            times.pop(key, None)
+            notes.append(f"{key}: refused by the licence ({error})")
+
+    attempt("w1_lists", lambda: timed(
+        repeat, new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes), times, "w1_lists"))
+    vt_np = np.array(inp.vtypes)
+    attempt("w1_numpy", lambda: timed(
+        repeat, new, lambda m: m.addMVar(inp.n1, lb=inp.lbs_np, ub=inp.ubs_np, vtype=vt_np), times, "w1_numpy"))
+
+    def w2(m):
+        add = m.addVar
+        for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
+            add(lb=lb, ub=ub)
+
+    attempt("w2", lambda: timed(repeat, new, w2, times, "w2"))
+
+    class Holder:
+        """A model with its variables (gurobipy models take no new attributes)."""
+
+        def __init__(self, model, xl):
+            self.model, self.xl = model, xl
+
+    def with_vars(n):
+        def setup():
+            m = new()
+            xs = m.addVars(n, lb=0.0, ub=1e6)
+            m.update()
+            return Holder(m, [xs[i] for i in range(n)])
+
+        return setup
+
+    def w4(h):
+        add, xl, LinExpr = h.model.addLConstr, h.xl, gp.LinExpr
+        for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
+            add(LinExpr(cs, [xl[j] for j in vs]), "<", rhs)
+
+    attempt("w4", lambda: timed(repeat, with_vars(inp.n3), w4, times, "w4"))
+    notes.append("W3 lists: no batch call for lists of lists; addLConstr per row is W4")
+    try:
+        import scipy.sparse as sp
+
+        matrix = sp.csr_array(
+            (inp.row_coeffs_np.ravel(), inp.row_vars_np.ravel(), np.arange(0, inp.n3 * TERMS + 1, TERMS)),
+            shape=(inp.n3, inp.n3),
+        )
+        rhs = np.array(inp.rhss)
+
+        def with_mvar():
+            m = new()
+            return Holder(m, m.addMVar(inp.n3, lb=0.0, ub=1e6))
+
+        attempt("w3_numpy", lambda: timed(repeat, with_mvar, lambda h: h.model.addMConstr(matrix, h.xl, "<", rhs),
+                                          times, "w3_numpy"))
+        notes.append("W3 NumPy: addMConstr with a prepared SciPy CSR matrix")
+    except ImportError:
+        notes.append("W3 NumPy: skipped, SciPy not installed")
+
+    def w5(h):
+        h.model.setObjective(gp.LinExpr(inp.obj_coeffs, h.xl), gp.GRB.MINIMIZE)
+
+    attempt("w5_lists", lambda: timed(repeat, with_vars(inp.n5), w5, times, "w5_lists"))
+
+    def solved():
+        h = with_vars(inp.n6)()
+        h.model.optimize()
+        return h
+
+    def w6(h):
+        for x in h.xl:
+            x.X
+
+    attempt("w6", lambda: timed(repeat, solved, w6, times, "w6"))
+
+    s, t = inp.sources, inp.sinks
+
+    def transport():
+        m = new()
+        n = s * t
+        xs = m.addVars(n)
+        xl = [xs[i] for i in range(n)]
+        for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
+            m.addLConstr(gp.LinExpr(cs, [xl[j] for j in vs]), sense, rhs)
+        m.setObjective(gp.LinExpr(inp.cost, xl), gp.GRB.MINIMIZE)
+        return m
+
+    def knapsack():
+        m = new()
+        k = inp.items
+        xs = m.addVars(k, vtype=gp.GRB.BINARY)
+        xl = [xs[i] for i in range(k)]
+        for w, cap in zip(inp.k_weight, inp.k_capacity):
+            m.addLConstr(gp.LinExpr(w, xl), "<", cap)
+        m.setObjective(gp.LinExpr(inp.k_value, xl), gp.GRB.MAXIMIZE)
+        return m
+
+    def build_only(build, key):
+        timed(repeat, lambda: None, lambda _: build(), times, key + "_build")
+
+    for name, build in (("w7_transport", transport), ("w7_knapsack", knapsack)):
+        try:
+            solve_split(repeat, build, lambda m: m.optimize(), times, name)
+        except gp.GurobiError as error:
+            times.pop(name + "_solve", None)
+            build_only(build, name)
+            notes.append(f"{name} solve: refused by the licence ({error})")
+    notes.append("the vendor's own optimiser, not HiGHS: its solve times are not comparable")
+
+
+def run_pulp(inp, repeat, times, notes):
+    need("pulp")
+    import pulp
+
+    def w2(_):
+        prob = pulp.LpProblem("w2", pulp.LpMinimize)
+        for i, (lb, ub) in enumerate(zip(inp.w2_lbs, inp.w2_ubs)):
+            pulp.LpVariable(f"x{i}", lb, ub)
+        return prob
+
+    timed(repeat, lambda: None, w2, times, "w2")
+
+    def with_vars():
+        prob = pulp.LpProblem("w4", pulp.LpMinimize)
+        prob.xs = [pulp.LpVariable(f"x{i}", 0.0, 1e6) for i in range(inp.n3)]
+        return prob
+
+    def w4(prob):
+        xs = prob.xs
+        for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
+            prob.addConstraint(pulp.LpAffineExpression([(xs[j], c) for j, c in zip(vs, cs)]) <= rhs)
+
+    timed(repeat, with_vars, w4, times, "w4")
+    s, t = inp.sources, inp.sinks
+
+    def transport(_):
+        prob = pulp.LpProblem("transport", pulp.LpMinimize)
+        xs = [pulp.LpVariable(f"x{i}", 0.0) for i in range(s * t)]
+        for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
+            expr = pulp.LpAffineExpression([(xs[j], c) for j, c in zip(vs, cs)])
+            prob.addConstraint(expr <= rhs if sense == "<" else expr >= rhs)
+        prob.setObjective(pulp.LpAffineExpression(list(zip(xs, inp.cost))))
+        return prob
+
+    timed(repeat, lambda: None, transport, times, "w7_transport_build")
+    notes.append("W2, W4 and the W7 transport build only: a pure-Python modeller with no bulk calls")
+
+
+class HighsDirect:
+    """HiGHS's C API from highsbox through ctypes: the library the stand-in opens."""
+
+    def __init__(self):
+        spec = importlib.util.find_spec("highsbox")
+        if spec is None:
+            raise Skip("highsbox not installed")
+        path = os.path.join(list(spec.submodule_search_locations)[0], "highs_dist", "lib", "libhighs.so")
+        lib = ctypes.CDLL(path)
+        lib.Highs_create.restype = ctypes.c_void_p
+        for name in ("Highs_destroy", "Highs_run"):
+            getattr(lib, name).argtypes = [ctypes.c_void_p]
+        lib.Highs_setBoolOptionValue.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.Highs_setIntOptionValue.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.Highs_setDoubleOptionValue.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_double]
+        lib.Highs_setStringOptionValue.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p]
+        lib.Highs_getSolution.argtypes = [ctypes.c_void_p] + [ctypes.c_void_p] * 4
+        head = [ctypes.c_void_p] + [ctypes.c_int] * 5 + [ctypes.c_double] + [ctypes.c_void_p] * 8
+        lib.Highs_passLp.argtypes = head
+        lib.Highs_passMip.argtypes = head + [ctypes.c_void_p]
+        lib.Highs_getObjectiveValue.argtypes = [ctypes.c_void_p]
+        lib.Highs_getObjectiveValue.restype = ctypes.c_double
+        self.lib = lib
+
+    def solve(self, problem):
+        """Everything the stand-in's solve does with HiGHS, with the options it sets."""
+        import numpy as np
+
+        lib = self.lib
+        h = ctypes.c_void_p(lib.Highs_create())
+        try:
+            lib.Highs_setBoolOptionValue(h, b"output_flag", 0)
+            lib.Highs_setBoolOptionValue(h, b"log_to_console", 1)
+            lib.Highs_setDoubleOptionValue(h, b"infinite_bound", 1e30)
+            lib.Highs_setDoubleOptionValue(h, b"infinite_cost", 1e30)
+            lib.Highs_setDoubleOptionValue(h, b"mip_rel_gap", 1e-4)
+            lib.Highs_setDoubleOptionValue(h, b"mip_abs_gap", 1e-10)
+            lib.Highs_setIntOptionValue(h, b"random_seed", 0)
+            lib.Highs_setStringOptionValue(h, b"presolve", b"choose")
+            lib.Highs_setStringOptionValue(h, b"solver", b"choose")
+            lib.Highs_setIntOptionValue(h, b"mip_max_improving_sols", 2000000000)
+            lib.Highs_setDoubleOptionValue(h, b"primal_feasibility_tolerance", 1e-6)
+            lib.Highs_setDoubleOptionValue(h, b"dual_feasibility_tolerance", 1e-6)
+            lib.Highs_setDoubleOptionValue(h, b"mip_feasibility_tolerance", 1e-5)
+            p = problem
+            ptr = lambda a: a.ctypes.data_as(ctypes.c_void_p)  # noqa: E731
+            common = [h, len(p["cost"]), len(p["row_lower"]), len(p["index"]), 2, p["sense"],
+                      0.0, ptr(p["cost"]), ptr(p["col_lower"]), ptr(p["col_upper"]),
+                      ptr(p["row_lower"]), ptr(p["row_upper"]), ptr(p["start"]), ptr(p["index"]), ptr(p["value"])]
+            if p["integrality"] is None:
+                lib.Highs_passLp(*common)
+            else:
+                lib.Highs_passMip(*common, ptr(p["integrality"]))
+            lib.Highs_run(h)
+            n, m = len(p["cost"]), len(p["row_lower"])
+            x, col_dual = np.empty(n), np.empty(n)
+            row_value, row_dual = np.empty(m), np.empty(m)
+            lib.Highs_getSolution(h, ptr(x), ptr(col_dual), ptr(row_value), ptr(row_dual))
+            return lib.Highs_getObjectiveValue(h)
+        finally:
+            lib.Highs_destroy(h)
+
+
+def highs_problem(n, col_lower, col_upper, cost, rows_vars, rows_coeffs, senses, rhss, sense, integer):
+    import numpy as np
+
+    inf = math.inf
+    starts, indices, values = csr(rows_vars, rows_coeffs)
+    starts.append(len(indices))
+    return {
+        "cost": np.array(cost, dtype=float),
+        "col_lower": np.array(col_lower, dtype=float),
+        "col_upper": np.array(col_upper, dtype=float),
+        "row_lower": np.array([-inf if s == "<" else r for s, r in zip(senses, rhss)]),
+        "row_upper": np.array([inf if s == ">" else r for s, r in zip(senses, rhss)]),
+        "start": np.array(starts, dtype=np.int32),
+        "index": np.array(indices, dtype=np.int32),
+        "value": np.array(values, dtype=float),
+        "integrality": np.ones(n, dtype=np.int32) if integer else None,
+        "sense": sense,
+    }
+
+
+def run_highs_direct(inp, repeat, times, notes):
+    direct = HighsDirect()
+    s, t = inp.sources, inp.sinks
+    n = s * t
+    transport = highs_problem(n, [0.0] * n, [math.inf] * n, inp.cost, inp.t_vars, inp.t_coeffs,
+                              inp.t_senses, inp.t_rhss, 1, False)
+    k = inp.items
+    knapsack = highs_problem(k, [0.0] * k, [1.0] * k, inp.k_value, [list(range(k))] * inp.k_rows,
+                             inp.k_weight, ["<"] * inp.k_rows, inp.k_capacity, -1, True)
+    for key, problem in (("w7_transport_solve", transport), ("w7_knapsack_solve", knapsack)):
+        timed(repeat, lambda: problem, direct.solve, times, key)
+    notes.append(f"transport objective {direct.solve(transport):.6g}")
+    notes.append("the stand-in's HiGHS library and options, arrays prepared before the clock starts")
+
+
+# ---------------------------------------------------------------- entry
+
+
+def run_tool(tool, scale, repeat):
+    times, notes = {}, []
+    result = {"times": times, "notes": notes}
+    try:
+        inp = Inputs(scale)
+        if tool == "ours":
+            run_module_like(ours_style(), inp, repeat, times, notes, False)
+            result["memory"] = memory_probe(scale, False)
+        elif tool == "floor":
+            run_module_like(floor_style(), inp, repeat, times, notes, True)
+            result["memory"] = memory_probe(scale, True)
+        elif tool == "highspy":
+            run_highspy(inp, repeat, times, notes)
+        elif tool == "pyoptinterface":
+            run_pyoptinterface(inp, repeat, times, notes)
+        elif tool == "gurobipy":
+            run_gurobipy(inp, repeat, times, notes)
+        elif tool == "pulp":
+            run_pulp(inp, repeat, times, notes)
+        elif tool == "highs-direct":
+            run_highs_direct(inp, repeat, times, notes)
+        else:
+            raise Skip(f"unknown tool {tool}")
+    except Skip as reason:
+        result["skipped"] = str(reason)
+    return result
+
+
+if __name__ == "__main__":
+    tool, scale, repeat, out = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+    result = run_tool(tool, scale, repeat)
+    with open(out, "w") as f:
+        json.dump(result, f)
