@@ -64,6 +64,21 @@ def test_constraint_constant_moves_to_rhs(quiet):
     assert m.get_var_value(x) == pytest.approx(3.0)
 
 
+def test_objective_reset_survives_a_refused_batch(quiet, trace):
+    m = quiet
+    a, b = m.add_variables(2, ubs=[1.0, 1.0])
+    m.set_objective([a], [5.0], 0.0, 1)
+    assert m.add_variables(1, vtypes=["Q"]) == [2]  # Gurobi refuses the type; the index is handed out
+    trace.clear()
+    m.set_objective([b], [1.0], 0.0, 1)
+    resets = [(c["fn"], c.get("element"), c["rc"]) for c in trace.calls("GRBsetdblattrarray", "GRBsetdblattrelement")]
+    assert resets[0][0] == "GRBsetdblattrarray" and resets[0][2] != 0
+    assert resets[1:4] == [("GRBsetdblattrelement", 0, 0), ("GRBsetdblattrelement", 1, 0),
+                           ("GRBsetdblattrelement", 2, resets[3][2])]
+    assert m.optimize() == 1
+    assert m.get_objective_value() == pytest.approx(1.0)
+
+
 def test_infeasible(quiet):
     m = quiet
     x = m.add_variable(ub=1.0)

@@ -25,7 +25,12 @@ std::expected<void, KestoError> GurobiOptimizer::set_objective(ScalarFunctionTyp
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(kesto_error::Msg{std::move(objective.error())});
   std::vector<double> zeros(var_count_, 0.0);
-  api().GRBsetdblattrarray(model_, kObjAttr, 0, to_grb_int(var_count_), zeros.data());
+  if (api().GRBsetdblattrarray(model_, kObjAttr, 0, to_grb_int(var_count_), zeros.data()) != 0) {
+    // Gurobi holds fewer variables than were handed out when it refused a
+    // batch, and then refuses the whole range: reset the variables one by one
+    // so that no coefficient of the previous objective survives.
+    for (std::uint64_t i = 0; i < var_count_; ++i) api().GRBsetdblattrelement(model_, kObjAttr, to_grb_int(i), 0.0);
+  }
   for (std::size_t k = 0; k < objective->indices.size(); ++k) {
     api().GRBsetdblattrelement(model_, kObjAttr, to_grb_int(objective->indices[k]), objective->coefficients[k]);
   }
