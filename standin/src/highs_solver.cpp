@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <string>
@@ -113,7 +114,8 @@ void* open_library(const std::string& path) {
   return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
-std::string highsbox_beside_this_library() {
+// The site-packages directory that holds the stand-in package.
+std::filesystem::path own_site_packages() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&solve_with_highs), &info) == 0 || info.dli_fname == nullptr) {
     return {};
@@ -121,7 +123,29 @@ std::string highsbox_beside_this_library() {
   std::error_code ec;
   auto self = std::filesystem::absolute(info.dli_fname, ec);
   if (ec) return {};
-  return (self.parent_path().parent_path().parent_path() / kHighsboxLibrary).string();
+  return self.parent_path().parent_path().parent_path();
+}
+
+// In a virtual environment that sees the base installation's packages,
+// highsbox may live in the base site-packages: <home>/../lib/pythonX.Y/site-packages,
+// with <home> read from the environment's pyvenv.cfg.
+std::filesystem::path base_site_packages(const std::filesystem::path& site_packages) {
+  const auto python_dir = site_packages.parent_path();  // lib/pythonX.Y
+  std::ifstream config(python_dir.parent_path().parent_path() / "pyvenv.cfg");
+  std::string line;
+  while (std::getline(config, line)) {
+    const auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    auto trim = [](std::string text) {
+      const auto first = text.find_first_not_of(" \t\r");
+      const auto last = text.find_last_not_of(" \t\r");
+      return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    };
+    if (trim(line.substr(0, equals)) != "home") continue;
+    const std::filesystem::path home = trim(line.substr(equals + 1));
+    return home.parent_path() / "lib" / python_dir.filename() / "site-packages";
+  }
+  return {};
 }
 
 // An explicit GRB_STANDIN_HIGHS is the only place tried, so that a wrong path shows.
@@ -129,8 +153,11 @@ void* find_library() {
   if (const char* path = std::getenv(kHighsPathVariable); path != nullptr && *path != '\0') {
     return open_library(path);
   }
-  if (std::string beside = highsbox_beside_this_library(); !beside.empty()) {
-    if (void* library = open_library(beside)) return library;
+  if (const auto site_packages = own_site_packages(); !site_packages.empty()) {
+    for (const auto& directory : {site_packages, base_site_packages(site_packages)}) {
+      if (directory.empty()) continue;
+      if (void* library = open_library((directory / kHighsboxLibrary).string())) return library;
+    }
   }
   return open_library(kHighsLibraryName);
 }
