@@ -4,6 +4,7 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,10 +63,13 @@ bool is_sequence_argument(PyObject* object, const Arg& arg);
 namespace velkin {
 
 // Each item converted by `convert(item, arg, value)` and appended to `out`.
+// Rows of a nested argument append to one vector, so growth stays geometric:
+// reserving the exact size would copy the whole vector for every row.
 template <class T, class Convert>
 bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, Convert&& convert) {
   if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
-    out.reserve(out.size() + static_cast<std::size_t>(Py_SIZE(sequence)));
+    const std::size_t needed = out.size() + static_cast<std::size_t>(Py_SIZE(sequence));
+    if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
   }
   return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
     T value{};
