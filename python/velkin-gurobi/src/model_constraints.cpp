@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert.hpp"
+#include "fast_arguments.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -103,13 +104,12 @@ bool convert_batch(PyObject* const objects[6], BatchArguments& batch) {
 
 }  // namespace
 
-PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr};
-  PyObject *vars_obj, *coeffs_obj, *constant_obj, *sense_obj, *rhs_obj, *name_obj = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|O:add_constraint", const_cast<char**>(keywords), &vars_obj,
-                                   &coeffs_obj, &constant_obj, &sense_obj, &rhs_obj, &name_obj)) {
-    return nullptr;
-  }
+PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const Signature<6> signature{
+      "OOOOO|O:add_constraint", {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr}, 5};
+  std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
+  if (!parse_arguments(signature, args, nargs, kwnames, objects)) return nullptr;
+  auto [vars_obj, coeffs_obj, constant_obj, sense_obj, rhs_obj, name_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_constraint";
     const Arg name_arg{kFunction, "name"};
