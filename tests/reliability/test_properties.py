@@ -349,3 +349,20 @@ def test_hooks_that_mutate_their_sequence(tracked):
             pass
     threading.Event().wait(0)
     assert model.add_variable() >= 1
+
+
+def test_unusual_ways_of_reaching_the_methods(model, standin):
+    import copy
+    import pickle
+
+    for attempt in (lambda: copy.copy(model), lambda: copy.deepcopy(model), lambda: pickle.dumps(model)):
+        with pytest.raises(TypeError, match="cannot pickle 'Model' object"):
+            attempt()
+    with pytest.raises(TypeError, match=r"object.__new__\(Model\) is not safe"):
+        object.__new__(velkin_gurobi.Model)
+    for unbound in (lambda: velkin_gurobi.Model.add_variable(1), lambda: velkin_gurobi.Model.update(None),
+                    lambda: velkin_gurobi.Model.get_objective_value(standin)):
+        with pytest.raises(TypeError, match="doesn't apply to a"):
+            unbound()
+    assert velkin_gurobi.Model.__new__(velkin_gurobi.Model, dll_path=standin).add_variable() == 0
+    assert model.add_variable() == 0
