@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "borrow.hpp"
 #include "wrapper/wrapper.hpp"
@@ -15,6 +16,9 @@ namespace velkin {
 struct ModelState {
   kesto::gurobi::GurobiOptimizer optimizer;
   BorrowState borrow;
+  // Scratch of add_constraint, reused across calls under the exclusive borrow.
+  std::vector<std::uint64_t> row_vars;
+  std::vector<double> row_coeffs;
 };
 
 struct ModelObject {

@@ -9,8 +9,6 @@
 namespace velkin {
 namespace {
 
-using kesto::ScalarFunctionType;
-using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
 
@@ -50,16 +48,14 @@ bool check_name(const std::string& name, const Arg& arg) {
 }
 
 // The sense of add_constraints: every character but '<' and '>' means '='.
-ScalarSetType batch_set(char32_t sense, double rhs) {
-  if (sense == U'<') return kesto::LessEqual{rhs};
-  if (sense == U'>') return kesto::GreaterEqual{rhs};
-  return kesto::Equal{rhs};
+char batch_sense(char32_t sense) {
+  if (sense == U'<') return '<';
+  if (sense == U'>') return '>';
+  return '=';
 }
 
-std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
-  if (sense == U'<') return kesto::LessEqual{rhs};
-  if (sense == U'>') return kesto::GreaterEqual{rhs};
-  if (sense == U'=') return kesto::Equal{rhs};
+std::optional<char> single_sense(char32_t sense) {
+  if (sense == U'<' || sense == U'>' || sense == U'=') return static_cast<char>(sense);
   return std::nullopt;
 }
 
@@ -113,8 +109,11 @@ PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_constraint";
     const Arg name_arg{kFunction, "name"};
-    std::vector<std::uint64_t> vars;
-    std::vector<double> coeffs;
+    // The model's scratch rows, so that a call allocates nothing once they have grown.
+    std::vector<std::uint64_t>& vars = model_state(self).row_vars;
+    std::vector<double>& coeffs = model_state(self).row_coeffs;
+    vars.clear();
+    coeffs.clear();
     double constant = 0.0, rhs = 0.0;
     char32_t sense = 0;
     std::optional<std::string> name;
@@ -125,14 +124,14 @@ PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
-    const auto set = single_set(sense, rhs);
-    if (!set) {
+    const auto sign = single_sense(sense);
+    if (!sign) {
       PyErr_SetString(PyExc_ValueError, kInvalidSense);
       return nullptr;
     }
     if (name && !check_name(*name, name_arg)) return nullptr;
-    const std::uint64_t index = optimizer.add_constraint(
-        affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant), *set, std::move(name));
+    const std::uint64_t index = optimizer.add_linear_constraint(
+        vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant, *sign, rhs, name ? name->c_str() : nullptr);
     return PyLong_FromUnsignedLongLong(index);
   });
 }
@@ -148,18 +147,15 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
     const std::size_t count = batch.count();
-    std::vector<ScalarFunctionType> functions;
-    std::vector<ScalarSetType> sets;
-    functions.reserve(count);
-    sets.reserve(count);
+    std::vector<std::uint64_t> indices;
+    indices.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
-                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
-                                    batch.consts[i]));
-      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
+      indices.push_back(optimizer.add_linear_constraint(
+          batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
+          batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i), batch.consts[i],
+          batch_sense(batch.senses[i]), batch.rhss[i], batch.names ? (*batch.names)[i].c_str() : nullptr));
     }
-    if (batch.names) batch.names->resize(count);
-    return index_list(optimizer.add_constraints(std::move(functions), std::move(sets), std::move(batch.names)));
+    return index_list(indices);
   });
 }
 
