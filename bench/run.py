@@ -135,7 +135,11 @@ def markdown(results, tools, args):
 
 
 def chart(results, path):
-    import matplotlib
+    try:
+        import matplotlib
+    except ImportError:
+        print("# no chart: matplotlib is not installed (pip install -r bench/requirements.txt)", file=sys.stderr)
+        return
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -162,7 +166,7 @@ def chart(results, path):
     ax.set_yticklabels(labels, fontsize=8)
     ax.invert_yaxis()
     ax.set_xlabel("time ratio, ours / other (log scale; below 1: ours is faster)")
-    ax.legend(fontsize=8, loc="lower right")
+    ax.legend(fontsize=8, loc="upper left", bbox_to_anchor=(1.01, 1.0))
     fig.tight_layout()
     fig.savefig(path, dpi=110)
     plt.close(fig)

@@ -364,6 +364,11 @@ print(json.dumps({{"input_mb": with_input - base, "peak_mb": peak - base,
 # ---------------------------------------------------------------- peers
 
 
+def first_clause(error):
+    """An error's text up to its first ';' (the licence message goes on with a web address)."""
+    return str(error).split(";")[0].strip()
+
+
 def need(module):
     if importlib.util.find_spec(module) is None:
         raise Skip(f"not installed (pip install -r bench/requirements.txt)")
@@ -616,7 +621,7 @@ def run_gurobipy(inp, repeat, times, notes):
     try:
         env = gp.Env(params={"OutputFlag": 0})
     except gp.GurobiError as error:
-        raise Skip(f"no licence usable: {error}")
+        raise Skip(f"no licence usable: {first_clause(error)}")
 
     def new():
         return gp.Model(env=env)
@@ -626,7 +631,7 @@ def run_gurobipy(inp, repeat, times, notes):
             what()
         except gp.GurobiError as error:
             times.pop(key, None)
-            notes.append(f"{key}: refused by the licence ({error})")
+            notes.append(f"{key}: refused by the licence ({first_clause(error)})")
 
     attempt("w1_lists", lambda: timed(
         repeat, new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes), times, "w1_lists"))
@@ -729,7 +734,7 @@ def run_gurobipy(inp, repeat, times, notes):
         except gp.GurobiError as error:
             times.pop(name + "_solve", None)
             build_only(build, name)
-            notes.append(f"{name} solve: refused by the licence ({error})")
+            notes.append(f"{name} solve: refused by the licence ({first_clause(error)})")
     notes.append("the vendor's own optimiser, not HiGHS: its solve times are not comparable")
 
 
