@@ -75,7 +75,7 @@ PyObject* model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (!optimizer) return VELKIN_FATAL(optimizer.error());
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
-    new (&model_state(self)) ModelState{std::move(*optimizer), {}, {}, {}};
+    new (&model_state(self)) ModelState{std::move(*optimizer), {}};
     return self;
   });
 }
@@ -91,30 +91,21 @@ PyCFunction keywords_method(PyCFunctionWithKeywords method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// Methods called once per variable, constraint or value take vectorcall arguments.
-constexpr int kFastWithArguments = METH_FASTCALL | METH_KEYWORDS;
-
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-PyCFunction fast_method(FastMethod method) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
-}
-
 PyMethodDef model_methods[] = {
-    {"add_variable", fast_method(model_add_variable), kFastWithArguments,
+    {"add_variable", keywords_method(model_add_variable), kWithArguments,
      "add_variable($self, name=None, vtype=None, lb=None, ub=None)\n--\n\n"},
     {"add_variables", keywords_method(model_add_variables),
      kWithArguments, "add_variables($self, n, names=None, vtypes=None, lbs=None, ubs=None)\n--\n\n"},
-    {"add_constraint", fast_method(model_add_constraint),
-     kFastWithArguments, "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"},
+    {"add_constraint", keywords_method(model_add_constraint),
+     kWithArguments, "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"},
     {"add_constraints", keywords_method(model_add_constraints),
      kWithArguments, "add_constraints($self, fs_vars, fs_coeffs, fs_consts, senses, rhss, names=None)\n--\n\n"},
     {"set_objective", keywords_method(model_set_objective),
      kWithArguments, "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"},
     {"update", model_update, METH_NOARGS, "update($self)\n--\n\n"},
     {"optimize", model_optimize, METH_NOARGS, "optimize($self)\n--\n\n"},
-    {"get_var_value", fast_method(model_get_var_value),
-     kFastWithArguments, "get_var_value($self, var_id)\n--\n\n"},
+    {"get_var_value", keywords_method(model_get_var_value),
+     kWithArguments, "get_var_value($self, var_id)\n--\n\n"},
     {"get_objective_value", model_get_objective_value, METH_NOARGS, "get_objective_value($self)\n--\n\n"},
     {"set_optimizer_attr", keywords_method(model_set_optimizer_attr),
      kWithArguments, "set_optimizer_attr($self, attr, value)\n--\n\n"},

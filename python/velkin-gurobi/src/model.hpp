@@ -6,7 +6,6 @@
 #include <exception>
 #include <new>
 #include <optional>
-#include <vector>
 
 #include "borrow.hpp"
 #include "wrapper/wrapper.hpp"
@@ -16,9 +15,6 @@ namespace velkin {
 struct ModelState {
   kesto::gurobi::GurobiOptimizer optimizer;
   BorrowState borrow;
-  // Scratch of add_constraint, reused across calls under the exclusive borrow.
-  std::vector<std::uint64_t> row_vars;
-  std::vector<double> row_coeffs;
 };
 
 struct ModelObject {
@@ -58,14 +54,14 @@ PyObject* with_model(PyObject* self, Body&& body) {
 }
 
 // Methods, in registration order.
-PyObject* model_add_variable(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* model_update(PyObject* self, PyObject* unused);
 PyObject* model_optimize(PyObject* self, PyObject* unused);
-PyObject* model_get_var_value(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* model_get_objective_value(PyObject* self, PyObject* unused);
 PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs);
 

@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "convert.hpp"
-#include "fast_arguments.hpp"
 #include "model.hpp"
 
 namespace velkin {
 namespace {
 
+using kesto::ScalarFunctionType;
+using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
 
@@ -48,14 +49,16 @@ bool check_name(const std::string& name, const Arg& arg) {
 }
 
 // The sense of add_constraints: every character but '<' and '>' means '='.
-char batch_sense(char32_t sense) {
-  if (sense == U'<') return '<';
-  if (sense == U'>') return '>';
-  return '=';
+ScalarSetType batch_set(char32_t sense, double rhs) {
+  if (sense == U'<') return kesto::LessEqual{rhs};
+  if (sense == U'>') return kesto::GreaterEqual{rhs};
+  return kesto::Equal{rhs};
 }
 
-std::optional<char> single_sense(char32_t sense) {
-  if (sense == U'<' || sense == U'>' || sense == U'=') return static_cast<char>(sense);
+std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
+  if (sense == U'<') return kesto::LessEqual{rhs};
+  if (sense == U'>') return kesto::GreaterEqual{rhs};
+  if (sense == U'=') return kesto::Equal{rhs};
   return std::nullopt;
 }
 
@@ -100,20 +103,18 @@ bool convert_batch(PyObject* const objects[6], BatchArguments& batch) {
 
 }  // namespace
 
-PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  static const Signature<6> signature{
-      "OOOOO|O:add_constraint", {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr}, 5};
-  std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
-  if (!parse_arguments(signature, args, nargs, kwnames, objects)) return nullptr;
-  auto [vars_obj, coeffs_obj, constant_obj, sense_obj, rhs_obj, name_obj] = objects;
+PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr};
+  PyObject *vars_obj, *coeffs_obj, *constant_obj, *sense_obj, *rhs_obj, *name_obj = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|O:add_constraint", const_cast<char**>(keywords), &vars_obj,
+                                   &coeffs_obj, &constant_obj, &sense_obj, &rhs_obj, &name_obj)) {
+    return nullptr;
+  }
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_constraint";
     const Arg name_arg{kFunction, "name"};
-    // The model's scratch rows, so that a call allocates nothing once they have grown.
-    std::vector<std::uint64_t>& vars = model_state(self).row_vars;
-    std::vector<double>& coeffs = model_state(self).row_coeffs;
-    vars.clear();
-    coeffs.clear();
+    std::vector<std::uint64_t> vars;
+    std::vector<double> coeffs;
     double constant = 0.0, rhs = 0.0;
     char32_t sense = 0;
     std::optional<std::string> name;
@@ -124,14 +125,14 @@ PyObject* model_add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
-    const auto sign = single_sense(sense);
-    if (!sign) {
+    const auto set = single_set(sense, rhs);
+    if (!set) {
       PyErr_SetString(PyExc_ValueError, kInvalidSense);
       return nullptr;
     }
     if (name && !check_name(*name, name_arg)) return nullptr;
-    const std::uint64_t index = optimizer.add_linear_constraint(
-        vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant, *sign, rhs, name ? name->c_str() : nullptr);
+    const std::uint64_t index = optimizer.add_constraint(
+        affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant), *set, std::move(name));
     return PyLong_FromUnsignedLongLong(index);
   });
 }
@@ -147,15 +148,18 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
     const std::size_t count = batch.count();
-    std::vector<std::uint64_t> indices;
-    indices.reserve(count);
+    std::vector<ScalarFunctionType> functions;
+    std::vector<ScalarSetType> sets;
+    functions.reserve(count);
+    sets.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      indices.push_back(optimizer.add_linear_constraint(
-          batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
-          batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i), batch.consts[i],
-          batch_sense(batch.senses[i]), batch.rhss[i], batch.names ? (*batch.names)[i].c_str() : nullptr));
+      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
+                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
+                                    batch.consts[i]));
+      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
     }
-    return index_list(indices);
+    if (batch.names) batch.names->resize(count);
+    return index_list(optimizer.add_constraints(std::move(functions), std::move(sets), std::move(batch.names)));
   });
 }
 

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "convert.hpp"
-#include "fast_arguments.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -104,11 +103,12 @@ PyObject* model_optimize(PyObject* self, PyObject*) {
   });
 }
 
-PyObject* model_get_var_value(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  static const Signature<1> signature{"O:get_var_value", {"var_id", nullptr}, 1};
-  std::array<PyObject*, 1> objects{nullptr};
-  if (!parse_arguments(signature, args, nargs, kwnames, objects)) return nullptr;
-  PyObject* var_id_obj = objects[0];
+PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"var_id", nullptr};
+  PyObject* var_id_obj = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:get_var_value", const_cast<char**>(keywords), &var_id_obj)) {
+    return nullptr;
+  }
   return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
     std::uint64_t var_id = 0;
     if (!convert_unsigned(var_id_obj, {"get_var_value", "var_id"}, var_id)) return nullptr;

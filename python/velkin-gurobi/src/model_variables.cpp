@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "convert.hpp"
-#include "fast_arguments.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -72,11 +71,13 @@ std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) 
 
 }  // namespace
 
-PyObject* model_add_variable(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  static const Signature<4> signature{"|OOOO:add_variable", {"name", "vtype", "lb", "ub", nullptr}, 0};
-  std::array<PyObject*, 4> objects{Py_None, Py_None, Py_None, Py_None};
-  if (!parse_arguments(signature, args, nargs, kwnames, objects)) return nullptr;
-  auto [name_obj, vtype_obj, lb_obj, ub_obj] = objects;
+PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"name", "vtype", "lb", "ub", nullptr};
+  PyObject *name_obj = Py_None, *vtype_obj = Py_None, *lb_obj = Py_None, *ub_obj = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OOOO:add_variable", const_cast<char**>(keywords), &name_obj,
+                                   &vtype_obj, &lb_obj, &ub_obj)) {
+    return nullptr;
+  }
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_variable";
     const Arg name_arg{kFunction, "name"};

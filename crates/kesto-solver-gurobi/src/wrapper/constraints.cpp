@@ -1,8 +1,5 @@
 // Linear constraints (one GRBaddconstr per constraint) and the objective.
 
-#include <algorithm>
-#include <charconv>
-
 #include "wrapper/utils.hpp"
 #include "wrapper/wrapper.hpp"
 
@@ -61,26 +58,6 @@ ConstraintIndices GurobiOptimizer::add_constraints(std::vector<ScalarFunctionTyp
   }
   constr_count_ = base + result.size();
   return result;
-}
-
-std::uint64_t GurobiOptimizer::add_linear_constraint(const std::uint64_t* vars, std::size_t var_count,
-                                                     const double* coeffs, std::size_t coeff_count, double constant,
-                                                     char sense, double rhs, const char* name) {
-  const std::uint64_t index = constr_count_;
-  const std::size_t terms = std::min(var_count, coeff_count);
-  row_indices_.resize(terms);
-  for (std::size_t k = 0; k < terms; ++k) row_indices_[k] = to_grb_int(vars[k]);
-  char default_name[24] = "c";
-  if (name == nullptr) {
-    *std::to_chars(default_name + 1, default_name + sizeof default_name - 1, index).ptr = '\0';
-    name = default_name;
-  }
-  // An empty row is passed as null arrays, as an empty vector's data() is.
-  api().GRBaddconstr(model_, to_grb_int(terms), terms == 0 ? nullptr : row_indices_.data(),
-                     terms == 0 ? nullptr : const_cast<double*>(coeffs), sense,
-                     constant == 0.0 ? rhs : rhs - constant, name);
-  constr_count_ = index + 1;
-  return index;
 }
 
 std::uint64_t GurobiOptimizer::add_constraint(ScalarFunctionType function, ScalarSetType set,

@@ -93,21 +93,21 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   return indices;
 }
 
-// The batch of one, built on the stack: this runs once per variable.
 std::expected<std::uint64_t, VariableRefusal> GurobiOptimizer::add_variable(std::optional<std::string_view> name,
                                                                             std::optional<char32_t> vtype,
                                                                             std::optional<double> lb,
                                                                             std::optional<double> ub) {
-  const std::uint64_t index = var_count_;
-  std::string text = name ? std::string(*name) + "_0" : "x" + std::to_string(index);
-  if (text.find('\0') != std::string::npos) return std::unexpected(VariableRefusal::NameContainsNul);
-  double lower = lb.value_or(kDefaultLowerBound);
-  double upper = ub.value_or(kDefaultUpperBound);
-  char type = vtype ? static_cast<char>(*vtype & 0xFF) : kDefaultVariableType;
-  char* names[] = {text.data()};
-  api().GRBaddvars(model_, 1, 0, nullptr, nullptr, nullptr, nullptr, &lower, &upper, &type, names);
-  var_count_ = index + 1;
-  return index;
+  auto wrap_bound = [](std::optional<double> bound) -> std::optional<BoundType> {
+    if (!bound) return std::nullopt;
+    return bound_type::Uniform{*bound};
+  };
+  std::optional<NameType> names;
+  if (name) names = name_type::Prefix{std::string(*name)};
+  std::optional<std::vector<char32_t>> vtypes;
+  if (vtype) vtypes = std::vector<char32_t>{*vtype};
+  auto indices = add_variables(1, std::move(names), std::move(vtypes), wrap_bound(lb), wrap_bound(ub));
+  if (!indices) return std::unexpected(indices.error());
+  return indices->front();
 }
 
 }  // namespace kesto::gurobi

@@ -70,13 +70,6 @@ class GurobiOptimizer {
   std::uint64_t add_constraint(ScalarFunctionType function, ScalarSetType set, std::optional<std::string> name);
   ConstraintIndices add_constraints(std::vector<ScalarFunctionType> functions, std::vector<ScalarSetType> sets,
                                     std::optional<std::vector<std::string>> names);
-  // One linear constraint straight from flat arrays, as add_constraint would
-  // add it: terms pair `vars` and `coeffs` up to the shorter of the two, the
-  // constant moves to the right-hand side, `sense` is '<', '>' or '=', and a
-  // null name means the default "c<index>". Returns the constraint's index.
-  std::uint64_t add_linear_constraint(const std::uint64_t* vars, std::size_t var_count, const double* coeffs,
-                                      std::size_t coeff_count, double constant, char sense, double rhs,
-                                      const char* name);
 
   // Solve, results and parameters.
   std::expected<void, KestoError> set_optimizer_attr(OptimizerAttr attr, AttrValue value);
@@ -101,7 +94,6 @@ class GurobiOptimizer {
   GRBmodel* model_ = nullptr;
   std::uint64_t var_count_ = 0;
   std::uint64_t constr_count_ = 0;
-  std::vector<int> row_indices_;  // scratch of add_linear_constraint, reused across calls
 };
 
 static_assert(ModelLike<GurobiOptimizer>);
