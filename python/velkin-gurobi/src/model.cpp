@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "arguments.hpp"
 #include "convert.hpp"
 #include "kesto_core/text.hpp"
 #include "fatal.hpp"
@@ -57,13 +58,10 @@ std::expected<GurobiOptimizer, std::string> build_optimizer(const std::optional<
 }
 
 PyObject* model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"name", "dll_path", nullptr};
-  PyObject* name_arg = Py_None;
-  PyObject* dll_path_arg = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OO:Model", const_cast<char**>(keywords), &name_arg,
-                                   &dll_path_arg)) {
-    return nullptr;
-  }
+  static const Signature<2> signature{"|OO:Model", {"name", "dll_path", nullptr}, 0};
+  std::array<PyObject*, 2> objects{Py_None, Py_None};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  auto [name_arg, dll_path_arg] = objects;
   return guarded([&]() -> PyObject* {
     std::optional<std::string> name;
     std::optional<std::string> dll_path;

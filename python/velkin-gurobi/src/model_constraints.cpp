@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "arguments.hpp"
 #include "convert.hpp"
 #include "model.hpp"
 
@@ -73,7 +74,7 @@ struct BatchArguments {
   std::size_t count() const { return std::min({vars.size(), senses.size(), rhss.size()}); }
 };
 
-bool convert_batch(PyObject* const objects[6], BatchArguments& batch) {
+bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batch) {
   constexpr const char* kFunction = "add_constraints";
   const Arg vars_arg{kFunction, "fs_vars"}, coeffs_arg{kFunction, "fs_coeffs"}, consts_arg{kFunction, "fs_consts"},
       names_arg{kFunction, "names"};
@@ -104,12 +105,11 @@ bool convert_batch(PyObject* const objects[6], BatchArguments& batch) {
 }  // namespace
 
 PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr};
-  PyObject *vars_obj, *coeffs_obj, *constant_obj, *sense_obj, *rhs_obj, *name_obj = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|O:add_constraint", const_cast<char**>(keywords), &vars_obj,
-                                   &coeffs_obj, &constant_obj, &sense_obj, &rhs_obj, &name_obj)) {
-    return nullptr;
-  }
+  static const Signature<6> signature{
+      "OOOOO|O:add_constraint", {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr}, 5};
+  std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  auto [vars_obj, coeffs_obj, constant_obj, sense_obj, rhs_obj, name_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_constraint";
     const Arg name_arg{kFunction, "name"};
@@ -138,12 +138,10 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
 }
 
 PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"fs_vars", "fs_coeffs", "fs_consts", "senses", "rhss", "names", nullptr};
-  PyObject* objects[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|O:add_constraints", const_cast<char**>(keywords),
-                                   &objects[0], &objects[1], &objects[2], &objects[3], &objects[4], &objects[5])) {
-    return nullptr;
-  }
+  static const Signature<6> signature{
+      "OOOOO|O:add_constraints", {"fs_vars", "fs_coeffs", "fs_consts", "senses", "rhss", "names", nullptr}, 5};
+  std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
@@ -164,12 +162,10 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
 }
 
 PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"vars", "coeffs", "constant", "sense", nullptr};
-  PyObject *vars_obj, *coeffs_obj, *constant_obj, *sense_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOO:set_objective", const_cast<char**>(keywords), &vars_obj,
-                                   &coeffs_obj, &constant_obj, &sense_obj)) {
-    return nullptr;
-  }
+  static const Signature<4> signature{"OOOO:set_objective", {"vars", "coeffs", "constant", "sense", nullptr}, 4};
+  std::array<PyObject*, 4> objects{};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  auto [vars_obj, coeffs_obj, constant_obj, sense_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "set_objective";
     std::vector<std::uint64_t> vars;

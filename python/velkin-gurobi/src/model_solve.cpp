@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "arguments.hpp"
 #include "convert.hpp"
 #include "model.hpp"
 
@@ -104,11 +105,10 @@ PyObject* model_optimize(PyObject* self, PyObject*) {
 }
 
 PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"var_id", nullptr};
-  PyObject* var_id_obj = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:get_var_value", const_cast<char**>(keywords), &var_id_obj)) {
-    return nullptr;
-  }
+  static const Signature<1> signature{"O:get_var_value", {"var_id", nullptr}, 1};
+  std::array<PyObject*, 1> objects{};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  PyObject* var_id_obj = objects[0];
   return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
     std::uint64_t var_id = 0;
     if (!convert_unsigned(var_id_obj, {"get_var_value", "var_id"}, var_id)) return nullptr;
@@ -122,12 +122,10 @@ PyObject* model_get_objective_value(PyObject* self, PyObject*) {
 }
 
 PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"attr", "value", nullptr};
-  PyObject *attr_obj, *value_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:set_optimizer_attr", const_cast<char**>(keywords), &attr_obj,
-                                   &value_obj)) {
-    return nullptr;
-  }
+  static const Signature<2> signature{"OO:set_optimizer_attr", {"attr", "value", nullptr}, 2};
+  std::array<PyObject*, 2> objects{};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  auto [attr_obj, value_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     std::string attr;
     if (!convert_text(attr_obj, {"set_optimizer_attr", "attr"}, attr)) return nullptr;

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "arguments.hpp"
 #include "convert.hpp"
 #include "model.hpp"
 
@@ -35,7 +36,7 @@ struct BatchArguments {
   std::optional<std::vector<double>> ubs;
 };
 
-bool convert_batch(PyObject* const objects[5], BatchArguments& batch) {
+bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batch) {
   constexpr const char* kFunction = "add_variables";
   const Arg n_arg{kFunction, "n"};
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
@@ -72,12 +73,10 @@ std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) 
 }  // namespace
 
 PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"name", "vtype", "lb", "ub", nullptr};
-  PyObject *name_obj = Py_None, *vtype_obj = Py_None, *lb_obj = Py_None, *ub_obj = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OOOO:add_variable", const_cast<char**>(keywords), &name_obj,
-                                   &vtype_obj, &lb_obj, &ub_obj)) {
-    return nullptr;
-  }
+  static const Signature<4> signature{"|OOOO:add_variable", {"name", "vtype", "lb", "ub", nullptr}, 0};
+  std::array<PyObject*, 4> objects{Py_None, Py_None, Py_None, Py_None};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  auto [name_obj, vtype_obj, lb_obj, ub_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr const char* kFunction = "add_variable";
     const Arg name_arg{kFunction, "name"};
@@ -97,12 +96,9 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"n", "names", "vtypes", "lbs", "ubs", nullptr};
-  PyObject* objects[5] = {nullptr, Py_None, Py_None, Py_None, Py_None};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|OOOO:add_variables", const_cast<char**>(keywords), &objects[0],
-                                   &objects[1], &objects[2], &objects[3], &objects[4])) {
-    return nullptr;
-  }
+  static const Signature<5> signature{"O|OOOO:add_variables", {"n", "names", "vtypes", "lbs", "ubs", nullptr}, 1};
+  std::array<PyObject*, 5> objects{nullptr, Py_None, Py_None, Py_None, Py_None};
+  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;

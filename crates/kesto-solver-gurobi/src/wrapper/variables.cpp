@@ -22,15 +22,26 @@ class BoundArray {
       size_ = values.size();
       return;
     }
-    owned_.assign(n, bounds ? std::get<bound_type::Uniform>(*bounds).value : fallback);
-    data_ = owned_.data();
+    const double value = bounds ? std::get<bound_type::Uniform>(*bounds).value : fallback;
     size_ = n;
+    // A single variable, the common case of add_variable, needs no heap array.
+    if (n == 1) {
+      single_ = value;
+      data_ = &single_;
+      return;
+    }
+    owned_.assign(n, value);
+    data_ = owned_.data();
   }
+  BoundArray(const BoundArray&) = delete;
+  BoundArray& operator=(const BoundArray&) = delete;
+
   double* data() { return data_; }
   std::size_t size() const { return size_; }
 
  private:
   std::vector<double> owned_;
+  double single_ = 0.0;
   double* data_ = nullptr;
   std::size_t size_ = 0;
 };
@@ -42,9 +53,10 @@ T* non_null(T* data) {
   return data != nullptr ? data : &empty;
 }
 
-std::vector<char> type_bytes(const std::optional<std::vector<char32_t>>& vtypes, std::size_t n) {
-  if (!vtypes) return std::vector<char>(n, kDefaultVariableType);
-  std::vector<char> bytes;
+// A std::string keeps small batches off the heap.
+std::string type_bytes(const std::optional<std::vector<char32_t>>& vtypes, std::size_t n) {
+  if (!vtypes) return std::string(n, kDefaultVariableType);
+  std::string bytes;
   bytes.reserve(vtypes->size());
   for (const char32_t code : *vtypes) bytes.push_back(static_cast<char>(code & 0xFF));
   return bytes;
@@ -74,7 +86,7 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   const std::uint64_t start = var_count_;
   BoundArray lower(lbs, n, kDefaultLowerBound);
   BoundArray upper(ubs, n, kDefaultUpperBound);
-  std::vector<char> types = type_bytes(vtypes, n);
+  std::string types = type_bytes(vtypes, n);
   std::vector<std::string> name_texts = batch_names(names, n, start);
   if (lower.size() < n || upper.size() < n || types.size() < n || name_texts.size() < n) {
     return std::unexpected(VariableRefusal::SequenceTooShort);
