@@ -12,11 +12,9 @@ constexpr const char* kModelSenseAttr = "ModelSense";
 constexpr int kMaximise = -1;
 constexpr int kMinimise = 1;
 
-std::vector<int> grb_indices(const std::vector<std::uint64_t>& indices) {
-  std::vector<int> result;
-  result.reserve(indices.size());
-  for (const std::uint64_t index : indices) result.push_back(to_grb_int(index));
-  return result;
+void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>& out) {
+  out.resize(indices.size());
+  for (std::size_t k = 0; k < indices.size(); ++k) out[k] = to_grb_int(indices[k]);
 }
 
 }  // namespace
@@ -46,13 +44,24 @@ ConstraintIndices GurobiOptimizer::add_constraints(std::vector<ScalarFunctionTyp
   const std::size_t count = std::min(functions.size(), sets.size());
   ConstraintIndices result;
   result.reserve(count);
+  // Arrays reused from row to row, so that a batch allocates them once.
+  GrbConstraint storage;
+  std::vector<int> indices;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
-    const std::string name = names && i < names->size() ? (*names)[i] : "c" + std::to_string(index);
-    if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]})) {
-      std::vector<int> indices = grb_indices(constraint->indices);
+    std::string default_name;
+    const char* name = nullptr;
+    if (names && i < names->size()) {
+      name = (*names)[i].c_str();
+    } else {
+      default_name = "c" + std::to_string(index);
+      name = default_name.c_str();
+    }
+    if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]}, std::move(storage))) {
+      to_grb_indices(constraint->indices, indices);
       api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(), constraint->coefficients.data(),
-                         constraint->sense, constraint->rhs, name.c_str());
+                         constraint->sense, constraint->rhs, name);
+      storage = std::move(*constraint);
     }
     result.push_back(index);
   }

@@ -19,6 +19,8 @@ std::optional<SetTranslation> translate_set(const ScalarSetType& set) {
 }
 
 void split_terms(const Affine& affine, std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  indices.clear();
+  coefficients.clear();
   indices.reserve(affine.terms.size());
   coefficients.reserve(affine.terms.size());
   for (const Term& term : affine.terms) {
@@ -38,12 +40,13 @@ std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunct
   return result;
 }
 
-std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint) {
+std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint,
+                                                                   GrbConstraint storage) {
   const auto set = translate_set(constraint.set);
   if (!set) return std::unexpected(std::string("Unsupported constraint set type"));
   const auto* affine = std::get_if<Affine>(&constraint.function);
   if (affine == nullptr) return std::unexpected(std::string("Unsupported function type in constraint"));
-  GrbConstraint result;
+  GrbConstraint result = std::move(storage);
   split_terms(*affine, result.indices, result.coefficients);
   result.sense = set->sense;
   result.rhs = affine->constant == 0.0 ? set->value : set->value - affine->constant;

@@ -31,7 +31,10 @@ struct ConstraintRecord {
 
 std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function);
 
-// The function's constant moves to the right-hand side.
-std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint);
+// The function's constant moves to the right-hand side. The result's arrays
+// reuse the capacity of `storage`, so a caller converting many constraints
+// can hand back the previous result and allocate once.
+std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint,
+                                                                   GrbConstraint storage = {});
 
 }  // namespace kesto::gurobi
