@@ -29,9 +29,12 @@ def main(path):
     errors = root.findall("error")
     ours = [e for e in errors if is_ours(e)]
     suppressed = sum(int(p.findtext("count")) for p in root.iter("pair")) if root.find("suppcounts") is not None else 0
+    leaks = [e for e in errors if e.findtext("kind") == "Leak_DefinitelyLost"]
+    leaked = sum(int(e.findtext("xwhat/leakedbytes") or 0) for e in leaks)
     for error in ours:
         print(describe(error))
-    print(f"memcheck: {len(errors)} errors, {len(ours)} in the project's code, {len(errors) - len(ours)} elsewhere; "
+    print(f"memcheck: {len(errors)} errors ({len(leaks)} definite leaks, {leaked} bytes), "
+          f"{len(ours)} in the project's code, {len(errors) - len(ours)} elsewhere; "
           f"{suppressed} suppressed occurrences")
     return 1 if ours else 0
 
