@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-python=${PYTHON:-python3}
+# The interpreter itself, not a wrapper script that would run it unobserved.
+python=$("${PYTHON:-python3}" -c 'import sys; print(sys.executable)')
 out=${VELKIN_VALGRIND_DIR:-build/valgrind}
 mkdir -p "$out"
 
