@@ -1,5 +1,6 @@
 import array
 import math
+import os
 
 import pytest
 
@@ -174,6 +175,16 @@ class TestAddVariables:
             model.add_variables(*args, **kwargs)
         if message:
             assert str(info.value) == message
+        assert trace.calls("GRBaddvars") == []
+        assert model.add_variables(1) == [0]
+
+    def test_batch_beyond_memory_is_refused_before_allocating(self, model, trace):
+        memory = os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+        if memory > 64 * (2**31 - 1):
+            pytest.skip("this machine could hold the largest batch")
+        with pytest.raises(MemoryError) as info:
+            model.add_variables(2**31 - 1)
+        assert str(info.value) == "add_variables() argument 'n' asks for more variables than fit in this machine's memory"
         assert trace.calls("GRBaddvars") == []
         assert model.add_variables(1) == [0]
 

@@ -1,5 +1,7 @@
 // Model.add_variable and Model.add_variables.
 
+#include <unistd.h>
+
 #include <limits>
 
 #include "arguments.hpp"
@@ -14,6 +16,20 @@ using kesto::NameType;
 using kesto::VariableRefusal;
 
 constexpr std::uint64_t kMaxBatch = std::numeric_limits<int>::max();
+// Memory a batch takes per variable: two bounds, a type byte, a name and its
+// pointer, and the returned index.
+constexpr std::uint64_t kBytesPerVariable =
+    2 * sizeof(double) + 1 + sizeof(std::string) + sizeof(char*) + sizeof(std::uint64_t);
+
+// A batch whose arrays cannot fit in the machine's memory is refused before
+// anything is allocated, rather than filling memory until the system ends the
+// process.
+bool fits_in_memory(std::uint64_t n) {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return true;
+  return n <= static_cast<std::uint64_t>(pages) / kBytesPerVariable * static_cast<std::uint64_t>(page_size);
+}
 
 PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
   switch (refusal) {
@@ -42,6 +58,9 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
   if (batch.n > kMaxBatch) {
     return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxBatch));
+  }
+  if (!fits_in_memory(batch.n)) {
+    return fail(PyExc_MemoryError, n_arg, "asks for more variables than fit in this machine's memory");
   }
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
