@@ -45,8 +45,7 @@ bool resolve(void* library, const char* name, F& function) {
 }
 
 struct FloorModel {
-  PyObject_HEAD
-  void* library;
+  PyObject_HEAD void* library;
   Api api;
   GRBenv* env;
   GRBmodel* model;
@@ -113,7 +112,8 @@ void read_indices(PyObject* sequence, std::vector<int>& out) {
 PyObject* index_range(long long first, long long count) {
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(count));
   if (list == nullptr) return nullptr;
-  for (long long i = 0; i < count; ++i) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), PyLong_FromLongLong(first + i));
+  for (long long i = 0; i < count; ++i)
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), PyLong_FromLongLong(first + i));
   return list;
 }
 
@@ -235,8 +235,8 @@ void add_row(FloorModel* self, PyObject* vars, PyObject* coeffs, PyObject* const
   const char sign = static_cast<char>(PyUnicode_READ_CHAR(sense, 0));
   char name[24];
   index_name(name, 'c', self->constrs++);
-  self->api.addconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(),
-                      self->values->data(), sign, bound - offset, name);
+  self->api.addconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(), self->values->data(),
+                      sign, bound - offset, name);
 }
 
 // add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss): one GRBaddconstr per row.
@@ -317,8 +317,8 @@ PyMethodDef floor_methods[] = {
      METH_FASTCALL | METH_KEYWORDS, nullptr},
     {"add_constraints", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraints)),
      METH_FASTCALL, nullptr},
-    {"add_constraint", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraint)),
-     METH_FASTCALL, nullptr},
+    {"add_constraint", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraint)), METH_FASTCALL,
+     nullptr},
     {"set_objective", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_set_objective)), METH_FASTCALL,
      nullptr},
     {"get_var_value", floor_get_var_value, METH_O, nullptr},
@@ -339,8 +339,8 @@ PyTypeObject floor_type = [] {
   return type;
 }();
 
-PyModuleDef floor_module = {PyModuleDef_HEAD_INIT, "velkin_floor", nullptr, -1, nullptr, nullptr, nullptr, nullptr,
-                            nullptr};
+PyModuleDef floor_module = {
+    PyModuleDef_HEAD_INIT, "velkin_floor", nullptr, -1, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -96,7 +96,7 @@ def markdown(results, tools, args):
         lines.append("")
         lines.append("| workload | " + " | ".join(peers) + " |")
         lines.append("| --- | " + " | ".join("---:" for _ in peers) + " |")
-        for key, label, _, peer_ratios in ratio_rows(results, rows):
+        for _key, label, _, peer_ratios in ratio_rows(results, rows):
             if not any(p in peer_ratios for p in peers):
                 continue
             cells = [f"{peer_ratios[p]:.2f}" if p in peer_ratios else "-" for p in peers]

@@ -174,9 +174,22 @@ def build_floor():
         os.makedirs(build_dir, exist_ok=True)
         partial = target + f".{os.getpid()}"
         command = [
-            os.environ.get("CXX", "g++"), "-std=c++23", "-O2", "-Wall", "-Wextra", "-Werror",
-            "-shared", "-fPIC", "-I", sysconfig.get_paths()["include"], "-I", include,
-            source, "-o", partial, "-ldl",
+            os.environ.get("CXX", "g++"),
+            "-std=c++23",
+            "-O2",
+            "-Wall",
+            "-Wextra",
+            "-Werror",
+            "-shared",
+            "-fPIC",
+            "-I",
+            sysconfig.get_paths()["include"],
+            "-I",
+            include,
+            source,
+            "-o",
+            partial,
+            "-ldl",
         ]
         subprocess.run(command, check=True)
         os.replace(partial, target)
@@ -231,10 +244,20 @@ def run_module_like(style, inp, repeat, times, notes, is_floor):
         timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs, inp.ubs, inp.vtypes), times, "w1_lists")
         timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs_np, inp.ubs_np, inp.vtypes), times, "w1_numpy")
     else:
-        timed(repeat, new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs, ubs=inp.ubs, vtypes=inp.vtypes),
-              times, "w1_lists")
-        timed(repeat, new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs_np, ubs=inp.ubs_np, vtypes=inp.vtypes),
-              times, "w1_numpy")
+        timed(
+            repeat,
+            new,
+            lambda m: m.add_variables(inp.n1, lbs=inp.lbs, ubs=inp.ubs, vtypes=inp.vtypes),
+            times,
+            "w1_lists",
+        )
+        timed(
+            repeat,
+            new,
+            lambda m: m.add_variables(inp.n1, lbs=inp.lbs_np, ubs=inp.ubs_np, vtypes=inp.vtypes),
+            times,
+            "w1_numpy",
+        )
 
     def w2(m):
         add = m.add_variable
@@ -244,12 +267,20 @@ def run_module_like(style, inp, repeat, times, notes, is_floor):
     timed(repeat, new, w2, times, "w2")
 
     n3 = inp.n3
-    timed(repeat, with_vars(n3),
-          lambda m: m.add_constraints(inp.fs_vars, inp.fs_coeffs, inp.fs_consts, inp.senses, inp.rhss),
-          times, "w3_lists")
-    timed(repeat, with_vars(n3),
-          lambda m: m.add_constraints(inp.fs_vars_np, inp.fs_coeffs_np, inp.fs_consts, inp.senses, inp.rhss),
-          times, "w3_numpy")
+    timed(
+        repeat,
+        with_vars(n3),
+        lambda m: m.add_constraints(inp.fs_vars, inp.fs_coeffs, inp.fs_consts, inp.senses, inp.rhss),
+        times,
+        "w3_lists",
+    )
+    timed(
+        repeat,
+        with_vars(n3),
+        lambda m: m.add_constraints(inp.fs_vars_np, inp.fs_coeffs_np, inp.fs_consts, inp.senses, inp.rhss),
+        times,
+        "w3_numpy",
+    )
 
     def w4(m):
         add = m.add_constraint
@@ -258,10 +289,14 @@ def run_module_like(style, inp, repeat, times, notes, is_floor):
 
     timed(repeat, with_vars(n3), w4, times, "w4")
 
-    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0),
-          times, "w5_lists")
-    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0),
-          times, "w5_numpy")
+    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0), times, "w5_lists")
+    timed(
+        repeat,
+        with_vars(inp.n5),
+        lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0),
+        times,
+        "w5_numpy",
+    )
 
     def solved(n):
         def setup():
@@ -300,8 +335,7 @@ def run_module_like(style, inp, repeat, times, notes, is_floor):
         else:
             m.add_variables(k, vtypes=["B"] * k)
         items = list(range(k))
-        m.add_constraints([items] * inp.k_rows, inp.k_weight, [0.0] * inp.k_rows, ["<"] * inp.k_rows,
-                          inp.k_capacity)
+        m.add_constraints([items] * inp.k_rows, inp.k_weight, [0.0] * inp.k_rows, ["<"] * inp.k_rows, inp.k_capacity)
         m.set_objective(items, inp.k_value, 0.0, 1)
         return m
 
@@ -371,7 +405,7 @@ def first_clause(error):
 
 def need(module):
     if importlib.util.find_spec(module) is None:
-        raise Skip(f"not installed (pip install -r bench/requirements.txt)")
+        raise Skip("not installed (pip install -r bench/requirements.txt)")
 
 
 def csr(rows_vars, rows_coeffs):
@@ -520,12 +554,12 @@ def run_pyoptinterface(inp, repeat, times, notes):
         m.set_model_attribute(poi.ModelAttribute.Silent, True)
         return m
 
-    C, I = poi.VariableDomain.Continuous, poi.VariableDomain.Integer
+    CONTINUOUS, INTEGER = poi.VariableDomain.Continuous, poi.VariableDomain.Integer
 
     def w1(m):
         add = m.add_variable
         for lb, ub, vt in zip(inp.lbs, inp.ubs, inp.vtypes):
-            add(domain=I if vt == "I" else C, lb=lb, ub=ub)
+            add(domain=INTEGER if vt == "INTEGER" else CONTINUOUS, lb=lb, ub=ub)
 
     timed(repeat, new, w1, times, "w1_lists")
     notes.append("W1: add_variable per variable (no batch with per-variable bounds)")
@@ -563,8 +597,9 @@ def run_pyoptinterface(inp, repeat, times, notes):
             shape=(inp.n3, inp.n3),
         )
         rhs = np.array(inp.rhss)
-        timed(repeat, with_vars(inp.n3), lambda m: m.add_m_linear_constraints(matrix, m.xs, Leq, rhs),
-              times, "w3_numpy")
+        timed(
+            repeat, with_vars(inp.n3), lambda m: m.add_m_linear_constraints(matrix, m.xs, Leq, rhs), times, "w3_numpy"
+        )
         notes.append("W3 NumPy: add_m_linear_constraints with a prepared SciPy CSR matrix")
     except ImportError:
         notes.append("W3 NumPy: skipped, SciPy not installed")
@@ -621,7 +656,7 @@ def run_gurobipy(inp, repeat, times, notes):
     try:
         env = gp.Env(params={"OutputFlag": 0})
     except gp.GurobiError as error:
-        raise Skip(f"no licence usable: {first_clause(error)}")
+        raise Skip(f"no licence usable: {first_clause(error)}") from None
 
     def new():
         return gp.Model(env=env)
@@ -633,11 +668,19 @@ def run_gurobipy(inp, repeat, times, notes):
             times.pop(key, None)
             notes.append(f"{key}: refused by the licence ({first_clause(error)})")
 
-    attempt("w1_lists", lambda: timed(
-        repeat, new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes), times, "w1_lists"))
+    attempt(
+        "w1_lists",
+        lambda: timed(
+            repeat, new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes), times, "w1_lists"
+        ),
+    )
     vt_np = np.array(inp.vtypes)
-    attempt("w1_numpy", lambda: timed(
-        repeat, new, lambda m: m.addMVar(inp.n1, lb=inp.lbs_np, ub=inp.ubs_np, vtype=vt_np), times, "w1_numpy"))
+    attempt(
+        "w1_numpy",
+        lambda: timed(
+            repeat, new, lambda m: m.addMVar(inp.n1, lb=inp.lbs_np, ub=inp.ubs_np, vtype=vt_np), times, "w1_numpy"
+        ),
+    )
 
     def w2(m):
         add = m.addVar
@@ -681,8 +724,10 @@ def run_gurobipy(inp, repeat, times, notes):
             m = new()
             return Holder(m, m.addMVar(inp.n3, lb=0.0, ub=1e6))
 
-        attempt("w3_numpy", lambda: timed(repeat, with_mvar, lambda h: h.model.addMConstr(matrix, h.xl, "<", rhs),
-                                          times, "w3_numpy"))
+        attempt(
+            "w3_numpy",
+            lambda: timed(repeat, with_mvar, lambda h: h.model.addMConstr(matrix, h.xl, "<", rhs), times, "w3_numpy"),
+        )
         notes.append("W3 NumPy: addMConstr with a prepared SciPy CSR matrix")
     except ImportError:
         notes.append("W3 NumPy: skipped, SciPy not installed")
@@ -699,7 +744,7 @@ def run_gurobipy(inp, repeat, times, notes):
 
     def w6(h):
         for x in h.xl:
-            x.X
+            _ = x.X
 
     attempt("w6", lambda: timed(repeat, solved, w6, times, "w6"))
 
@@ -822,9 +867,23 @@ class HighsDirect:
             lib.Highs_setDoubleOptionValue(h, b"mip_feasibility_tolerance", 1e-5)
             p = problem
             ptr = lambda a: a.ctypes.data_as(ctypes.c_void_p)  # noqa: E731
-            common = [h, len(p["cost"]), len(p["row_lower"]), len(p["index"]), 2, p["sense"],
-                      0.0, ptr(p["cost"]), ptr(p["col_lower"]), ptr(p["col_upper"]),
-                      ptr(p["row_lower"]), ptr(p["row_upper"]), ptr(p["start"]), ptr(p["index"]), ptr(p["value"])]
+            common = [
+                h,
+                len(p["cost"]),
+                len(p["row_lower"]),
+                len(p["index"]),
+                2,
+                p["sense"],
+                0.0,
+                ptr(p["cost"]),
+                ptr(p["col_lower"]),
+                ptr(p["col_upper"]),
+                ptr(p["row_lower"]),
+                ptr(p["row_upper"]),
+                ptr(p["start"]),
+                ptr(p["index"]),
+                ptr(p["value"]),
+            ]
             if p["integrality"] is None:
                 lib.Highs_passLp(*common)
             else:
@@ -863,11 +922,22 @@ def run_highs_direct(inp, repeat, times, notes):
     direct = HighsDirect()
     s, t = inp.sources, inp.sinks
     n = s * t
-    transport = highs_problem(n, [0.0] * n, [math.inf] * n, inp.cost, inp.t_vars, inp.t_coeffs,
-                              inp.t_senses, inp.t_rhss, 1, False)
+    transport = highs_problem(
+        n, [0.0] * n, [math.inf] * n, inp.cost, inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss, 1, False
+    )
     k = inp.items
-    knapsack = highs_problem(k, [0.0] * k, [1.0] * k, inp.k_value, [list(range(k))] * inp.k_rows,
-                             inp.k_weight, ["<"] * inp.k_rows, inp.k_capacity, -1, True)
+    knapsack = highs_problem(
+        k,
+        [0.0] * k,
+        [1.0] * k,
+        inp.k_value,
+        [list(range(k))] * inp.k_rows,
+        inp.k_weight,
+        ["<"] * inp.k_rows,
+        inp.k_capacity,
+        -1,
+        True,
+    )
     for key, problem in (("w7_transport_solve", transport), ("w7_knapsack_solve", knapsack)):
         timed(repeat, lambda: problem, direct.solve, times, key)
     notes.append(f"transport objective {direct.solve(transport):.6g}")

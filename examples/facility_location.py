@@ -52,9 +52,12 @@ def build(
     n_fac, n_cust = len(capacity), len(demand)
     opened = model.add_variables(n_fac, names=[f"open_{i}" for i in range(n_fac)], vtypes=["B"] * n_fac)
     # share[i][j]: fraction of customer j's demand served by facility i.
-    flat = model.add_variables(n_fac * n_cust, names=[f"serve_{i}_{j}" for i in range(n_fac) for j in range(n_cust)],
-                               ubs=[1.0] * (n_fac * n_cust))
-    share = [flat[i * n_cust:(i + 1) * n_cust] for i in range(n_fac)]
+    flat = model.add_variables(
+        n_fac * n_cust,
+        names=[f"serve_{i}_{j}" for i in range(n_fac) for j in range(n_cust)],
+        ubs=[1.0] * (n_fac * n_cust),
+    )
+    share = [flat[i * n_cust : (i + 1) * n_cust] for i in range(n_fac)]
 
     rows_vars: list[list[int]] = []
     rows_coeffs: list[list[float]] = []
@@ -79,7 +82,8 @@ def build(
 
     objective_vars = opened + flat
     objective_coeffs = [float(f) for f in fixed_cost] + [
-        cost[i][j] * demand[j] for i in range(n_fac) for j in range(n_cust)]
+        cost[i][j] * demand[j] for i in range(n_fac) for j in range(n_cust)
+    ]
     model.set_objective(objective_vars, objective_coeffs, 0.0, 0)
     return opened, share, len(senses)
 

@@ -3,29 +3,29 @@ the ASan runtime preloaded into every process they start."""
 
 import pytest
 
-COMPILER = ("runs the C compiler in a child process; with the ASan runtime preloaded there, "
-            "LeakSanitizer reports the compiler's own exit-time leaks")
-OPEN_HANDLES = ("its ctypes snippet leaves a stand-in environment and model open until the "
-                "process exits, which LeakSanitizer reports as leaks")
+COMPILER = (
+    "runs the C compiler in a child process; with the ASan runtime preloaded there, "
+    "LeakSanitizer reports the compiler's own exit-time leaks"
+)
+OPEN_HANDLES = (
+    "its ctypes snippet leaves a stand-in environment and model open until the "
+    "process exits, which LeakSanitizer reports as leaks"
+)
 
 SKIPS = {
     "tests/bench/test_bench_smoke.py::test_tiny_run_prints_the_table": COMPILER,
     "tests/cpp/test_cpp_units.py::test_text_helpers": COMPILER,
     "tests/module/test_construction.py::TestConstructionFailures::test_missing_function_fails_the_load": COMPILER,
-    "tests/module/test_construction.py::TestConstructionFailures::test_symbol_resolving_to_null_fails_the_load":
-        COMPILER,
-    "tests/standin/test_trace.py::test_unload_line_counts_leaks":
-        "leaves an environment and a model open on purpose to check the unload line; "
-        "LeakSanitizer reports them at exit",
+    "tests/module/test_construction.py::TestConstructionFailures::test_symbol_resolving_to_null_fails_the_load": COMPILER,
+    "tests/standin/test_trace.py::test_unload_line_counts_leaks": "leaves an environment and a model open on purpose to check the unload line; "
+    "LeakSanitizer reports them at exit",
     "tests/standin/test_solve.py::test_output_flag_zero_prints_nothing": OPEN_HANDLES,
     "tests/standin/test_solve.py::test_output_flag_one_prints_the_log": OPEN_HANDLES,
     "tests/standin/test_solve.py::test_without_highs_optimize_reports_no_licence": OPEN_HANDLES,
     "tests/standin/test_library.py::test_highs_is_found_beside_the_installed_library": OPEN_HANDLES,
-    "tests/standin/test_model.py::test_bulk_constraints_are_fast":
-        "a timing test over millions of allocations, which the sanitizers' allocator makes many times slower",
-    "tests/typing/test_typing.py::TestMypyStrict":
-        "runs mypy, a large program of its own, which the sanitizers' allocator makes many times slower; "
-        "the module is not involved",
+    "tests/standin/test_model.py::test_bulk_constraints_are_fast": "a timing test over millions of allocations, which the sanitizers' allocator makes many times slower",
+    "tests/typing/test_typing.py::TestMypyStrict": "runs mypy, a large program of its own, which the sanitizers' allocator makes many times slower; "
+    "the module is not involved",
 }
 
 

@@ -33,9 +33,11 @@ def main(path):
     leaked = sum(int(e.findtext("xwhat/leakedbytes") or 0) for e in leaks)
     for error in ours:
         print(describe(error))
-    print(f"memcheck: {len(errors)} errors ({len(leaks)} definite leaks, {leaked} bytes), "
-          f"{len(ours)} in the project's code, {len(errors) - len(ours)} elsewhere; "
-          f"{suppressed} suppressed occurrences")
+    print(
+        f"memcheck: {len(errors)} errors ({len(leaks)} definite leaks, {leaked} bytes), "
+        f"{len(ours)} in the project's code, {len(errors) - len(ours)} elsewhere; "
+        f"{suppressed} suppressed occurrences"
+    )
     return 1 if ours else 0
 
 

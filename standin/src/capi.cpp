@@ -99,8 +99,8 @@ int entry(std::string_view fn, Body&& body) noexcept {
 }
 
 // Checks the common arguments of the attribute functions and looks the attribute up.
-Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present,
-                                  AttrType type, AttrScope scope) {
+Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present, AttrType type,
+                                  AttrScope scope) {
   if (model == nullptr || attrname == nullptr || !value_present) {
     return std::unexpected(Error::NullArgument);
   }
@@ -175,8 +175,8 @@ GRBenv* GRBgetenv(GRBmodel* model) {
   }
 }
 
-int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj,
-                double* lb, double* ub, char* vtype, char** varnames) {
+int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj, double* lb, double* ub,
+                char* vtype, char** varnames) {
   return entry("GRBnewmodel", [&](Call& call) {
     call.env(env).trace.text("name", Pname).integer("numvars", numvars);
     call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
@@ -186,8 +186,7 @@ int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, 
       if (env == nullptr || modelP == nullptr) return kNullArgument;
       auto model = Model::create(*as_env(env), Pname);
       if (!model) return to_code(model.error());
-      auto added = (*model)->add_vars(numvars, 0, nullptr, nullptr, nullptr, obj, lb, ub, vtype,
-                                      varnames);
+      auto added = (*model)->add_vars(numvars, 0, nullptr, nullptr, nullptr, obj, lb, ub, vtype, varnames);
       if (!added) return to_code(added.error());
       (*model)->update();
       *modelP = to_handle(model->release());
@@ -211,8 +210,8 @@ int GRBfreemodel(GRBmodel* model) {
   });
 }
 
-int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb,
-              double ub, char vtype, const char* varname) {
+int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb, double ub, char vtype,
+              const char* varname) {
   return entry("GRBaddvar", [&](Call& call) {
     call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
     call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
@@ -220,14 +219,13 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int vbeg = 0;
-      return to_code(as_model(model)->add_vars(1, numnz, &vbeg, vind, vval, &obj, &lb, &ub, &vtype,
-                                               &varname));
+      return to_code(as_model(model)->add_vars(1, numnz, &vbeg, vind, vval, &obj, &lb, &ub, &vtype, &varname));
     });
   });
 }
 
-int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval,
-               double* obj, double* lb, double* ub, char* vtype, char** varnames) {
+int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval, double* obj, double* lb,
+               double* ub, char* vtype, char** varnames) {
   return entry("GRBaddvars", [&](Call& call) {
     call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
@@ -236,14 +234,12 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
     call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
-      return to_code(
-          as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
+      return to_code(as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
     });
   });
 }
 
-int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs,
-                 const char* constrname) {
+int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs, const char* constrname) {
   return entry("GRBaddconstr", [&](Call& call) {
     call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
     call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
@@ -251,14 +247,13 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int cbeg = 0;
-      return to_code(
-          as_model(model)->add_constrs(1, numnz, &cbeg, cind, cval, &sense, &rhs, &constrname));
+      return to_code(as_model(model)->add_constrs(1, numnz, &cbeg, cind, cval, &sense, &rhs, &constrname));
     });
   });
 }
 
-int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind,
-                  double* cval, char* sense, double* rhs, char** constrnames) {
+int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind, double* cval, char* sense,
+                  double* rhs, char** constrnames) {
   return entry("GRBaddconstrs", [&](Call& call) {
     call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
@@ -267,8 +262,7 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
     call.trace.texts("names", constrnames, numconstrs);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
-      return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs,
-                                                  constrnames));
+      return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames));
     });
   });
 }
@@ -503,8 +497,7 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
   });
 }
 
-int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len,
-                       double* newvalues) {
+int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* newvalues) {
   return entry("GRBsetdblattrarray", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     call.trace.numbers("values", newvalues, len);

@@ -23,8 +23,6 @@ Environment::Environment(EnvKind kind, const ParameterSet& params)
   if (kind_ == EnvKind::Loading) live_.emplace(HandleKind::Env);
 }
 
-const char* Environment::kind_name() const {
-  return kind_ == EnvKind::Loading ? kLoadingKind : kModelKind;
-}
+const char* Environment::kind_name() const { return kind_ == EnvKind::Loading ? kLoadingKind : kModelKind; }
 
 }  // namespace standin

@@ -64,12 +64,10 @@ constexpr const char* kHighsboxLibrary = "highsbox/highs_dist/lib/libhighs.so";
 struct HighsApi {
   void* (*create)();
   void (*destroy)(void*);
-  HighsInt (*pass_lp)(void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double,
-                      const double*, const double*, const double*, const double*,
-                      const double*, const HighsInt*, const HighsInt*, const double*);
-  HighsInt (*pass_mip)(void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double,
-                       const double*, const double*, const double*, const double*,
-                       const double*, const HighsInt*, const HighsInt*, const double*,
+  HighsInt (*pass_lp)(void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*,
+                      const double*, const double*, const double*, const HighsInt*, const HighsInt*, const double*);
+  HighsInt (*pass_mip)(void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*,
+                       const double*, const double*, const double*, const HighsInt*, const HighsInt*, const double*,
                        const HighsInt*);
   HighsInt (*run)(void*);
   HighsInt (*get_model_status)(const void*);
@@ -91,12 +89,9 @@ bool resolve(void* library, const char* name, F& function) {
 
 std::optional<HighsApi> resolve_api(void* library) {
   HighsApi api{};
-  bool ok = resolve(library, "Highs_create", api.create) &&
-            resolve(library, "Highs_destroy", api.destroy) &&
-            resolve(library, "Highs_passLp", api.pass_lp) &&
-            resolve(library, "Highs_passMip", api.pass_mip) &&
-            resolve(library, "Highs_run", api.run) &&
-            resolve(library, "Highs_getModelStatus", api.get_model_status) &&
+  bool ok = resolve(library, "Highs_create", api.create) && resolve(library, "Highs_destroy", api.destroy) &&
+            resolve(library, "Highs_passLp", api.pass_lp) && resolve(library, "Highs_passMip", api.pass_mip) &&
+            resolve(library, "Highs_run", api.run) && resolve(library, "Highs_getModelStatus", api.get_model_status) &&
             resolve(library, "Highs_getObjectiveValue", api.get_objective_value) &&
             resolve(library, "Highs_getSolution", api.get_solution) &&
             resolve(library, "Highs_getIntInfoValue", api.get_int_info) &&
@@ -110,9 +105,7 @@ std::optional<HighsApi> resolve_api(void* library) {
 }
 
 // HiGHS keeps worker threads, so it is never closed.
-void* open_library(const std::string& path) {
-  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-}
+void* open_library(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE); }
 
 // The site-packages directory that holds the stand-in package.
 std::filesystem::path own_site_packages() {
@@ -195,14 +188,10 @@ double to_highs_bound(double bound) {
 HighsInt integrality_of(char vtype) {
   switch (vtype) {
     case 'B':
-    case 'I':
-      return 1;
-    case 'S':
-      return 2;
-    case 'N':
-      return 3;
-    default:
-      return 0;
+    case 'I': return 1;
+    case 'S': return 2;
+    case 'N': return 3;
+    default: return 0;
   }
 }
 
@@ -303,8 +292,7 @@ void apply_parameters(const HighsApi& api, void* highs, const ParameterSet& para
   const int presolve = params.int_value(Param::Presolve);
   api.set_string_option(highs, "presolve", presolve == 0 ? "off" : presolve == -1 ? "choose" : "on");
   const int method = params.int_value(Param::Method);
-  api.set_string_option(highs, "solver",
-                        method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
+  api.set_string_option(highs, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
 
   if (double limit = params.double_value(Param::IterationLimit); limit < kGurobiInfiniteBound) {
     api.set_int_option(highs, "simplex_iteration_limit", clamp_to_int(limit));
@@ -313,42 +301,28 @@ void apply_parameters(const HighsApi& api, void* highs, const ParameterSet& para
     api.set_int_option(highs, "mip_max_nodes", clamp_to_int(limit));
   }
   api.set_int_option(highs, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
-  api.set_double_option(highs, "primal_feasibility_tolerance",
-                        params.double_value(Param::FeasibilityTol));
-  api.set_double_option(highs, "dual_feasibility_tolerance",
-                        params.double_value(Param::OptimalityTol));
+  api.set_double_option(highs, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api.set_double_option(highs, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
   api.set_double_option(highs, "mip_feasibility_tolerance", params.double_value(Param::IntFeasTol));
 }
 
 int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
   switch (model_status) {
     case kModelEmpty:
-    case kOptimal:
-      return status::kOptimal;
-    case kInfeasible:
-      return status::kInfeasible;
-    case kUnboundedOrInfeasible:
-      return status::kInfOrUnbd;
-    case kUnbounded:
-      return status::kUnbounded;
-    case kObjectiveBound:
-      return status::kCutoff;
-    case kObjectiveTarget:
-      return status::kUserObjLimit;
-    case kTimeLimit:
-      return status::kTimeLimit;
+    case kOptimal: return status::kOptimal;
+    case kInfeasible: return status::kInfeasible;
+    case kUnboundedOrInfeasible: return status::kInfOrUnbd;
+    case kUnbounded: return status::kUnbounded;
+    case kObjectiveBound: return status::kCutoff;
+    case kObjectiveTarget: return status::kUserObjLimit;
+    case kTimeLimit: return status::kTimeLimit;
     // HiGHS reports its MIP node limit as a solution limit (older versions: an iteration limit).
-    case kIterationLimit:
-      return node_limit_reached ? status::kNodeLimit : status::kIterationLimit;
-    case kSolutionLimit:
-      return node_limit_reached ? status::kNodeLimit : status::kSolutionLimit;
+    case kIterationLimit: return node_limit_reached ? status::kNodeLimit : status::kIterationLimit;
+    case kSolutionLimit: return node_limit_reached ? status::kNodeLimit : status::kSolutionLimit;
     case kInterrupt:
-    case kHighsInterrupt:
-      return status::kInterrupted;
-    case kMemoryLimit:
-      return status::kMemLimit;
-    case kUnknown:
-      return feasible ? status::kSuboptimal : status::kNumeric;
+    case kHighsInterrupt: return status::kInterrupted;
+    case kMemoryLimit: return status::kMemLimit;
+    case kUnknown: return feasible ? status::kSuboptimal : status::kNumeric;
     default:  // Notset and the error states
       return status::kNumeric;
   }
@@ -360,10 +334,8 @@ bool status_has_solution(int gurobi_status) {
     case status::kInfOrUnbd:
     case status::kUnbounded:
     case status::kCutoff:
-    case status::kNumeric:
-      return false;
-    default:
-      return true;
+    case status::kNumeric: return false;
+    default: return true;
   }
 }
 
@@ -387,15 +359,13 @@ HighsInt pass_problem(const HighsApi& api, void* highs, const Model& model, cons
   const auto num_rows = static_cast<HighsInt>(p.row_lower.size());
   const auto num_nz = static_cast<HighsInt>(p.index.size());
   if (p.is_mip) {
-    return api.pass_mip(highs, num_cols, num_rows, num_nz, kFormatRowWise, model.sense(),
-                        model.objcon(), p.cost.data(), p.col_lower.data(), p.col_upper.data(),
-                        p.row_lower.data(), p.row_upper.data(), p.start.data(), p.index.data(),
-                        p.value.data(), p.integrality.data());
+    return api.pass_mip(highs, num_cols, num_rows, num_nz, kFormatRowWise, model.sense(), model.objcon(), p.cost.data(),
+                        p.col_lower.data(), p.col_upper.data(), p.row_lower.data(), p.row_upper.data(), p.start.data(),
+                        p.index.data(), p.value.data(), p.integrality.data());
   }
-  return api.pass_lp(highs, num_cols, num_rows, num_nz, kFormatRowWise, model.sense(),
-                     model.objcon(), p.cost.data(), p.col_lower.data(), p.col_upper.data(),
-                     p.row_lower.data(), p.row_upper.data(), p.start.data(), p.index.data(),
-                     p.value.data());
+  return api.pass_lp(highs, num_cols, num_rows, num_nz, kFormatRowWise, model.sense(), model.objcon(), p.cost.data(),
+                     p.col_lower.data(), p.col_upper.data(), p.row_lower.data(), p.row_upper.data(), p.start.data(),
+                     p.index.data(), p.value.data());
 }
 
 }  // namespace
@@ -446,8 +416,7 @@ Result<SolveOutcome> solve_with_highs(const Model& model) {
     const std::size_t num_rows = p.row_lower.size();
     std::vector<double> col_dual(num_cols), row_value(num_rows), row_dual(num_rows);
     outcome.x.resize(num_cols);
-    api->get_solution(highs.get(), outcome.x.data(), col_dual.data(), row_value.data(),
-                      row_dual.data());
+    api->get_solution(highs.get(), outcome.x.data(), col_dual.data(), row_value.data(), row_dual.data());
     outcome.objval = api->get_objective_value(highs.get());
   }
   return outcome;

@@ -106,13 +106,11 @@ Result<std::unique_ptr<Model>> Model::create(const Environment& source, const ch
 }
 
 Model::Model(const Environment& source, std::string name)
-    : id_(next_handle_id(HandleKind::Model)),
-      env_(EnvKind::Model, source.params()),
-      name_(std::move(name)) {}
+    : id_(next_handle_id(HandleKind::Model)), env_(EnvKind::Model, source.params()), name_(std::move(name)) {}
 
-Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int* vind,
-                             const double* vval, const double* obj, const double* lb,
-                             const double* ub, const char* vtype, const char* const* names) {
+Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int* vind, const double* vval,
+                             const double* obj, const double* lb, const double* ub, const char* vtype,
+                             const char* const* names) {
   if (numvars < 0 || numnz < 0 || (numvars == 0 && numnz > 0)) {
     return std::unexpected(Error::InvalidArgument);
   }
@@ -167,9 +165,8 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   return {};
 }
 
-Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, const int* cind,
-                                const double* cval, const char* sense, const double* rhs,
-                                const char* const* names) {
+Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, const int* cind, const double* cval,
+                                const char* sense, const double* rhs, const char* const* names) {
   if (numconstrs < 0 || numnz < 0 || (numconstrs == 0 && numnz > 0)) {
     return std::unexpected(Error::InvalidArgument);
   }
@@ -281,8 +278,8 @@ Result<void> Model::optimize() {
   discard_solution();
 
   const auto started = std::chrono::steady_clock::now();
-  Result<SolveOutcome> outcome = script->has_value() ? Result<SolveOutcome>(std::move(**script))
-                                                     : solve_with_highs(*this);
+  Result<SolveOutcome> outcome =
+      script->has_value() ? Result<SolveOutcome>(std::move(**script)) : solve_with_highs(*this);
   if (!outcome) return std::unexpected(outcome.error());
   solution_ = std::move(*outcome);
   runtime_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -291,26 +288,18 @@ Result<void> Model::optimize() {
 
 Result<int> Model::get_int(const AttrSpec& spec) const {
   switch (spec.attr) {
-    case Attr::ModelSense:
-      return sense_;
-    case Attr::NumVars:
-      return static_cast<int>(applied_vars_);
-    case Attr::NumConstrs:
-      return static_cast<int>(applied_constrs_);
-    case Attr::NumNZs:
-      return static_cast<int>(std::min<std::size_t>(rows_.start[applied_constrs_], INT_MAX));
+    case Attr::ModelSense: return sense_;
+    case Attr::NumVars: return static_cast<int>(applied_vars_);
+    case Attr::NumConstrs: return static_cast<int>(applied_constrs_);
+    case Attr::NumNZs: return static_cast<int>(std::min<std::size_t>(rows_.start[applied_constrs_], INT_MAX));
     case Attr::IsMIP:
-      return std::any_of(columns_.vtype.begin(),
-                         columns_.vtype.begin() + static_cast<std::ptrdiff_t>(applied_vars_),
+      return std::any_of(columns_.vtype.begin(), columns_.vtype.begin() + static_cast<std::ptrdiff_t>(applied_vars_),
                          [](char t) { return t != 'C'; })
                  ? 1
                  : 0;
-    case Attr::Status:
-      return solution_.status;
-    case Attr::SolCount:
-      return has_solution() ? 1 : 0;
-    default:
-      return std::unexpected(Error::UnknownAttribute);
+    case Attr::Status: return solution_.status;
+    case Attr::SolCount: return has_solution() ? 1 : 0;
+    default: return std::unexpected(Error::UnknownAttribute);
   }
 }
 
@@ -325,15 +314,12 @@ Result<void> Model::set_int(const AttrSpec& spec, int value) {
 
 Result<double> Model::get_double(const AttrSpec& spec) const {
   switch (spec.attr) {
-    case Attr::ObjCon:
-      return objcon_;
+    case Attr::ObjCon: return objcon_;
     case Attr::ObjVal:
       if (!solution_.objval) return std::unexpected(Error::DataNotAvailable);
       return *solution_.objval;
-    case Attr::Runtime:
-      return runtime_;
-    default:
-      return std::unexpected(Error::UnknownAttribute);
+    case Attr::Runtime: return runtime_;
+    default: return std::unexpected(Error::UnknownAttribute);
   }
 }
 
@@ -361,8 +347,7 @@ Result<void> Model::set_string(const AttrSpec& spec, const char* value) {
   return {};
 }
 
-Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len,
-                                     double* values) const {
+Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len, double* values) const {
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > applied_vars_) {
     return std::unexpected(Error::IndexOutOfRange);
@@ -371,51 +356,35 @@ Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len,
   const auto count = static_cast<std::size_t>(len);
   const std::vector<double>* source = nullptr;
   switch (spec.attr) {
-    case Attr::Obj:
-      source = &columns_.obj;
-      break;
-    case Attr::LB:
-      source = &columns_.lb;
-      break;
-    case Attr::UB:
-      source = &columns_.ub;
-      break;
+    case Attr::Obj: source = &columns_.obj; break;
+    case Attr::LB: source = &columns_.lb; break;
+    case Attr::UB: source = &columns_.ub; break;
     case Attr::X:
       if (!has_solution() || first + count > solution_.x.size()) {
         return std::unexpected(Error::DataNotAvailable);
       }
       source = &solution_.x;
       break;
-    default:
-      return std::unexpected(Error::UnknownAttribute);
+    default: return std::unexpected(Error::UnknownAttribute);
   }
   std::copy_n(source->begin() + static_cast<std::ptrdiff_t>(first), count, values);
   return {};
 }
 
-Result<void> Model::set_double_array(const AttrSpec& spec, int start, int len,
-                                     const double* values) {
+Result<void> Model::set_double_array(const AttrSpec& spec, int start, int len, const double* values) {
   if (!spec.settable) return std::unexpected(Error::InvalidArgument);
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   // Attributes of variables not yet applied may be set already (Gurobi's UpdateMode 1).
-  if (start < 0 ||
-      static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > columns_.size()) {
+  if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > columns_.size()) {
     return std::unexpected(Error::IndexOutOfRange);
   }
   if (auto ok = check_not_nan(values, len); !ok) return ok;
   std::vector<double>* target = nullptr;
   switch (spec.attr) {
-    case Attr::Obj:
-      target = &columns_.obj;
-      break;
-    case Attr::LB:
-      target = &columns_.lb;
-      break;
-    case Attr::UB:
-      target = &columns_.ub;
-      break;
-    default:
-      return std::unexpected(Error::UnknownAttribute);
+    case Attr::Obj: target = &columns_.obj; break;
+    case Attr::LB: target = &columns_.lb; break;
+    case Attr::UB: target = &columns_.ub; break;
+    default: return std::unexpected(Error::UnknownAttribute);
   }
   std::copy_n(values, len, target->begin() + start);
   mark_changed();

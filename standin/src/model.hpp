@@ -64,12 +64,10 @@ class Model {
   Environment& env() { return env_; }
   const ParameterSet& params() const { return env_.params(); }
 
-  Result<void> add_vars(int numvars, int numnz, const int* vbeg, const int* vind,
-                        const double* vval, const double* obj, const double* lb,
-                        const double* ub, const char* vtype, const char* const* names);
-  Result<void> add_constrs(int numconstrs, int numnz, const int* cbeg, const int* cind,
-                           const double* cval, const char* sense, const double* rhs,
-                           const char* const* names);
+  Result<void> add_vars(int numvars, int numnz, const int* vbeg, const int* vind, const double* vval, const double* obj,
+                        const double* lb, const double* ub, const char* vtype, const char* const* names);
+  Result<void> add_constrs(int numconstrs, int numnz, const int* cbeg, const int* cind, const double* cval,
+                           const char* sense, const double* rhs, const char* const* names);
   // Applies pending changes; a solution made stale by them is discarded.
   void update();
   // Applies pending changes and solves (scripted or through HiGHS).

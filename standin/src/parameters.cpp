@@ -124,8 +124,7 @@ Result<void> ParameterSet::set_text(std::string_view name, std::string_view text
       if (!value) return std::unexpected(Error::InvalidArgument);
       return store_double(*i, *value);
     }
-    case ParamType::String:
-      return store_string(*i, text);
+    case ParamType::String: return store_string(*i, text);
   }
   return std::unexpected(Error::UnknownParameter);
 }

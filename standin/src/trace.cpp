@@ -102,8 +102,7 @@ TraceLine& TraceLine::character(std::string_view name, char value) {
 }
 
 template <class T, class Append>
-TraceLine& TraceLine::list(std::string_view name, const T* values, long long count,
-                           Append append) {
+TraceLine& TraceLine::list(std::string_view name, const T* values, long long count, Append append) {
   if (!active() || count < 0) return *this;
   if (values == nullptr) return null(name);
   key(name);
@@ -125,13 +124,11 @@ TraceLine& TraceLine::integers(std::string_view name, const int* values, long lo
 }
 
 TraceLine& TraceLine::bytes(std::string_view name, const char* values, long long count) {
-  return list(name, values, count,
-              [this](char v) { line_ += std::to_string(static_cast<unsigned char>(v)); });
+  return list(name, values, count, [this](char v) { line_ += std::to_string(static_cast<unsigned char>(v)); });
 }
 
 TraceLine& TraceLine::characters(std::string_view name, const char* values, long long count) {
-  return list(name, values, count,
-              [this](const char& v) { json::append_string(line_, std::string_view(&v, 1)); });
+  return list(name, values, count, [this](const char& v) { json::append_string(line_, std::string_view(&v, 1)); });
 }
 
 TraceLine& TraceLine::texts(std::string_view name, const char* const* values, long long count) {
@@ -144,9 +141,7 @@ TraceLine& TraceLine::texts(std::string_view name, const char* const* values, lo
   });
 }
 
-TraceLine& TraceLine::live_counts() {
-  return integer("live_envs", live_envs()).integer("live_models", live_models());
-}
+TraceLine& TraceLine::live_counts() { return integer("live_envs", live_envs()).integer("live_models", live_models()); }
 
 void TraceLine::write() {
   if (!active()) return;

@@ -23,7 +23,7 @@ class TraceLine {
   TraceLine& integer(std::string_view key, long long value);
   TraceLine& number(std::string_view key, double value);
   TraceLine& text(std::string_view key, const char* value);  // null pointer as null
-  TraceLine& character(std::string_view key, char value);   // a one-character string
+  TraceLine& character(std::string_view key, char value);    // a one-character string
   TraceLine& numbers(std::string_view key, const double* values, long long count);
   TraceLine& integers(std::string_view key, const int* values, long long count);
   TraceLine& bytes(std::string_view key, const char* values, long long count);

@@ -12,19 +12,40 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 def test_tiny_run_prints_the_table(tmp_path):
     chart = tmp_path / "ratios.png"
     proc = subprocess.run(
-        [sys.executable, os.path.join(ROOT, "bench", "run.py"), "--scale", "0.001", "--repeat", "1",
-         "--tools", "ours,floor", "--chart", str(chart)],
-        capture_output=True, text=True, timeout=600,
+        [
+            sys.executable,
+            os.path.join(ROOT, "bench", "run.py"),
+            "--scale",
+            "0.001",
+            "--repeat",
+            "1",
+            "--tools",
+            "ours,floor",
+            "--chart",
+            str(chart),
+        ],
+        capture_output=True,
+        text=True,
+        timeout=600,
     )
     assert proc.returncode == 0, proc.stderr
     lines = proc.stdout.splitlines()
     assert "| workload | ours | floor | ours / floor |" in lines
     labels = [line.split("|")[1].strip() for line in lines if line.startswith("| W")]
     assert labels == [
-        "W1 add_variables, lists", "W1 add_variables, NumPy", "W2 add_variable x n",
-        "W3 add_constraints, lists", "W3 add_constraints, NumPy", "W4 add_constraint x n",
-        "W5 set_objective, lists", "W5 set_objective, NumPy", "W6 get_var_value x n",
-        "W7 transport LP build", "W7 transport LP solve", "W7 knapsack MIP build", "W7 knapsack MIP solve",
+        "W1 add_variables, lists",
+        "W1 add_variables, NumPy",
+        "W2 add_variable x n",
+        "W3 add_constraints, lists",
+        "W3 add_constraints, NumPy",
+        "W4 add_constraint x n",
+        "W5 set_objective, lists",
+        "W5 set_objective, NumPy",
+        "W6 get_var_value x n",
+        "W7 transport LP build",
+        "W7 transport LP solve",
+        "W7 knapsack MIP build",
+        "W7 knapsack MIP solve",
     ]
     # Every row has a time for both tools and a ratio.
     for line in lines:

@@ -38,7 +38,9 @@ def test_text_helpers(tmp_path):
     ]
     build = subprocess.run(
         [cxx, *CXX_FLAGS, "-I", str(CORE / "include"), *map(str, sources), "-o", str(exe)],
-        capture_output=True, text=True, timeout=300,
+        capture_output=True,
+        text=True,
+        timeout=300,
     )
     assert build.returncode == 0, f"compile failed:\n{build.stdout}{build.stderr}"
     run = subprocess.run([str(exe)], capture_output=True, text=True, timeout=60)

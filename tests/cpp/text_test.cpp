@@ -1,7 +1,6 @@
 // Unit tests of the shared text renderings (quote_text, format_float).
 // Prints "N passed, M failed" and exits non-zero on any failure.
 
-#include "kesto_core/errors.hpp"
 #include "kesto_core/text.hpp"
 
 #include <cmath>
@@ -9,6 +8,8 @@
 #include <limits>
 #include <string>
 #include <string_view>
+
+#include "kesto_core/errors.hpp"
 
 namespace {
 
@@ -21,8 +22,8 @@ void check_eq(const std::string& actual, std::string_view expected, const char* 
     return;
   }
   ++g_failed;
-  std::printf("line %d: %s\n  expected: %.*s\n  actual:   %s\n", line, expr,
-              static_cast<int>(expected.size()), expected.data(), actual.c_str());
+  std::printf("line %d: %s\n  expected: %.*s\n  actual:   %s\n", line, expr, static_cast<int>(expected.size()),
+              expected.data(), actual.c_str());
 }
 
 #define CHECK_EQ(expr, expected) check_eq((expr), (expected), #expr, __LINE__)
@@ -42,7 +43,10 @@ void test_quote_ascii_and_fixed_escapes() {
   CHECK_EQ(q("\t\r\n"), R"("\t\r\n")");
   CHECK_EQ(q(std::string_view("a\0b", 3)), R"("a\0b")");
   // A digit after NUL stays a plain digit.
-  CHECK_EQ(q(std::string_view("\0" "1", 2)), R"("\01")");
+  CHECK_EQ(q(std::string_view("\0"
+                              "1",
+                              2)),
+           R"("\01")");
 }
 
 void test_quote_controls() {
@@ -57,24 +61,24 @@ void test_quote_controls() {
 
 void test_quote_separators_and_format() {
   CHECK_EQ(q(" "), R"(" ")");
-  CHECK_EQ(q("a\u00a0b"), R"("a\u{a0}b")");  // no-break space (Zs)
-  CHECK_EQ(q("\u3000"), R"("\u{3000}")");    // ideographic space (Zs)
-  CHECK_EQ(q("\u2028"), R"("\u{2028}")");    // line separator (Zl)
-  CHECK_EQ(q("\u2029"), R"("\u{2029}")");    // paragraph separator (Zp)
-  CHECK_EQ(q("\u200b"), R"("\u{200b}")");    // zero width space (Cf)
-  CHECK_EQ(q("\u00ad"), R"("\u{ad}")");      // soft hyphen (Cf)
-  CHECK_EQ(q("\ufeff"), R"("\u{feff}")");    // byte order mark (Cf)
+  CHECK_EQ(q("a\u00a0b"), R"("a\u{a0}b")");     // no-break space (Zs)
+  CHECK_EQ(q("\u3000"), R"("\u{3000}")");       // ideographic space (Zs)
+  CHECK_EQ(q("\u2028"), R"("\u{2028}")");       // line separator (Zl)
+  CHECK_EQ(q("\u2029"), R"("\u{2029}")");       // paragraph separator (Zp)
+  CHECK_EQ(q("\u200b"), R"("\u{200b}")");       // zero width space (Cf)
+  CHECK_EQ(q("\u00ad"), R"("\u{ad}")");         // soft hyphen (Cf)
+  CHECK_EQ(q("\ufeff"), R"("\u{feff}")");       // byte order mark (Cf)
   CHECK_EQ(q("\U000e0001"), R"("\u{e0001}")");  // language tag (Cf)
 }
 
 void test_quote_grapheme_extend() {
-  CHECK_EQ(q("e\u0301"), R"("e\u{301}")");         // combining acute accent
-  CHECK_EQ(q("\u200d"), R"("\u{200d}")");          // ZWJ: Cf and Grapheme_Extend
-  CHECK_EQ(q("\ufe0f"), R"("\u{fe0f}")");          // variation selector-16
-  CHECK_EQ(q("\U000e0100"), R"("\u{e0100}")");     // variation selector-17
-  CHECK_EQ(q("\u20dd"), R"("\u{20dd}")");          // enclosing circle (Me)
-  CHECK_EQ(q("\U0001f3fb"), "\"\U0001f3fb\"");     // skin tone modifier: Sk, not extending
-  CHECK_EQ(q("\u00e9"), "\"\u00e9\"");            // precomposed é: unchanged
+  CHECK_EQ(q("e\u0301"), R"("e\u{301}")");      // combining acute accent
+  CHECK_EQ(q("\u200d"), R"("\u{200d}")");       // ZWJ: Cf and Grapheme_Extend
+  CHECK_EQ(q("\ufe0f"), R"("\u{fe0f}")");       // variation selector-16
+  CHECK_EQ(q("\U000e0100"), R"("\u{e0100}")");  // variation selector-17
+  CHECK_EQ(q("\u20dd"), R"("\u{20dd}")");       // enclosing circle (Me)
+  CHECK_EQ(q("\U0001f3fb"), "\"\U0001f3fb\"");  // skin tone modifier: Sk, not extending
+  CHECK_EQ(q("\u00e9"), "\"\u00e9\"");          // precomposed é: unchanged
 }
 
 void test_quote_private_use_and_unassigned() {
@@ -82,21 +86,21 @@ void test_quote_private_use_and_unassigned() {
   CHECK_EQ(q("\uf8ff"), R"("\u{f8ff}")");
   CHECK_EQ(q("\U000f0000"), R"("\u{f0000}")");
   CHECK_EQ(q("\U0010fffd"), R"("\u{10fffd}")");
-  CHECK_EQ(q("\U0010ffff"), R"("\u{10ffff}")");    // noncharacter, unassigned
-  CHECK_EQ(q("\xef\xbf\xbe"), R"("\u{fffe}")");    // U+FFFE, unassigned
+  CHECK_EQ(q("\U0010ffff"), R"("\u{10ffff}")");  // noncharacter, unassigned
+  CHECK_EQ(q("\xef\xbf\xbe"), R"("\u{fffe}")");  // U+FFFE, unassigned
   CHECK_EQ(q("\u0378"), R"("\u{378}")");
-  CHECK_EQ(q("\U000323b0"), R"("\u{323b0}")");     // first code point past CJK ext. H
+  CHECK_EQ(q("\U000323b0"), R"("\u{323b0}")");  // first code point past CJK ext. H
   CHECK_EQ(q("\U000e01f0"), R"("\u{e01f0}")");
   // Neighbours that are assigned graphic characters stay as they are.
   CHECK_EQ(q("\u0377\u037a"), "\"\u0377\u037a\"");
-  CHECK_EQ(q("\U000323af"), "\"\U000323af\"");    // last of CJK ext. H
-  CHECK_EQ(q("\ufffd"), "\"\ufffd\"");            // U+FFFD itself is a symbol
+  CHECK_EQ(q("\U000323af"), "\"\U000323af\"");  // last of CJK ext. H
+  CHECK_EQ(q("\ufffd"), "\"\ufffd\"");          // U+FFFD itself is a symbol
 }
 
 void test_quote_unchanged_text() {
-  CHECK_EQ(q("\U0001f600"), "\"\U0001f600\"");    // emoji
+  CHECK_EQ(q("\U0001f600"), "\"\U0001f600\"");      // emoji
   CHECK_EQ(q("\u4e2d\u6587"), "\"\u4e2d\u6587\"");  // CJK
-  CHECK_EQ(q("\uac00"), "\"\uac00\"");            // Hangul syllable
+  CHECK_EQ(q("\uac00"), "\"\uac00\"");              // Hangul syllable
   CHECK_EQ(q("\u05d0\u0628"), "\"\u05d0\u0628\"");  // Hebrew, Arabic letters
   CHECK_EQ(q("\u2014\u20ac"), "\"\u2014\u20ac\"");  // em dash, euro sign
   // ZWJ inside an emoji sequence is still escaped; the emoji are not.
@@ -105,13 +109,17 @@ void test_quote_unchanged_text() {
 
 void test_quote_invalid_utf8() {
   CHECK_EQ(q("\xff"), R"("\u{fffd}")");
-  CHECK_EQ(q("a\x80" "b"), R"("a\u{fffd}b")");       // stray continuation
-  CHECK_EQ(q("\xc3"), R"("\u{fffd}")");             // truncated at end
-  CHECK_EQ(q("\xc3" "a"), R"("\u{fffd}a")");        // truncated mid-text
-  CHECK_EQ(q("\xe2\x82"), R"("\u{fffd}\u{fffd}")");  // one per invalid byte
-  CHECK_EQ(q("\xc0\xaf"), R"("\u{fffd}\u{fffd}")");  // overlong '/'
-  CHECK_EQ(q("\xe0\x80\xaf"), R"("\u{fffd}\u{fffd}\u{fffd}")");  // overlong
-  CHECK_EQ(q("\xed\xa0\x80"), R"("\u{fffd}\u{fffd}\u{fffd}")");  // surrogate D800
+  CHECK_EQ(q("a\x80"
+             "b"),
+           R"("a\u{fffd}b")");           // stray continuation
+  CHECK_EQ(q("\xc3"), R"("\u{fffd}")");  // truncated at end
+  CHECK_EQ(q("\xc3"
+             "a"),
+           R"("\u{fffd}a")");                                                // truncated mid-text
+  CHECK_EQ(q("\xe2\x82"), R"("\u{fffd}\u{fffd}")");                          // one per invalid byte
+  CHECK_EQ(q("\xc0\xaf"), R"("\u{fffd}\u{fffd}")");                          // overlong '/'
+  CHECK_EQ(q("\xe0\x80\xaf"), R"("\u{fffd}\u{fffd}\u{fffd}")");              // overlong
+  CHECK_EQ(q("\xed\xa0\x80"), R"("\u{fffd}\u{fffd}\u{fffd}")");              // surrogate D800
   CHECK_EQ(q("\xf4\x90\x80\x80"), R"("\u{fffd}\u{fffd}\u{fffd}\u{fffd}")");  // > 10FFFF
   CHECK_EQ(q("\xf5"), R"("\u{fffd}")");
   // A broken byte does not swallow the valid character after it.

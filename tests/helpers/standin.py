@@ -6,8 +6,8 @@ from __future__ import annotations
 import contextlib
 import json
 import os
+from collections.abc import Iterator, Sequence
 from pathlib import Path
-from typing import Iterator, Sequence
 
 LIBRARY_VARIABLE = "VELKIN_STANDIN_LIBRARY"
 

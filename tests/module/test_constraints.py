@@ -21,10 +21,21 @@ class TestAddConstraint:
         assert model.add_constraint([1, 2], [1.0, 2.0], 0.0, "=", 4.0) == 2
         first, second, third = addconstrs(trace)
         assert (first["numnz"], first["cind"], first["cval"], first["sense"], first["rhs"], first["name"]) == (
-            1, [0], [1.0], "<", 3.0, "c0")
+            1,
+            [0],
+            [1.0],
+            "<",
+            3.0,
+            "c0",
+        )
         assert (second["sense"], second["rhs"], second["name"]) == (">", -3.0, "low")
         assert (third["cind"], third["cval"], third["sense"], third["rhs"], third["name"]) == (
-            [1, 2], [1.0, 2.0], "=", 4.0, "c2")
+            [1, 2],
+            [1.0, 2.0],
+            "=",
+            4.0,
+            "c2",
+        )
 
     def test_empty_function_and_ragged_pair(self, model, trace):
         model_with_variables(model, trace)
@@ -52,18 +63,45 @@ class TestAddConstraint:
         "args, error, message",
         [
             (("x", [1.0], 0.0, "<", 1.0), TypeError, "add_constraint() argument 'vars' must be a sequence, not str"),
-            (([-1], [1.0], 0.0, "<", 1.0), OverflowError, "add_constraint() argument 'vars' item 0 must not be negative"),
-            (([2**31], [1.0], 0.0, "<", 1.0), OverflowError,
-             "add_constraint() argument 'vars' item 0 is a variable index above 2147483647, which Gurobi cannot address"),
+            (
+                ([-1], [1.0], 0.0, "<", 1.0),
+                OverflowError,
+                "add_constraint() argument 'vars' item 0 must not be negative",
+            ),
+            (
+                ([2**31], [1.0], 0.0, "<", 1.0),
+                OverflowError,
+                "add_constraint() argument 'vars' item 0 is a variable index above 2147483647, which Gurobi cannot address",
+            ),
             (([2**64], [1.0], 0.0, "<", 1.0), OverflowError, None),
-            (([1.0], [1.0], 0.0, "<", 1.0), TypeError, "add_constraint() argument 'vars' item 0 must be int, not float"),
-            (([0], ["a"], 0.0, "<", 1.0), TypeError, "add_constraint() argument 'coeffs' item 0 must be real number, not str"),
-            (([0], [1.0], None, "<", 1.0), TypeError, "add_constraint() argument 'constant' must be real number, not NoneType"),
-            (([0], [1.0], 0.0, "<=", 1.0), ValueError, "add_constraint() argument 'sense' must be a single character, not a str of length 2"),
+            (
+                ([1.0], [1.0], 0.0, "<", 1.0),
+                TypeError,
+                "add_constraint() argument 'vars' item 0 must be int, not float",
+            ),
+            (
+                ([0], ["a"], 0.0, "<", 1.0),
+                TypeError,
+                "add_constraint() argument 'coeffs' item 0 must be real number, not str",
+            ),
+            (
+                ([0], [1.0], None, "<", 1.0),
+                TypeError,
+                "add_constraint() argument 'constant' must be real number, not NoneType",
+            ),
+            (
+                ([0], [1.0], 0.0, "<=", 1.0),
+                ValueError,
+                "add_constraint() argument 'sense' must be a single character, not a str of length 2",
+            ),
             (([0], [1.0], 0.0, 60, 1.0), TypeError, "add_constraint() argument 'sense' must be str, not int"),
             (([0], [1.0], 0.0, "L", 1.0), ValueError, "Invalid sense character"),
             (([0], [1.0], 0.0, "<", "1"), TypeError, "add_constraint() argument 'rhs' must be real number, not str"),
-            (([0], [1.0], 0.0, "<", 1.0, "a\0"), ValueError, "add_constraint() argument 'name' must not contain a NUL character"),
+            (
+                ([0], [1.0], 0.0, "<", 1.0, "a\0"),
+                ValueError,
+                "add_constraint() argument 'name' must not contain a NUL character",
+            ),
             (([0], [1.0], 0.0, "<", 1.0, b"n"), TypeError, "add_constraint() argument 'name' must be str, not bytes"),
             (([0], [1.0], 0.0, "<"), TypeError, None),
         ],
@@ -85,13 +123,18 @@ class TestAddConstraint:
 class TestAddConstraints:
     def test_batch_with_default_names_then_single(self, model, trace):
         model_with_variables(model, trace)
-        out = model.add_constraints([[0], [1, 2], []], [[1.0], [1.0, -1.0], []], [0.0, 1.0, 2.0],
-                                    ["<", "L", ">"], [4.0, 5.0, 6.0])
+        out = model.add_constraints(
+            [[0], [1, 2], []], [[1.0], [1.0, -1.0], []], [0.0, 1.0, 2.0], ["<", "L", ">"], [4.0, 5.0, 6.0]
+        )
         assert out == [0, 1, 2]
         assert model.add_constraint([3], [1.0], 0.0, "=", 0.0) == 3
         calls = addconstrs(trace)
         assert [(c["sense"], c["rhs"], c["name"]) for c in calls] == [
-            ("<", 4.0, "c0"), ("=", 4.0, "c1"), (">", 4.0, "c2"), ("=", 0.0, "c3")]
+            ("<", 4.0, "c0"),
+            ("=", 4.0, "c1"),
+            (">", 4.0, "c2"),
+            ("=", 0.0, "c3"),
+        ]
         assert calls[1]["cind"] == [1, 2] and calls[1]["cval"] == [1.0, -1.0]
 
     def test_shortest_of_vars_senses_rhss_decides_the_count(self, model, trace):
@@ -108,8 +151,9 @@ class TestAddConstraints:
 
     def test_ragged_rows_and_surplus_entries(self, model, trace):
         model_with_variables(model, trace)
-        model.add_constraints([[0, 1, 2], [0]], [[1.0], [1.0, 2.0]], [0.0, 0.0, 9.0], ["<", ">"], [1.0, 1.0],
-                              names=["a", "b", "c"])
+        model.add_constraints(
+            [[0, 1, 2], [0]], [[1.0], [1.0, 2.0]], [0.0, 0.0, 9.0], ["<", ">"], [1.0, 1.0], names=["a", "b", "c"]
+        )
         first, second = addconstrs(trace)
         assert first["cind"] == [0] and second["cind"] == [0] and second["cval"] == [1.0]
         assert [first["name"], second["name"]] == ["a", "b"]
@@ -122,29 +166,56 @@ class TestAddConstraints:
     def test_tuples_and_buffers(self, model, trace):
         model_with_variables(model, trace)
         model.add_constraints(((0, 1),), ((1.0, 2.0),), (0.5,), ("<",), (3.0,))
-        model.add_constraints([array.array("q", [0, 1])], [array.array("d", [1.0, 2.0])],
-                              array.array("d", [0.5]), ["<"], array.array("d", [3.0]))
+        model.add_constraints(
+            [array.array("q", [0, 1])],
+            [array.array("d", [1.0, 2.0])],
+            array.array("d", [0.5]),
+            ["<"],
+            array.array("d", [3.0]),
+        )
         a, b = addconstrs(trace)
         assert (a["cind"], a["cval"], a["rhs"]) == (b["cind"], b["cval"], b["rhs"]) == ([0, 1], [1.0, 2.0], 2.5)
 
     @pytest.mark.parametrize(
         "args, error, message",
         [
-            (([[0], [0]], [[1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]), ValueError,
-             "add_constraints() argument 'fs_coeffs' has 1 items, fewer than the 2 functions of 'fs_vars'"),
-            (([[0], [0]], [[1.0], [1.0]], [0.0], ["<"], [1.0]), ValueError,
-             "add_constraints() argument 'fs_consts' has 1 items, fewer than the 2 functions of 'fs_vars'"),
-            (([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0], ["a"]), ValueError,
-             "add_constraints() argument 'names' has 1 items, fewer than the 2 constraints to add"),
-            (([[0]], [[1.0]], [0.0], ["<"], [1.0], ["a\0"]), ValueError,
-             "add_constraints() argument 'names' item 0 must not contain a NUL character"),
-            (([[0], "ab"], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]), TypeError,
-             "add_constraints() argument 'fs_vars' item 1 must be a sequence, not str"),
-            (([[0, -3]], [[1.0, 1.0]], [0.0], ["<"], [1.0]), OverflowError,
-             "add_constraints() argument 'fs_vars' item 0[1] must not be negative"),
+            (
+                ([[0], [0]], [[1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]),
+                ValueError,
+                "add_constraints() argument 'fs_coeffs' has 1 items, fewer than the 2 functions of 'fs_vars'",
+            ),
+            (
+                ([[0], [0]], [[1.0], [1.0]], [0.0], ["<"], [1.0]),
+                ValueError,
+                "add_constraints() argument 'fs_consts' has 1 items, fewer than the 2 functions of 'fs_vars'",
+            ),
+            (
+                ([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0], ["a"]),
+                ValueError,
+                "add_constraints() argument 'names' has 1 items, fewer than the 2 constraints to add",
+            ),
+            (
+                ([[0]], [[1.0]], [0.0], ["<"], [1.0], ["a\0"]),
+                ValueError,
+                "add_constraints() argument 'names' item 0 must not contain a NUL character",
+            ),
+            (
+                ([[0], "ab"], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]),
+                TypeError,
+                "add_constraints() argument 'fs_vars' item 1 must be a sequence, not str",
+            ),
+            (
+                ([[0, -3]], [[1.0, 1.0]], [0.0], ["<"], [1.0]),
+                OverflowError,
+                "add_constraints() argument 'fs_vars' item 0[1] must not be negative",
+            ),
             (([[2**32 + 5]], [[1.0]], [0.0], ["<"], [1.0]), OverflowError, None),
             (([[0]], [[1.0]], [0.0], ["<="], [1.0]), ValueError, None),
-            (([[0]], [[1.0]], [0.0], "<", [1.0]), TypeError, "add_constraints() argument 'senses' must be a sequence, not str"),
+            (
+                ([[0]], [[1.0]], [0.0], "<", [1.0]),
+                TypeError,
+                "add_constraints() argument 'senses' must be a sequence, not str",
+            ),
             (([[0]], [[1.0]], [0.0], ["<"], [1.0], "a"), TypeError, None),
         ],
     )
@@ -179,8 +250,14 @@ class TestSetObjective:
         model_with_variables(model, trace, 4)
         assert model.set_objective([2, 1, 1], [3.0, 2.0, 5.0], 1.5, 1) is None
         calls = trace.calls()
-        assert [c["fn"] for c in calls] == ["GRBsetdblattrarray", "GRBsetdblattrelement", "GRBsetdblattrelement",
-                                           "GRBsetdblattrelement", "GRBsetdblattr", "GRBsetintattr"]
+        assert [c["fn"] for c in calls] == [
+            "GRBsetdblattrarray",
+            "GRBsetdblattrelement",
+            "GRBsetdblattrelement",
+            "GRBsetdblattrelement",
+            "GRBsetdblattr",
+            "GRBsetintattr",
+        ]
         reset = calls[0]
         assert (reset["attr"], reset["start"], reset["len"], reset["values"]) == ("Obj", 0, 4, [0.0] * 4)
         assert [(c["element"], c["value"]) for c in calls[1:4]] == [(2, 3.0), (1, 2.0), (1, 5.0)]

@@ -3,7 +3,6 @@ import os
 import pathlib
 import shutil
 import subprocess
-import sys
 import textwrap
 
 import pytest
@@ -11,7 +10,9 @@ import pytest
 import velkin_gurobi
 from velkin_gurobi import Model
 
-NO_DLL_LINE = "No DLL path provided, attempting to load Gurobi library from environment variables and common locations.\n"
+NO_DLL_LINE = (
+    "No DLL path provided, attempting to load Gurobi library from environment variables and common locations.\n"
+)
 FIXED_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
 FatalError = None
 
@@ -127,10 +128,16 @@ class TestConstructionFailures:
         [
             ({"GRBloadenv": 10009}, "Failed to load Gurobi environment: error code 10009", ["GRBloadenv"]),
             ({"GRBloadenv": -5}, "Failed to load Gurobi environment: error code -5", ["GRBloadenv"]),
-            ({"GRBstartenv": 10022}, "Failed to start Gurobi environment: error code 10022",
-             ["GRBloadenv", "GRBstartenv", "GRBfreeenv"]),
-            ({"GRBnewmodel": -1}, "Failed to create Gurobi model: error code -1",
-             ["GRBloadenv", "GRBstartenv", "GRBnewmodel", "GRBfreeenv"]),
+            (
+                {"GRBstartenv": 10022},
+                "Failed to start Gurobi environment: error code 10022",
+                ["GRBloadenv", "GRBstartenv", "GRBfreeenv"],
+            ),
+            (
+                {"GRBnewmodel": -1},
+                "Failed to create Gurobi model: error code -1",
+                ["GRBloadenv", "GRBstartenv", "GRBnewmodel", "GRBfreeenv"],
+            ),
         ],
     )
     def test_gurobi_failures(self, standin, trace, fail, failure, message, calls):
@@ -179,14 +186,18 @@ class TestConstructionFailures:
     def test_missing_file_reports_the_loaders_text(self, tmp_path):
         path = str(tmp_path / "missing.so")
         message = fatal_error(lambda: Model(dll_path=path))
-        assert message == f'Gurobi setup failed: DlOpen {{ source: "{path}: cannot open shared object file: No such file or directory" }}'
+        assert (
+            message
+            == f'Gurobi setup failed: DlOpen {{ source: "{path}: cannot open shared object file: No such file or directory" }}'
+        )
 
     def test_loader_text_is_quoted_bytewise(self, tmp_path):
         path = str(tmp_path / "caf\u00e9 'x\".so")
         message = fatal_error(lambda: Model(dll_path=path))
         escaped = path.replace("\u00e9", "\\xc3\\xa9").replace("'", "\\'").replace('"', '\\"')
         assert message == (
-            f'Gurobi setup failed: DlOpen {{ source: "{escaped}: cannot open shared object file: No such file or directory" }}')
+            f'Gurobi setup failed: DlOpen {{ source: "{escaped}: cannot open shared object file: No such file or directory" }}'
+        )
 
     def test_interior_nul(self, standin, trace):
         assert fatal_error(lambda: Model(dll_path="a\0b.so")) == "Gurobi setup failed: InteriorZeroElements"
@@ -245,7 +256,9 @@ class TestGurobiHome:
         assert m.add_variable() == 0
         assert capfd.readouterr().out == NO_DLL_LINE
 
-    @pytest.mark.parametrize("entries", [[], ["libgurobi.so", "libgurobi1203.so.1", "LIBGUROBI1203.SO", "gurobi_light12.so"]])
+    @pytest.mark.parametrize(
+        "entries", [[], ["libgurobi.so", "libgurobi1203.so.1", "LIBGUROBI1203.SO", "gurobi_light12.so"]]
+    )
     def test_no_match_is_final(self, tmp_path, monkeypatch, entries):
         home = self.home_with(tmp_path, *entries)
         message = fatal_error(lambda: self.construct(monkeypatch, home))

@@ -8,15 +8,18 @@ import textwrap
 
 import pytest
 
-NO_DLL_LINE = "No DLL path provided, attempting to load Gurobi library from environment variables and common locations.\n"
+NO_DLL_LINE = (
+    "No DLL path provided, attempting to load Gurobi library from environment variables and common locations.\n"
+)
 FIXED_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
 
 
 def run(code, env=None, **kwargs):
     full_env = {k: v for k, v in os.environ.items() if not k.startswith(("GRB_STANDIN_", "GUROBI_HOME"))}
     full_env.update(env or {})
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, env=full_env,
-                          timeout=120, **kwargs)
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(code)], capture_output=True, env=full_env, timeout=120, **kwargs
+    )
 
 
 def test_second_initialisation_fails():
@@ -33,7 +36,8 @@ def test_second_initialisation_fails():
 
 
 def test_stdout_line_goes_to_descriptor_one_and_fatal_escapes_except_exception(tmp_path):
-    result = run("""
+    result = run(
+        """
         import io, sys
         sys.stdout = io.StringIO()
         from velkin_gurobi import Model
@@ -45,7 +49,9 @@ def test_stdout_line_goes_to_descriptor_one_and_fatal_escapes_except_exception(t
         except BaseException as e:
             sys.__stderr__.write("BaseException " + type(e).__name__ + "\\n")
         sys.__stderr__.write("captured " + repr(sys.stdout.getvalue()) + "\\n")
-    """, env={"GUROBI_HOME": str(tmp_path)})
+    """,
+        env={"GUROBI_HOME": str(tmp_path)},
+    )
     assert result.stdout.decode() == NO_DLL_LINE
     err = result.stderr.decode()
     assert "BaseException FatalError\n" in err and "caught by" not in err
@@ -53,7 +59,8 @@ def test_stdout_line_goes_to_descriptor_one_and_fatal_escapes_except_exception(t
 
 
 def test_stdout_line_keeps_its_place_in_a_pipe(tmp_path):
-    result = run("""
+    result = run(
+        """
         import os
         from velkin_gurobi import Model
         os.write(1, b"before\\n")
@@ -62,7 +69,9 @@ def test_stdout_line_keeps_its_place_in_a_pipe(tmp_path):
         except BaseException:
             pass
         os.write(1, b"after\\n")
-    """, env={"GUROBI_HOME": str(tmp_path)})
+    """,
+        env={"GUROBI_HOME": str(tmp_path)},
+    )
     assert result.stdout.decode() == "before\n" + NO_DLL_LINE + "after\n"
 
 
@@ -74,12 +83,14 @@ def test_gurobi_home_that_is_not_utf8_counts_as_unset(standin):
     env[b"GUROBI_HOME"] = b"/tmp/\xff\xfe"
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, env=env, timeout=120)
     assert result.stdout.decode().splitlines()[-1] == (
-        "Failed to load Gurobi library: Failed to load Gurobi library from any source")
+        "Failed to load Gurobi library: Failed to load Gurobi library from any source"
+    )
 
 
 def test_library_is_unloaded_after_the_last_model(standin, tmp_path):
     trace = tmp_path / "trace.jsonl"
-    result = run(f"""
+    result = run(
+        f"""
         import os
         from velkin_gurobi import Model
         path = os.path.realpath({standin!r})
@@ -99,7 +110,9 @@ def test_library_is_unloaded_after_the_last_model(standin, tmp_path):
         except BaseException:
             pass
         print(mapped())
-    """, env={"GRB_STANDIN_TRACE": str(trace)})
+    """,
+        env={"GRB_STANDIN_TRACE": str(trace)},
+    )
     assert result.stdout.decode().split() == ["True", "True", "0", "False", "False"], result.stderr.decode()
     calls = [json.loads(line) for line in trace.read_text().splitlines()]
     unloads = [c for c in calls if c["fn"] == "unload"]
@@ -138,13 +151,20 @@ class TestFixedInstallPaths:
             shutil.rmtree(root, ignore_errors=True)
 
     def construct(self, env=None):
-        return run("""
+        return (
+            run(
+                """
             from velkin_gurobi import Model
             try:
                 print(Model().add_variable())
             except BaseException as e:
                 print(e.args[0])
-        """, env=env).stdout.decode().splitlines()[-1]
+        """,
+                env=env,
+            )
+            .stdout.decode()
+            .splitlines()[-1]
+        )
 
     def test_opt_path_is_used(self, fixed_paths, standin):
         fixed_paths(1, target=standin)
@@ -162,4 +182,5 @@ class TestFixedInstallPaths:
     def test_gurobi_home_failure_is_final(self, fixed_paths, standin, tmp_path):
         fixed_paths(1, target=standin)
         assert self.construct({"GUROBI_HOME": str(tmp_path)}) == (
-            f'Gurobi setup failed: "Gurobi library not found at expected path: {tmp_path}"')
+            f'Gurobi setup failed: "Gurobi library not found at expected path: {tmp_path}"'
+        )

@@ -73,8 +73,11 @@ def test_objective_reset_survives_a_refused_batch(quiet, trace):
     m.set_objective([b], [1.0], 0.0, 1)
     resets = [(c["fn"], c.get("element"), c["rc"]) for c in trace.calls("GRBsetdblattrarray", "GRBsetdblattrelement")]
     assert resets[0][0] == "GRBsetdblattrarray" and resets[0][2] != 0
-    assert resets[1:4] == [("GRBsetdblattrelement", 0, 0), ("GRBsetdblattrelement", 1, 0),
-                           ("GRBsetdblattrelement", 2, resets[3][2])]
+    assert resets[1:4] == [
+        ("GRBsetdblattrelement", 0, 0),
+        ("GRBsetdblattrelement", 1, 0),
+        ("GRBsetdblattrelement", 2, resets[3][2]),
+    ]
     assert m.optimize() == 1
     assert m.get_objective_value() == pytest.approx(1.0)
 
@@ -170,14 +173,15 @@ def test_whole_model_built_in_batches(quiet):
     for j in range(sinks):
         assert sum(values[i * sinks + j] for i in range(sources)) >= demand[j] - 1e-6
     for i in range(sources):
-        assert sum(values[i * sinks:(i + 1) * sinks]) <= supply[i] + 1e-6
+        assert sum(values[i * sinks : (i + 1) * sinks]) <= supply[i] + 1e-6
     assert m.get_objective_value() == pytest.approx(sum(c * v for c, v in zip(cost, values)))
 
 
 def test_main_example_runs():
     script = os.path.join(EXAMPLES, "facility_location.py")
-    result = subprocess.run([sys.executable, script, "--facilities", "6", "--customers", "8"],
-                            capture_output=True, text=True, timeout=300)
+    result = subprocess.run(
+        [sys.executable, script, "--facilities", "6", "--customers", "8"], capture_output=True, text=True, timeout=300
+    )
     assert result.returncode == 0, result.stderr
     lines = result.stdout.splitlines()
     assert lines[0] == "Model: 54 variables, 62 constraints"

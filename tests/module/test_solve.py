@@ -74,7 +74,9 @@ class TestResults:
         assert model.get_var_value(2**64 - 1) is None
         assert trace.calls("GRBgetdblattrelement") == []
 
-    @pytest.mark.parametrize("value, error", [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("0", TypeError)])
+    @pytest.mark.parametrize(
+        "value, error", [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("0", TypeError)]
+    )
     def test_var_id_refusals(self, model, value, error):
         with pytest.raises(error):
             model.get_var_value(value)

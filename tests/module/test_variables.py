@@ -65,8 +65,16 @@ class TestAddVariable:
         [
             ({"name": 1}, TypeError, "add_variable() argument 'name' must be str, not int"),
             ({"vtype": 1}, TypeError, "add_variable() argument 'vtype' must be str, not int"),
-            ({"vtype": "BI"}, ValueError, "add_variable() argument 'vtype' must be a single character, not a str of length 2"),
-            ({"vtype": ""}, ValueError, "add_variable() argument 'vtype' must be a single character, not a str of length 0"),
+            (
+                {"vtype": "BI"},
+                ValueError,
+                "add_variable() argument 'vtype' must be a single character, not a str of length 2",
+            ),
+            (
+                {"vtype": ""},
+                ValueError,
+                "add_variable() argument 'vtype' must be a single character, not a str of length 0",
+            ),
             ({"lb": "1"}, TypeError, "add_variable() argument 'lb' must be real number, not str"),
             ({"ub": [1.0]}, TypeError, "add_variable() argument 'ub' must be real number, not list"),
             ({"lb": 10**400}, OverflowError, None),
@@ -157,14 +165,49 @@ class TestAddVariables:
             ((2,), {"lbs": {1.0, 2.0}}, TypeError, "add_variables() argument 'lbs' must be a sequence, not set"),
             ((2,), {"ubs": {0: 1.0, 1: 2.0}}, TypeError, "add_variables() argument 'ubs' must be a sequence, not dict"),
             ((2,), {"lbs": (x for x in [1.0, 2.0])}, TypeError, None),
-            ((2,), {"lbs": [1.0, "2"]}, TypeError, "add_variables() argument 'lbs' item 1 must be real number, not str"),
-            ((2,), {"vtypes": ["C", "BB"]}, ValueError, "add_variables() argument 'vtypes' item 1 must be a single character, not a str of length 2"),
+            (
+                (2,),
+                {"lbs": [1.0, "2"]},
+                TypeError,
+                "add_variables() argument 'lbs' item 1 must be real number, not str",
+            ),
+            (
+                (2,),
+                {"vtypes": ["C", "BB"]},
+                ValueError,
+                "add_variables() argument 'vtypes' item 1 must be a single character, not a str of length 2",
+            ),
             ((2,), {"names": ["a", 1]}, TypeError, "add_variables() argument 'names' item 1 must be str, not int"),
-            ((3,), {"names": ["a", "b"]}, ValueError, "add_variables() argument 'names' has 2 items, fewer than the 3 variables asked for by 'n'"),
-            ((3,), {"vtypes": ["C"]}, ValueError, "add_variables() argument 'vtypes' has 1 items, fewer than the 3 variables asked for by 'n'"),
-            ((3,), {"lbs": []}, ValueError, "add_variables() argument 'lbs' has 0 items, fewer than the 3 variables asked for by 'n'"),
-            ((3,), {"ubs": [1.0, 2.0]}, ValueError, "add_variables() argument 'ubs' has 2 items, fewer than the 3 variables asked for by 'n'"),
-            ((2,), {"names": ["ok", "no\0pe"]}, ValueError, "add_variables() argument 'names' must not contain a NUL character"),
+            (
+                (3,),
+                {"names": ["a", "b"]},
+                ValueError,
+                "add_variables() argument 'names' has 2 items, fewer than the 3 variables asked for by 'n'",
+            ),
+            (
+                (3,),
+                {"vtypes": ["C"]},
+                ValueError,
+                "add_variables() argument 'vtypes' has 1 items, fewer than the 3 variables asked for by 'n'",
+            ),
+            (
+                (3,),
+                {"lbs": []},
+                ValueError,
+                "add_variables() argument 'lbs' has 0 items, fewer than the 3 variables asked for by 'n'",
+            ),
+            (
+                (3,),
+                {"ubs": [1.0, 2.0]},
+                ValueError,
+                "add_variables() argument 'ubs' has 2 items, fewer than the 3 variables asked for by 'n'",
+            ),
+            (
+                (2,),
+                {"names": ["ok", "no\0pe"]},
+                ValueError,
+                "add_variables() argument 'names' must not contain a NUL character",
+            ),
             ((2,), {"names": ["ok", "\udc80"]}, UnicodeEncodeError, None),
             ((), {}, TypeError, None),
             ((1,), {"n": 1}, TypeError, None),
@@ -184,7 +227,9 @@ class TestAddVariables:
             pytest.skip("this machine could hold the largest batch")
         with pytest.raises(MemoryError) as info:
             model.add_variables(2**31 - 1)
-        assert str(info.value) == "add_variables() argument 'n' asks for more variables than fit in this machine's memory"
+        assert (
+            str(info.value) == "add_variables() argument 'n' asks for more variables than fit in this machine's memory"
+        )
         assert trace.calls("GRBaddvars") == []
         assert model.add_variables(1) == [0]
 

@@ -75,8 +75,9 @@ class LeakCheck:
         return resident_bytes() - before
 
 
-def run_python(code: str, env: dict[str, str] | None = None, *, leaks_expected: bool = False,
-               timeout: int = 300) -> subprocess.CompletedProcess:
+def run_python(
+    code: str, env: dict[str, str] | None = None, *, leaks_expected: bool = False, timeout: int = 300
+) -> subprocess.CompletedProcess:
     """Runs code in a fresh interpreter without the stand-in's variables.
     `leaks_expected` turns LeakSanitizer off in that process (for a test
     that makes the library keep memory on purpose)."""
@@ -84,8 +85,9 @@ def run_python(code: str, env: dict[str, str] | None = None, *, leaks_expected: 
     full_env.update(env or {})
     if leaks_expected:
         full_env["ASAN_OPTIONS"] = full_env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True,
-                          env=full_env, timeout=timeout)
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True, env=full_env, timeout=timeout
+    )
 
 
 def last_json_line(result: subprocess.CompletedProcess):

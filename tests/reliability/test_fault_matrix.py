@@ -24,17 +24,23 @@ class TestConstruction:
         "fn, text, calls",
         [
             ("GRBloadenv", "Failed to load Gurobi environment: error code", ["GRBloadenv"]),
-            ("GRBstartenv", "Failed to start Gurobi environment: error code", ["GRBloadenv", "GRBstartenv", "GRBfreeenv"]),
-            ("GRBnewmodel", "Failed to create Gurobi model: error code",
-             ["GRBloadenv", "GRBstartenv", "GRBnewmodel", "GRBfreeenv"]),
+            (
+                "GRBstartenv",
+                "Failed to start Gurobi environment: error code",
+                ["GRBloadenv", "GRBstartenv", "GRBfreeenv"],
+            ),
+            (
+                "GRBnewmodel",
+                "Failed to create Gurobi model: error code",
+                ["GRBloadenv", "GRBstartenv", "GRBnewmodel", "GRBfreeenv"],
+            ),
         ],
     )
     def test_fatal_and_nothing_left_open(self, standin, trace, fail, fn, text, calls, code):
         live_before = velkin_gurobi.Model(dll_path=standin)  # keeps the library's counts readable
         trace.clear()
         fail(**{fn: code})
-        assert fatal_message(lambda: velkin_gurobi.Model(dll_path=standin)) == (
-            f'Gurobi setup failed: "{text} {code}"')
+        assert fatal_message(lambda: velkin_gurobi.Model(dll_path=standin)) == (f'Gurobi setup failed: "{text} {code}"')
         assert trace.fns() == calls
         assert injected(trace, fn)[0]["rc"] == code
         if "GRBfreeenv" in calls:
@@ -53,11 +59,34 @@ IGNORED = [
     ("GRBaddvars", "add_variable", lambda m: m.add_variable(name="v", vtype="B", lb=0, ub=1), 0, 1),
     ("GRBaddvars", "add_variables", lambda m: m.add_variables(2, names=["a", "b"]), [0, 1], 2),
     ("GRBaddvars", "add_variables_empty", lambda m: m.add_variables(0), [], 0),
-    ("GRBaddconstr", "add_constraint", lambda m: with_variables(m).add_constraint([0, 1], [1.0, 2.0], 1.0, "<", 4.0), 0, 3),
-    ("GRBaddconstr", "add_constraints",
-     lambda m: with_variables(m).add_constraints([[0], [1]], [[1.0], [1.0]], [0.0, 0.0], ["<", ">"], [1.0, 2.0]), [0, 1], 3),
-    ("GRBsetdblattrarray", "set_objective", lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1), None, 3),
-    ("GRBsetdblattrelement", "set_objective", lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1), None, 3),
+    (
+        "GRBaddconstr",
+        "add_constraint",
+        lambda m: with_variables(m).add_constraint([0, 1], [1.0, 2.0], 1.0, "<", 4.0),
+        0,
+        3,
+    ),
+    (
+        "GRBaddconstr",
+        "add_constraints",
+        lambda m: with_variables(m).add_constraints([[0], [1]], [[1.0], [1.0]], [0.0, 0.0], ["<", ">"], [1.0, 2.0]),
+        [0, 1],
+        3,
+    ),
+    (
+        "GRBsetdblattrarray",
+        "set_objective",
+        lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1),
+        None,
+        3,
+    ),
+    (
+        "GRBsetdblattrelement",
+        "set_objective",
+        lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1),
+        None,
+        3,
+    ),
     ("GRBsetdblattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 0), None, 3),
     ("GRBsetintattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 1), None, 3),
     ("GRBsetintparam", "Silent", lambda m: m.set_optimizer_attr("Silent", True), None, 0),
@@ -71,8 +100,7 @@ IGNORED = [
 
 class TestIgnoredResults:
     @pytest.mark.parametrize("code", CODES)
-    @pytest.mark.parametrize("fn, _name, operation, result, next_var", IGNORED,
-                             ids=[f"{c[0]}-{c[1]}" for c in IGNORED])
+    @pytest.mark.parametrize("fn, _name, operation, result, next_var", IGNORED, ids=[f"{c[0]}-{c[1]}" for c in IGNORED])
     def test_operation_succeeds(self, model, trace, fail, fn, _name, operation, result, next_var, code):
         fail(**{fn: code})
         assert operation(model) == result
@@ -102,7 +130,11 @@ class TestIgnoredResults:
         # The refused range reset falls back to one reset per variable.
         assert trace.fns() == ["GRBsetdblattrarray"] + ["GRBsetdblattrelement"] * 4 + ["GRBsetdblattr", "GRBsetintattr"]
         assert [(c["element"], c["value"]) for c in trace.calls("GRBsetdblattrelement")] == [
-            (0, 0.0), (1, 0.0), (0, 1.0), (1, 2.0)]
+            (0, 0.0),
+            (1, 0.0),
+            (0, 1.0),
+            (1, 2.0),
+        ]
         assert all(c["injected"] for c in trace.calls())
 
     @pytest.mark.parametrize("attr, value", [("Silent", True), ("TimeLimit", 1.0), ("Threads", 1), ("LogFile", "a")])
@@ -162,7 +194,8 @@ def test_failed_model_free_is_ignored_and_the_environment_still_freed(standin, t
     # The stand-in keeps the model whose free it refused: that is its leak,
     # made on purpose, so the sanitizer's leak check is off in this process.
     trace = tmp_path / "trace.jsonl"
-    result = run_python(f"""
+    result = run_python(
+        f"""
         import json, os
         from velkin_gurobi import Model
         m = Model(dll_path={standin!r})
@@ -172,7 +205,10 @@ def test_failed_model_free_is_ignored_and_the_environment_still_freed(standin, t
         os.environ.pop("GRB_STANDIN_FAIL")
         m = Model(dll_path={standin!r})
         print(m.add_variable())
-    """, {"GRB_STANDIN_TRACE": str(trace)}, leaks_expected=True)
+    """,
+        {"GRB_STANDIN_TRACE": str(trace)},
+        leaks_expected=True,
+    )
     assert result.returncode == 0, result.stderr
     assert result.stdout.split() == ["0"]
     import json
@@ -180,5 +216,5 @@ def test_failed_model_free_is_ignored_and_the_environment_still_freed(standin, t
     calls = [json.loads(line) for line in trace.read_text().splitlines()]
     fns = [c["fn"] for c in calls]
     first_free = fns.index("GRBfreemodel")
-    assert fns[first_free:first_free + 2] == ["GRBfreemodel", "GRBfreeenv"]
+    assert fns[first_free : first_free + 2] == ["GRBfreemodel", "GRBfreeenv"]
     assert calls[first_free]["rc"] == code and calls[first_free]["injected"] is True

@@ -49,13 +49,15 @@ class TestSymlinks:
         path = home / "lib" / "libgurobi12.so"
         os.symlink(home / "missing.so", path)
         assert fatal_message(lambda: construct(home)) == dlopen_failure(
-            path, "cannot open shared object file: No such file or directory")
+            path, "cannot open shared object file: No such file or directory"
+        )
 
     def test_library_link_loop(self, home, construct):
         path = home / "lib" / "libgurobi12.so"
         os.symlink(path, path)
         assert fatal_message(lambda: construct(home)) == dlopen_failure(
-            path, "cannot open shared object file: Too many levels of symbolic links")
+            path, "cannot open shared object file: Too many levels of symbolic links"
+        )
 
     @pytest.mark.parametrize("kind", ["dangling", "loop"])
     def test_lib_folder_link_that_leads_nowhere(self, tmp_path, construct, kind):
@@ -116,8 +118,11 @@ class TestNonUtf8Names:
 class TestNotALibrary:
     @pytest.mark.parametrize(
         "content, reason",
-        [(b"", "file too short"), (b"not a library\n", "file too short"),
-         (b"#!/bin/sh\n" + b"x" * 200, "invalid ELF header")],
+        [
+            (b"", "file too short"),
+            (b"not a library\n", "file too short"),
+            (b"#!/bin/sh\n" + b"x" * 200, "invalid ELF header"),
+        ],
     )
     def test_file(self, home, construct, content, reason):
         path = home / "lib" / "libgurobi12.so"
@@ -136,7 +141,8 @@ class TestNotALibrary:
         os.symlink(path, link)
         # The loader names the file by the path it was given: the link.
         assert fatal_message(lambda: construct(home)) == (
-            f'Gurobi setup failed: DlSym {{ source: "{link}: undefined symbol: {missing}" }}')
+            f'Gurobi setup failed: DlSym {{ source: "{link}: undefined symbol: {missing}" }}'
+        )
         assert not mapped(path)
 
 
@@ -145,7 +151,8 @@ class TestDllPathText:
         monkeypatch.setenv("GUROBI_HOME", "/nonexistent")
         for path in ("a\0b", standin + "\0x", "\0" + standin, "\0\0"):
             assert fatal_message(lambda: velkin_gurobi.Model(dll_path=path)) == (
-                "Gurobi setup failed: InteriorZeroElements")
+                "Gurobi setup failed: InteriorZeroElements"
+            )
         assert trace.calls() == []
 
     @pytest.mark.parametrize("path", ["\udcff.so", "lib\ud800gurobi.so", "\udfff"])

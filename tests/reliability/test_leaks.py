@@ -89,8 +89,10 @@ def operations(m):
     yield "add_variable", lambda: m.add_variable("x", "C", -1.5, FloatHook(2.5))
     yield "add_variables", lambda: m.add_variables(3, names, ["C", "B", "I"], lbs, buf)
     yield "add_constraint", lambda: m.add_constraint(idx, [1.0, 2.0, 3.0], 0.5, "<", 4.0, "c")
-    yield "add_constraints", lambda: m.add_constraints([[0, 1], idx], [[1.0, 1.0], buf], [0.0, 1.0], ["<", "="],
-                                                       [1.0, 2.0], ["a", "b"])
+    yield (
+        "add_constraints",
+        lambda: m.add_constraints([[0, 1], idx], [[1.0, 1.0], buf], [0.0, 1.0], ["<", "="], [1.0, 2.0], ["a", "b"]),
+    )
     yield "set_objective", lambda: m.set_objective([0, 1], buf, 1.0, 1)
     yield "update", m.update
     yield "get_var_value", lambda: m.get_var_value(IndexHook(1))
@@ -103,16 +105,22 @@ def operations(m):
     yield "type:value", refusing(lambda: m.set_optimizer_attr("Silent", object()), TypeError)
     yield "nul:name", refusing(lambda: m.add_variable(name="a\0b"), ValueError)
     yield "nul:names", refusing(lambda: m.add_variables(2, names=["a", "b\0"]), ValueError)
-    yield "nul:constraint-names", refusing(
-        lambda: m.add_constraints([[0]], [[1.0]], [0.0], ["<"], [1.0], ["\0"]), ValueError)
+    yield (
+        "nul:constraint-names",
+        refusing(lambda: m.add_constraints([[0]], [[1.0]], [0.0], ["<"], [1.0], ["\0"]), ValueError),
+    )
     yield "surrogate:name", refusing(lambda: m.add_variable(name="\ud800"), UnicodeEncodeError)
     yield "short:ubs", refusing(lambda: m.add_variables(4, ubs=buf), ValueError)
-    yield "short:fs_coeffs", refusing(lambda: m.add_constraints([[0], [1]], [[1.0]], [0.0, 0.0], ["<"] * 2,
-                                                                [1.0] * 2), ValueError)
+    yield (
+        "short:fs_coeffs",
+        refusing(lambda: m.add_constraints([[0], [1]], [[1.0]], [0.0, 0.0], ["<"] * 2, [1.0] * 2), ValueError),
+    )
     yield "sense", refusing(lambda: m.add_constraint([0], [1.0], 0.0, "?", 1.0), ValueError)
     yield "overflow:n", refusing(lambda: m.add_variables(2**70), OverflowError)
-    yield "overflow:index-buffer", refusing(
-        lambda: m.add_constraint(array.array("q", [0, -1]), [1.0, 1.0], 0.0, "<", 1.0), OverflowError)
+    yield (
+        "overflow:index-buffer",
+        refusing(lambda: m.add_constraint(array.array("q", [0, -1]), [1.0, 1.0], 0.0, "<", 1.0), OverflowError),
+    )
     yield "hook-raises", refusing(lambda: m.add_variables(2, lbs=[1.0, RaisingHook()]), LookupError)
     reenter = reentering(m)
     yield "reentrant", lambda: m.add_variable(lb=reenter)
@@ -139,8 +147,9 @@ class TestPythonAllocations:
         _, body = list(operations(quiet_model))[index]
         assert LeakCheck(body, ROUNDS).python_growth() < PY_SLACK
 
-    @pytest.mark.parametrize("failing", ["GRBupdatemodel", "GRBoptimize", "GRBgetintattr", "GRBgetdblattr",
-                                         "GRBaddvars", "GRBgetenv"])
+    @pytest.mark.parametrize(
+        "failing", ["GRBupdatemodel", "GRBoptimize", "GRBgetintattr", "GRBgetdblattr", "GRBaddvars", "GRBgetenv"]
+    )
     def test_injected_failures_leave_nothing(self, quiet_model, monkeypatch, failing):
         monkeypatch.setenv("GRB_STANDIN_FAIL", f"{failing}={'null' if failing == 'GRBgetenv' else 10003}")
         m = quiet_model
@@ -229,8 +238,22 @@ class TestReferenceCounts:
         vars_ = [0, hooks[0], big_index]
         nested = [vars_, [hooks[0]]]
         coeffs = [lbs, [float_value]]
-        objects = [m, *hooks, index_value, float_value, big_index, *names, *vtypes, *lbs, names, vtypes, lbs,
-                   vars_, nested, coeffs]
+        objects = [
+            m,
+            *hooks,
+            index_value,
+            float_value,
+            big_index,
+            *names,
+            *vtypes,
+            *lbs,
+            names,
+            vtypes,
+            lbs,
+            vars_,
+            nested,
+            coeffs,
+        ]
         self.check(lambda: m.add_variable(names[0], vtypes[0], hooks[1], hooks[0]), objects)
         self.check(lambda: m.add_variables(hooks[0], names, vtypes, lbs, lbs), objects)
         self.check(lambda: m.add_constraint(vars_, lbs, hooks[1], "<", float_value, names[1]), objects)
@@ -267,7 +290,8 @@ class TestHandlesAndLibrary:
 
     def test_constructions_in_a_loop_leave_nothing_open(self, standin, tmp_path):
         trace = tmp_path / "trace.jsonl"
-        result = run_python(f"""
+        result = run_python(
+            f"""
             import json, os
             from velkin_gurobi import Model
             path = os.path.realpath({standin!r})
@@ -295,7 +319,9 @@ class TestHandlesAndLibrary:
                     del os.environ["GRB_STANDIN_FAIL"]
             after = sorted(os.listdir("/proc/self/fd"))
             print(json.dumps([mapped(), failures, fds == after]))
-        """, {"GRB_STANDIN_TRACE": str(trace)})
+        """,
+            {"GRB_STANDIN_TRACE": str(trace)},
+        )
         assert last_json_line(result) == [False, 360, True]
         import json
 

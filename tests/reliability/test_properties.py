@@ -19,8 +19,12 @@ np = pytest.importorskip("numpy")
 
 # VELKIN_RELIABILITY_EXAMPLES raises the count for a deeper search.
 EXAMPLES = int(os.environ.get("VELKIN_RELIABILITY_EXAMPLES", 25 if under_asan() else 120))
-SETTINGS = settings(max_examples=EXAMPLES, deadline=None, derandomize=False,
-                    suppress_health_check=[HealthCheck.function_scoped_fixture, HealthCheck.too_slow])
+SETTINGS = settings(
+    max_examples=EXAMPLES,
+    deadline=None,
+    derandomize=False,
+    suppress_health_check=[HealthCheck.function_scoped_fixture, HealthCheck.too_slow],
+)
 
 
 class HookError(Exception):
@@ -120,11 +124,45 @@ class Seq:
         return f"Seq({self.items!r}, {self.extra})"
 
 
-SPECIAL_INTS = [0, 1, -1, 2**31 - 1, 2**31, -(2**31), -(2**31) - 1, 2**32, 2**32 + 5, 2**63 - 1, 2**63,
-                2**64 - 1, 2**64, -(2**63) - 1, 10**30]
+SPECIAL_INTS = [
+    0,
+    1,
+    -1,
+    2**31 - 1,
+    2**31,
+    -(2**31),
+    -(2**31) - 1,
+    2**32,
+    2**32 + 5,
+    2**63 - 1,
+    2**63,
+    2**64 - 1,
+    2**64,
+    -(2**63) - 1,
+    10**30,
+]
 SPECIAL_FLOATS = [math.nan, math.inf, -math.inf, -0.0, 0.0, 5e-324, 1.7976931348623157e308, 1e30, -1e100]
-SPECIAL_TEXT = ["", "\0", "a\0b", "\ud800", "x\udcff", "<", ">", "=", "C", "B", "I", "S", "N", "\u2264", "Silent",
-                "TimeLimit", "Threads", "LogFile", "x" * 600]
+SPECIAL_TEXT = [
+    "",
+    "\0",
+    "a\0b",
+    "\ud800",
+    "x\udcff",
+    "<",
+    ">",
+    "=",
+    "C",
+    "B",
+    "I",
+    "S",
+    "N",
+    "\u2264",
+    "Silent",
+    "TimeLimit",
+    "Threads",
+    "LogFile",
+    "x" * 600,
+]
 
 text = st.one_of(st.text(st.characters(exclude_categories=()), max_size=12), st.sampled_from(SPECIAL_TEXT))
 ints = st.one_of(st.integers(-3, 40), st.integers(), st.integers(-(2**80), 2**80), st.sampled_from(SPECIAL_INTS))
@@ -139,8 +177,11 @@ hooks = st.one_of(
     st.builds(Reenter, st.booleans()),
 )
 numpy_scalars = st.one_of(
-    floats.map(np.float64), st.integers(-(2**63), 2**63 - 1).map(np.int64), st.booleans().map(np.bool_),
-    st.integers(0, 2**32 - 1).map(np.uint32), st.floats(width=32).map(np.float32),
+    floats.map(np.float64),
+    st.integers(-(2**63), 2**63 - 1).map(np.int64),
+    st.booleans().map(np.bool_),
+    st.integers(0, 2**32 - 1).map(np.uint32),
+    st.floats(width=32).map(np.float32),
 )
 scalars = st.one_of(st.none(), st.booleans(), ints, floats, text, st.binary(max_size=6), hooks, numpy_scalars)
 buffers = st.one_of(
@@ -168,8 +209,9 @@ def containers(children):
     )
 
 
-values = st.one_of(scalars, buffers, st.recursive(st.one_of(scalars, buffers), containers, max_leaves=12),
-                   st.just(Raising()))
+values = st.one_of(
+    scalars, buffers, st.recursive(st.one_of(scalars, buffers), containers, max_leaves=12), st.just(Raising())
+)
 # Well-formed inputs mixed in, so that calls also succeed.
 index_lists = st.lists(st.integers(0, 5), max_size=5)
 float_lists = st.lists(st.floats(-10, 10), max_size=5)
@@ -182,8 +224,12 @@ def maybe(good):
 
 # A batch size that stays small when it is acceptable (the module would
 # honour 2**31 - 1 variables and allocate accordingly).
-counts = st.one_of(st.integers(0, 6), st.integers(2**31, 2**70), st.integers(-(2**70), -1),
-                   values.filter(lambda v: not isinstance(v, (int, np.integer)) or isinstance(v, bool) or v < 0 or v > 2**31 - 1))
+counts = st.one_of(
+    st.integers(0, 6),
+    st.integers(2**31, 2**70),
+    st.integers(-(2**70), -1),
+    values.filter(lambda v: not isinstance(v, (int, np.integer)) or isinstance(v, bool) or v < 0 or v > 2**31 - 1),
+)
 
 ALLOWED = (TypeError, ValueError, OverflowError, HookError)
 
@@ -191,19 +237,43 @@ ALLOWED = (TypeError, ValueError, OverflowError, HookError)
 def calls_for(model):
     """method name -> (argument strategies, invoke)."""
     return {
-        "add_variable": (st.tuples(maybe(text), maybe(st.sampled_from("CBI")), maybe(floats), maybe(floats)),
-                         lambda a: model.add_variable(*a)),
-        "add_variable_keywords": (st.dictionaries(st.sampled_from(["name", "vtype", "lb", "ub", "bogus"]), values,
-                                                  max_size=3), lambda a: model.add_variable(**a)),
-        "add_variables": (st.tuples(counts, maybe(st.lists(text, max_size=6)), maybe(st.lists(st.sampled_from("CBI"))),
-                                    maybe(float_lists), maybe(float_lists)), lambda a: model.add_variables(*a)),
-        "add_constraint": (st.tuples(maybe(index_lists), maybe(float_lists), maybe(floats), maybe(senses), maybe(floats),
-                                     maybe(text)), lambda a: model.add_constraint(*a)),
-        "add_constraints": (st.tuples(maybe(st.lists(index_lists, max_size=3)), maybe(st.lists(float_lists, max_size=3)),
-                                      maybe(float_lists), maybe(st.lists(senses, max_size=3)), maybe(float_lists),
-                                      maybe(st.lists(text, max_size=3))), lambda a: model.add_constraints(*a)),
-        "set_objective": (st.tuples(maybe(index_lists), maybe(float_lists), maybe(floats), maybe(ints)),
-                          lambda a: model.set_objective(*a)),
+        "add_variable": (
+            st.tuples(maybe(text), maybe(st.sampled_from("CBI")), maybe(floats), maybe(floats)),
+            lambda a: model.add_variable(*a),
+        ),
+        "add_variable_keywords": (
+            st.dictionaries(st.sampled_from(["name", "vtype", "lb", "ub", "bogus"]), values, max_size=3),
+            lambda a: model.add_variable(**a),
+        ),
+        "add_variables": (
+            st.tuples(
+                counts,
+                maybe(st.lists(text, max_size=6)),
+                maybe(st.lists(st.sampled_from("CBI"))),
+                maybe(float_lists),
+                maybe(float_lists),
+            ),
+            lambda a: model.add_variables(*a),
+        ),
+        "add_constraint": (
+            st.tuples(maybe(index_lists), maybe(float_lists), maybe(floats), maybe(senses), maybe(floats), maybe(text)),
+            lambda a: model.add_constraint(*a),
+        ),
+        "add_constraints": (
+            st.tuples(
+                maybe(st.lists(index_lists, max_size=3)),
+                maybe(st.lists(float_lists, max_size=3)),
+                maybe(float_lists),
+                maybe(st.lists(senses, max_size=3)),
+                maybe(float_lists),
+                maybe(st.lists(text, max_size=3)),
+            ),
+            lambda a: model.add_constraints(*a),
+        ),
+        "set_objective": (
+            st.tuples(maybe(index_lists), maybe(float_lists), maybe(floats), maybe(ints)),
+            lambda a: model.set_objective(*a),
+        ),
         "get_var_value": (st.tuples(maybe(ints)), lambda a: model.get_var_value(*a)),
         "set_optimizer_attr": (st.tuples(maybe(text), values), lambda a: model.set_optimizer_attr(*a)),
     }
@@ -360,8 +430,11 @@ def test_unusual_ways_of_reaching_the_methods(model, standin):
             attempt()
     with pytest.raises(TypeError, match=r"object.__new__\(Model\) is not safe"):
         object.__new__(velkin_gurobi.Model)
-    for unbound in (lambda: velkin_gurobi.Model.add_variable(1), lambda: velkin_gurobi.Model.update(None),
-                    lambda: velkin_gurobi.Model.get_objective_value(standin)):
+    for unbound in (
+        lambda: velkin_gurobi.Model.add_variable(1),
+        lambda: velkin_gurobi.Model.update(None),
+        lambda: velkin_gurobi.Model.get_objective_value(standin),
+    ):
         with pytest.raises(TypeError, match="doesn't apply to a"):
             unbound()
     assert velkin_gurobi.Model.__new__(velkin_gurobi.Model, dll_path=standin).add_variable() == 0

@@ -189,7 +189,7 @@ class TestStress:
             try:
                 m = velkin_gurobi.Model(f"m{seed}", standin)
                 m.set_optimizer_attr("Silent", True)
-                for round in range(5):
+                for _round in range(5):
                     x = m.add_variables(2, lbs=[0.0, 0.0], ubs=[10.0, 10.0])
                     m.add_constraint(x, [1.0, 1.0], 0.0, "<", 4.0 + seed)
                     m.set_objective(x, [1.0, 2.0], 0.0, 1)

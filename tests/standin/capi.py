@@ -4,8 +4,8 @@ helpers that build models through it."""
 from __future__ import annotations
 
 import ctypes
+from collections.abc import Sequence
 from ctypes import POINTER, c_char, c_char_p, c_double, c_int, c_void_p
-from typing import Sequence
 
 GRB_INFINITY = 1e100
 
@@ -33,16 +33,18 @@ PROTOTYPES = {
     "GRBstartenv": (c_int, [_env_p]),
     "GRBfreeenv": (None, [_env_p]),
     "GRBgetenv": (c_void_p, [_model_p]),
-    "GRBnewmodel": (c_int, [_env_p, POINTER(c_void_p), c_char_p, c_int, _dbl_p, _dbl_p, _dbl_p,
-                            c_char_p, POINTER(c_char_p)]),
+    "GRBnewmodel": (
+        c_int,
+        [_env_p, POINTER(c_void_p), c_char_p, c_int, _dbl_p, _dbl_p, _dbl_p, c_char_p, POINTER(c_char_p)],
+    ),
     "GRBfreemodel": (c_int, [_model_p]),
-    "GRBaddvar": (c_int, [_model_p, c_int, _int_p, _dbl_p, c_double, c_double, c_double, c_char,
-                          c_char_p]),
-    "GRBaddvars": (c_int, [_model_p, c_int, c_int, _int_p, _int_p, _dbl_p, _dbl_p, _dbl_p, _dbl_p,
-                           c_char_p, POINTER(c_char_p)]),
+    "GRBaddvar": (c_int, [_model_p, c_int, _int_p, _dbl_p, c_double, c_double, c_double, c_char, c_char_p]),
+    "GRBaddvars": (
+        c_int,
+        [_model_p, c_int, c_int, _int_p, _int_p, _dbl_p, _dbl_p, _dbl_p, _dbl_p, c_char_p, POINTER(c_char_p)],
+    ),
     "GRBaddconstr": (c_int, [_model_p, c_int, _int_p, _dbl_p, c_char, c_double, c_char_p]),
-    "GRBaddconstrs": (c_int, [_model_p, c_int, c_int, _int_p, _int_p, _dbl_p, c_char_p, _dbl_p,
-                              POINTER(c_char_p)]),
+    "GRBaddconstrs": (c_int, [_model_p, c_int, c_int, _int_p, _int_p, _dbl_p, c_char_p, _dbl_p, POINTER(c_char_p)]),
     "GRBgetintattr": (c_int, [_model_p, c_char_p, _int_p]),
     "GRBsetintattr": (c_int, [_model_p, c_char_p, c_int]),
     "GRBgetdblattr": (c_int, [_model_p, c_char_p, _dbl_p]),
@@ -97,18 +99,22 @@ class CApi:
             assert self.GRBsetintparam(env, b"OutputFlag", 0) == 0
         return env
 
-    def newmodel(self, env, numvars: int = 0, obj=None, lb=None, ub=None, vtype: bytes | None = None,
-                 name: bytes | None = b"m") -> c_void_p:
+    def newmodel(
+        self, env, numvars: int = 0, obj=None, lb=None, ub=None, vtype: bytes | None = None, name: bytes | None = b"m"
+    ) -> c_void_p:
         model = c_void_p()
-        rc = self.GRBnewmodel(env, ctypes.byref(model), name, numvars, doubles(obj), doubles(lb),
-                              doubles(ub), vtype, None)
+        rc = self.GRBnewmodel(
+            env, ctypes.byref(model), name, numvars, doubles(obj), doubles(lb), doubles(ub), vtype, None
+        )
         assert rc == 0
         return model
 
-    def addconstr(self, model, coefficients: dict[int, float], sense: bytes, rhs: float,
-                  name: bytes | None = None) -> int:
-        return self.GRBaddconstr(model, len(coefficients), ints(list(coefficients)),
-                                 doubles(list(coefficients.values())), sense, rhs, name)
+    def addconstr(
+        self, model, coefficients: dict[int, float], sense: bytes, rhs: float, name: bytes | None = None
+    ) -> int:
+        return self.GRBaddconstr(
+            model, len(coefficients), ints(list(coefficients)), doubles(list(coefficients.values())), sense, rhs, name
+        )
 
     # Attributes and parameters, returning (rc, value).
     def intattr(self, model, name: bytes) -> tuple[int, int]:

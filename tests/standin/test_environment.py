@@ -7,18 +7,26 @@ import math
 
 import pytest
 
-from .capi import (INVALID_ARGUMENT, NULL_ARGUMENT, UNKNOWN_PARAMETER, VALUE_OUT_OF_RANGE)
+from .capi import INVALID_ARGUMENT, NULL_ARGUMENT, UNKNOWN_PARAMETER, VALUE_OUT_OF_RANGE
 
 INT_DEFAULTS = {
-    b"OutputFlag": (1, 0, 1), b"LogToConsole": (1, 0, 1), b"Threads": (0, 0, 1024),
-    b"Seed": (0, 0, 2000000000), b"Presolve": (-1, -1, 2), b"Method": (-1, -1, 5),
+    b"OutputFlag": (1, 0, 1),
+    b"LogToConsole": (1, 0, 1),
+    b"Threads": (0, 0, 1024),
+    b"Seed": (0, 0, 2000000000),
+    b"Presolve": (-1, -1, 2),
+    b"Method": (-1, -1, 5),
     b"SolutionLimit": (2000000000, 1, 2000000000),
 }
 DOUBLE_DEFAULTS = {
-    b"TimeLimit": (math.inf, 0, math.inf), b"MIPGap": (1e-4, 0, math.inf),
-    b"MIPGapAbs": (1e-10, 0, math.inf), b"IterationLimit": (math.inf, 0, math.inf),
-    b"NodeLimit": (math.inf, 0, math.inf), b"FeasibilityTol": (1e-6, 1e-9, 1e-2),
-    b"OptimalityTol": (1e-6, 1e-9, 1e-2), b"IntFeasTol": (1e-5, 1e-9, 1e-1),
+    b"TimeLimit": (math.inf, 0, math.inf),
+    b"MIPGap": (1e-4, 0, math.inf),
+    b"MIPGapAbs": (1e-10, 0, math.inf),
+    b"IterationLimit": (math.inf, 0, math.inf),
+    b"NodeLimit": (math.inf, 0, math.inf),
+    b"FeasibilityTol": (1e-6, 1e-9, 1e-2),
+    b"OptimalityTol": (1e-6, 1e-9, 1e-2),
+    b"IntFeasTol": (1e-5, 1e-9, 1e-1),
 }
 
 
@@ -36,9 +44,11 @@ def test_loadenv_and_startenv(lib):
 def test_defaults(lib):
     env = lib.loadenv(quiet=False)
     assert {name: lib.intparam(env, name) for name in INT_DEFAULTS} == {
-        name: (0, spec[0]) for name, spec in INT_DEFAULTS.items()}
+        name: (0, spec[0]) for name, spec in INT_DEFAULTS.items()
+    }
     assert {name: lib.dblparam(env, name) for name in DOUBLE_DEFAULTS} == {
-        name: (0, spec[0]) for name, spec in DOUBLE_DEFAULTS.items()}
+        name: (0, spec[0]) for name, spec in DOUBLE_DEFAULTS.items()
+    }
     assert lib.strparam(env, b"LogFile") == (0, b"")
     lib.GRBfreeenv(env)
 

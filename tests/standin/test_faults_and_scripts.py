@@ -36,8 +36,7 @@ def test_injected_failures_leave_no_handles(lib, env, trace_path, monkeypatch):
     assert lib.GRBloadenv(ctypes.byref(new_env), None) == 10009
     assert new_env.value is None
     new_model = ctypes.c_void_p(1234)
-    assert lib.GRBnewmodel(env, ctypes.byref(new_model), None, 0, None, None, None, None,
-                           None) == 10001
+    assert lib.GRBnewmodel(env, ctypes.byref(new_model), None, 0, None, None, None, None, None) == 10001
     assert new_model.value is None
     loadenv, newmodel = read_trace(trace_path)
     assert "env" not in loadenv and newmodel.get("model") is None
@@ -94,11 +93,14 @@ def test_scripted_values_cover_a_prefix(lib, env):
     lib.GRBfreemodel(model)
 
 
-@pytest.mark.parametrize("variables", [
-    {"GRB_STANDIN_SCRIPT_STATUS": "two"},
-    {"GRB_STANDIN_SCRIPT_STATUS": "2", "GRB_STANDIN_SCRIPT_X": "1,,2"},
-    {"GRB_STANDIN_SCRIPT_STATUS": "2", "GRB_STANDIN_SCRIPT_OBJVAL": "1.5x"},
-])
+@pytest.mark.parametrize(
+    "variables",
+    [
+        {"GRB_STANDIN_SCRIPT_STATUS": "two"},
+        {"GRB_STANDIN_SCRIPT_STATUS": "2", "GRB_STANDIN_SCRIPT_X": "1,,2"},
+        {"GRB_STANDIN_SCRIPT_STATUS": "2", "GRB_STANDIN_SCRIPT_OBJVAL": "1.5x"},
+    ],
+)
 def test_unreadable_script_is_an_invalid_argument(lib, env, monkeypatch, variables):
     model = _three_variable_model(lib, env)
     for name, value in variables.items():

@@ -21,8 +21,9 @@ SOLVE = textwrap.dedent("""
 
 def solve_with(library):
     env = {k: v for k, v in os.environ.items() if not k.startswith("GRB_STANDIN_")}
-    result = subprocess.run([sys.executable, "-c", SOLVE, library], capture_output=True, text=True, env=env,
-                            timeout=120)
+    result = subprocess.run(
+        [sys.executable, "-c", SOLVE, library], capture_output=True, text=True, env=env, timeout=120
+    )
     return result.stdout.split()
 
 
@@ -46,17 +47,31 @@ def layout(root, python_dir="python3.11"):
 def test_highs_from_the_base_installation_of_a_virtual_environment(tmp_path):
     library = layout(tmp_path)
     (tmp_path / "venv" / "pyvenv.cfg").write_text(
-        f"home = {tmp_path / 'base' / 'bin'}\ninclude-system-site-packages = true\n")
+        f"home = {tmp_path / 'base' / 'bin'}\ninclude-system-site-packages = true\n"
+    )
     assert solve_with(str(library)) == ["1", "2.0"]
 
 
 def test_without_highs_the_solve_fails_with_no_license(tmp_path):
     library = layout(tmp_path)
-    result = subprocess.run([sys.executable, "-c", SOLVE.replace("print(m.optimize(), m.get_objective_value())", """
+    result = subprocess.run(
+        [
+            sys.executable,
+            "-c",
+            SOLVE.replace(
+                "print(m.optimize(), m.get_objective_value())",
+                """
 try:
     m.optimize()
 except RuntimeError as e:
     print(e)
-"""), str(library)], capture_output=True, text=True, timeout=120,
-        env={k: v for k, v in os.environ.items() if not k.startswith("GRB_STANDIN_")})
+""",
+            ),
+            str(library),
+        ],
+        capture_output=True,
+        text=True,
+        timeout=120,
+        env={k: v for k, v in os.environ.items() if not k.startswith("GRB_STANDIN_")},
+    )
     assert result.stdout.strip() == 'Optimization error: Msg("Gurobi optimization failed: 10009")'

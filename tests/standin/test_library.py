@@ -22,8 +22,9 @@ PACKAGE_DIR = Path(__file__).resolve().parents[2] / "python" / "velkin-gurobi-st
 def _dynamic_symbols() -> list[list[str]]:
     if shutil.which("readelf") is None:
         pytest.skip("readelf is not installed")
-    output = subprocess.run(["readelf", "-Ws", "--dyn-syms", standin.library_path()],
-                            check=True, capture_output=True, text=True).stdout
+    output = subprocess.run(
+        ["readelf", "-Ws", "--dyn-syms", standin.library_path()], check=True, capture_output=True, text=True
+    ).stdout
     return [line.split() for line in output.splitlines() if re.match(r"\s*\d+:", line)]
 
 
@@ -33,8 +34,7 @@ def test_no_unique_symbols():
 
 
 def test_exports_exactly_the_gurobi_functions():
-    defined = {s[7] for s in _dynamic_symbols()
-               if len(s) >= 8 and s[6] != "UND" and s[4] in ("GLOBAL", "WEAK")}
+    defined = {s[7] for s in _dynamic_symbols() if len(s) >= 8 and s[6] != "UND" and s[4] in ("GLOBAL", "WEAK")}
     assert defined == set(PROTOTYPES)
 
 
@@ -83,12 +83,14 @@ def test_package_entry_points(site_packages):
     home = site_packages / "velkin_gurobi_standin"
 
     def run(*args: str) -> str:
-        return subprocess.run([sys.executable, "-m", "velkin_gurobi_standin", *args], env=env,
-                              check=True, capture_output=True, text=True).stdout.strip()
+        return subprocess.run(
+            [sys.executable, "-m", "velkin_gurobi_standin", *args], env=env, check=True, capture_output=True, text=True
+        ).stdout.strip()
 
     assert run() == str(home)
     assert run("--library") == str(home / "lib" / "libgurobi_standin12.so")
     (home / "lib" / "libgurobi_standin12.so").unlink()
-    result = subprocess.run([sys.executable, "-m", "velkin_gurobi_standin", "--library"], env=env,
-                            capture_output=True, text=True)
+    result = subprocess.run(
+        [sys.executable, "-m", "velkin_gurobi_standin", "--library"], env=env, capture_output=True, text=True
+    )
     assert result.returncode == 1 and "not installed" in result.stderr

@@ -6,14 +6,26 @@ import ctypes
 
 import pytest
 
-from .capi import (DATA_NOT_AVAILABLE, GRB_INFINITY, INDEX_OUT_OF_RANGE, INVALID_ARGUMENT,
-                   LOADED, NULL_ARGUMENT, OPTIMAL, UNKNOWN_ATTRIBUTE, VALUE_OUT_OF_RANGE, doubles,
-                   ints, names)
+from .capi import (
+    DATA_NOT_AVAILABLE,
+    GRB_INFINITY,
+    INDEX_OUT_OF_RANGE,
+    INVALID_ARGUMENT,
+    LOADED,
+    NULL_ARGUMENT,
+    OPTIMAL,
+    UNKNOWN_ATTRIBUTE,
+    VALUE_OUT_OF_RANGE,
+    doubles,
+    ints,
+    names,
+)
 
 
 def test_newmodel_defaults_and_name(lib, env):
-    assert lib.GRBnewmodel(None, ctypes.byref(ctypes.c_void_p()), None, 0, None, None, None, None,
-                           None) == NULL_ARGUMENT
+    assert (
+        lib.GRBnewmodel(None, ctypes.byref(ctypes.c_void_p()), None, 0, None, None, None, None, None) == NULL_ARGUMENT
+    )
     assert lib.GRBnewmodel(env, None, None, 0, None, None, None, None, None) == NULL_ARGUMENT
     model = lib.newmodel(env, 2, name=None)
     assert lib.intattr(model, b"NumVars") == (0, 2)
@@ -52,24 +64,27 @@ def test_additions_wait_for_update(lib, model):
 def test_invalid_additions_add_nothing(lib, model):
     lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, None, None)
     cases = [
-        (lib.GRBaddvars(model, -1, 0, None, None, None, None, None, None, None, None),
-         INVALID_ARGUMENT),
-        (lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, b"CX", None),
-         INVALID_ARGUMENT),
-        (lib.GRBaddvars(model, 1, 0, None, None, None, None, doubles([float("nan")]), None, None,
-                        None), INVALID_ARGUMENT),
-        (lib.GRBaddvar(model, 1, ints([0]), doubles([1.0]), 0.0, 0.0, 1.0, b"C", None),
-         INDEX_OUT_OF_RANGE),
+        (lib.GRBaddvars(model, -1, 0, None, None, None, None, None, None, None, None), INVALID_ARGUMENT),
+        (lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, b"CX", None), INVALID_ARGUMENT),
+        (
+            lib.GRBaddvars(model, 1, 0, None, None, None, None, doubles([float("nan")]), None, None, None),
+            INVALID_ARGUMENT,
+        ),
+        (lib.GRBaddvar(model, 1, ints([0]), doubles([1.0]), 0.0, 0.0, 1.0, b"C", None), INDEX_OUT_OF_RANGE),
         (lib.GRBaddvar(model, 0, None, None, 0.0, 0.0, 1.0, b"C", b"v" * 256), INVALID_ARGUMENT),
         (lib.addconstr(model, {0: 1.0, 2: 1.0}, b"<", 1.0), INDEX_OUT_OF_RANGE),
         (lib.addconstr(model, {-1: 1.0}, b"<", 1.0), INDEX_OUT_OF_RANGE),
         (lib.addconstr(model, {0: 1.0}, b"!", 1.0), INVALID_ARGUMENT),
         (lib.addconstr(model, {0: float("inf")}, b"<", 1.0), INVALID_ARGUMENT),
         (lib.GRBaddconstr(model, 1, None, doubles([1.0]), b"<", 1.0, None), NULL_ARGUMENT),
-        (lib.GRBaddconstrs(model, 2, 2, ints([0, 3]), ints([0, 1]), doubles([1, 1]), b"<<", None,
-                           None), INVALID_ARGUMENT),
-        (lib.GRBaddconstrs(model, 2, 2, ints([0, 1]), ints([0, 1]), doubles([1, 1]), b"<?", None,
-                           None), INVALID_ARGUMENT),
+        (
+            lib.GRBaddconstrs(model, 2, 2, ints([0, 3]), ints([0, 1]), doubles([1, 1]), b"<<", None, None),
+            INVALID_ARGUMENT,
+        ),
+        (
+            lib.GRBaddconstrs(model, 2, 2, ints([0, 1]), ints([0, 1]), doubles([1, 1]), b"<?", None, None),
+            INVALID_ARGUMENT,
+        ),
         (lib.GRBaddconstrs(model, -1, 0, None, None, None, None, None, None), INVALID_ARGUMENT),
         (lib.GRBaddvars(None, 1, 0, None, None, None, None, None, None, None, None), NULL_ARGUMENT),
         (lib.GRBaddconstr(None, 0, None, None, b"<", 0.0, None), NULL_ARGUMENT),
@@ -136,13 +151,16 @@ def test_solution_stays_readable_until_update(lib, env):
     lib.GRBfreemodel(model)
 
 
-@pytest.mark.parametrize("change", [
-    lambda lib, m: lib.GRBsetintattr(m, b"ModelSense", -1),
-    lambda lib, m: lib.GRBsetdblattr(m, b"ObjCon", 1.0),
-    lambda lib, m: lib.GRBsetdblattrarray(m, b"Obj", 0, 1, doubles([2.0])),
-    lambda lib, m: lib.GRBsetdblattrelement(m, b"UB", 0, 9.0),
-    lambda lib, m: lib.addconstr(m, {0: 1.0}, b"<", 9.0),
-])
+@pytest.mark.parametrize(
+    "change",
+    [
+        lambda lib, m: lib.GRBsetintattr(m, b"ModelSense", -1),
+        lambda lib, m: lib.GRBsetdblattr(m, b"ObjCon", 1.0),
+        lambda lib, m: lib.GRBsetdblattrarray(m, b"Obj", 0, 1, doubles([2.0])),
+        lambda lib, m: lib.GRBsetdblattrelement(m, b"UB", 0, 9.0),
+        lambda lib, m: lib.addconstr(m, {0: 1.0}, b"<", 9.0),
+    ],
+)
 def test_every_change_makes_the_solution_stale(lib, env, change):
     model = lib.newmodel(env, 1, obj=[1.0], lb=[1.0], ub=[10.0])
     assert lib.solve(model)[0] == OPTIMAL
@@ -156,10 +174,23 @@ def test_every_change_makes_the_solution_stale(lib, env, change):
 def test_column_coefficients_and_duplicates(lib, env):
     # max 2x + y  s.t.  x + y <= 4 and 2x <= 3 (built from columns), 2x + x <= 3 (an index repeated)
     model = lib.newmodel(env)
-    assert lib.GRBaddconstrs(model, 2, 0, None, None, None, b"<<", doubles([4.0, 3.0]),
-                             names([b"cap", None])) == 0
-    assert lib.GRBaddvars(model, 2, 3, ints([0, 2]), ints([0, 1, 0]), doubles([1, 2, 1]),
-                          doubles([2, 1]), None, None, None, names([b"x", b"y"])) == 0
+    assert lib.GRBaddconstrs(model, 2, 0, None, None, None, b"<<", doubles([4.0, 3.0]), names([b"cap", None])) == 0
+    assert (
+        lib.GRBaddvars(
+            model,
+            2,
+            3,
+            ints([0, 2]),
+            ints([0, 1, 0]),
+            doubles([1, 2, 1]),
+            doubles([2, 1]),
+            None,
+            None,
+            None,
+            names([b"x", b"y"]),
+        )
+        == 0
+    )
     assert lib.addconstr(model, {}, b"<", 0.0) == 0
     lib.GRBsetintattr(model, b"ModelSense", -1)
     assert lib.GRBaddconstr(model, 2, ints([0, 0]), doubles([2, 1]), b"<", 3.0, None) == 0
@@ -176,13 +207,13 @@ def test_bulk_constraints_are_fast(lib, env):
 
     rows, per_row, columns = 200_000, 10, 50_000
     model = lib.newmodel(env, columns, obj=[1.0] * columns)
-    index = (ctypes.c_int * (rows * per_row))(*[(i * 7 + k * 13) % columns
-                                                 for i in range(rows) for k in range(per_row)])
+    index = (ctypes.c_int * (rows * per_row))(
+        *[(i * 7 + k * 13) % columns for i in range(rows) for k in range(per_row)]
+    )
     value = (ctypes.c_double * (rows * per_row))(*([1.0] * (rows * per_row)))
     begin = (ctypes.c_int * rows)(*range(0, rows * per_row, per_row))
     started = time.perf_counter()
-    assert lib.GRBaddconstrs(model, rows, rows * per_row, begin, index, value, b">" * rows,
-                             None, None) == 0
+    assert lib.GRBaddconstrs(model, rows, rows * per_row, begin, index, value, b">" * rows, None, None) == 0
     assert lib.GRBupdatemodel(model) == 0
     assert time.perf_counter() - started < 2.0
     assert lib.intattr(model, b"NumNZs") == (0, rows * per_row)

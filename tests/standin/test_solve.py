@@ -6,8 +6,7 @@ import random
 
 import pytest
 
-from .capi import (INF_OR_UNBD, INFEASIBLE, NO_LICENSE, NODE_LIMIT, OPTIMAL, TIME_LIMIT,
-                   UNBOUNDED, doubles, ints)
+from .capi import INF_OR_UNBD, INFEASIBLE, NO_LICENSE, NODE_LIMIT, OPTIMAL, TIME_LIMIT, UNBOUNDED, doubles, ints
 from .subprocess_run import run_snippet
 
 
@@ -33,10 +32,16 @@ def test_lp_optimum(lib, env):
     lib.GRBfreemodel(model)
 
 
-@pytest.mark.parametrize("params", [
-    {b"Method": 2}, {b"Method": 0, b"Presolve": 0}, {b"Threads": 1}, {b"Threads": 2},
-    {b"Seed": 7, b"Presolve": 2},
-])
+@pytest.mark.parametrize(
+    "params",
+    [
+        {b"Method": 2},
+        {b"Method": 0, b"Presolve": 0},
+        {b"Threads": 1},
+        {b"Threads": 2},
+        {b"Seed": 7, b"Presolve": 2},
+    ],
+)
 def test_lp_optimum_with_parameters(lib, env, params):
     model = _lp(lib, env)
     for name, value in params.items():
@@ -107,8 +112,9 @@ def test_infeasible_or_unbounded(lib, env):
 def _market_split(lib, env, rows=4, columns=30, seed=3):
     """A small instance that is very hard to prove optimal but has trivial incumbents."""
     rng = random.Random(seed)
-    model = lib.newmodel(env, columns + 2 * rows, obj=[0.0] * columns + [1.0] * (2 * rows),
-                         vtype=b"B" * columns + b"C" * (2 * rows))
+    model = lib.newmodel(
+        env, columns + 2 * rows, obj=[0.0] * columns + [1.0] * (2 * rows), vtype=b"B" * columns + b"C" * (2 * rows)
+    )
     for i in range(rows):
         a = [rng.randint(0, 99) for _ in range(columns)]
         coefficients = {j: float(a[j]) for j in range(columns)}
@@ -206,8 +212,20 @@ def test_whole_model_with_many_rows(lib, env):
     count = n - 1
     begin = ints(range(0, 2 * count, 2))
     index = ints([i + k for i in range(count) for k in (0, 1)])
-    assert lib.GRBaddconstrs(model, count, 2 * count, begin, index, doubles([1.0] * (2 * count)),
-                             b">" * count, doubles([1.0] * count), None) == 0
+    assert (
+        lib.GRBaddconstrs(
+            model,
+            count,
+            2 * count,
+            begin,
+            index,
+            doubles([1.0] * (2 * count)),
+            b">" * count,
+            doubles([1.0] * count),
+            None,
+        )
+        == 0
+    )
     status, objval, _ = lib.solve(model)
     assert status == OPTIMAL and objval == pytest.approx(1000.0)
     lib.GRBfreemodel(model)

@@ -33,8 +33,7 @@ def test_exact_lines_of_a_short_session(tmp_path):
     assert trace.read_text().splitlines() == [
         '{"fn": "GRBloadenv", "logfile": "run.log", "env": 1, "env_kind": "loading", '
         '"live_envs": 1, "live_models": 0, "rc": 0}',
-        '{"fn": "GRBsetintparam", "env": 1, "env_kind": "loading", "param": "OutputFlag", '
-        '"value": 0, "rc": 0}',
+        '{"fn": "GRBsetintparam", "env": 1, "env_kind": "loading", "param": "OutputFlag", "value": 0, "rc": 0}',
         '{"fn": "GRBnewmodel", "env": 1, "env_kind": "loading", "name": "demo", "numvars": 2, '
         '"obj": [1.5, -2.0], "lb": null, "ub": [4.0, 1e+100], "vtype": [67, 73], '
         '"names": ["x", null], "model": 1, "live_envs": 1, "live_models": 1, "rc": 0}',
@@ -52,10 +51,21 @@ def _bits(value: float) -> bytes:
 
 
 def test_doubles_round_trip_bit_exactly(lib, model, trace_path):
-    values = [-0.0, 0.0, math.inf, -math.inf, 0.1, 1 / 3, 1e100, -1e-320, 5e-324,
-              1.7976931348623157e308, 123456789.0, 2.5e-7]
-    assert lib.GRBaddvars(model, len(values), 0, None, None, None, None, doubles(values), None,
-                          None, None) == 0
+    values = [
+        -0.0,
+        0.0,
+        math.inf,
+        -math.inf,
+        0.1,
+        1 / 3,
+        1e100,
+        -1e-320,
+        5e-324,
+        1.7976931348623157e308,
+        123456789.0,
+        2.5e-7,
+    ]
+    assert lib.GRBaddvars(model, len(values), 0, None, None, None, None, doubles(values), None, None, None) == 0
     lib.GRBsetdblattrelement(model, b"Obj", 0, math.nan)
     lines = read_trace(trace_path)
     assert [_bits(v) for v in lines[0]["lb"]] == [_bits(v) for v in values]
@@ -66,32 +76,60 @@ def test_doubles_round_trip_bit_exactly(lib, model, trace_path):
 
 
 def test_strings_and_bytes_are_escaped(lib, model, trace_path):
-    weird = [b'q"uo\\te', b"line\nbreak\ttab\x01", "caf\u00e9 \u2713 \U0001f600".encode(),
-             b"bad\xff\xc3(", b"\xed\xa0\x80"]
-    assert lib.GRBaddvars(model, len(weird), 0, None, None, None, None, None, None, None,
-                          names(weird)) == 0
+    weird = [
+        b'q"uo\\te',
+        b"line\nbreak\ttab\x01",
+        "caf\u00e9 \u2713 \U0001f600".encode(),
+        b"bad\xff\xc3(",
+        b"\xed\xa0\x80",
+    ]
+    assert lib.GRBaddvars(model, len(weird), 0, None, None, None, None, None, None, None, names(weird)) == 0
     assert lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, b"C\xff", None) == 10003
     assert lib.addconstr(model, {}, b"\xe9", 0.0) == 10003
     first, second, third = read_trace(trace_path)
-    assert first["names"] == ['q"uo\\te', "line\nbreak\ttab\x01", "caf\u00e9 \u2713 \U0001f600",
-                              "bad\u00ff\u00c3(", "\u00ed\u00a0\u0080"]
+    assert first["names"] == [
+        'q"uo\\te',
+        "line\nbreak\ttab\x01",
+        "caf\u00e9 \u2713 \U0001f600",
+        "bad\u00ff\u00c3(",
+        "\u00ed\u00a0\u0080",
+    ]
     assert second["vtype"] == [67, 255] and second["rc"] == 10003
     assert third["sense"] == "\u00e9"
     assert '"line\\nbreak\\ttab\\u0001"' in trace_path.read_text()
 
 
 def test_arrays_follow_the_counts(lib, model, trace_path):
-    lib.GRBaddvars(model, 2, 3, ints([0, 2]), ints([0, 1, 0]), doubles([1, 2, 3]), None,
-                   doubles([0, 1]), None, None, None)
+    lib.GRBaddvars(
+        model, 2, 3, ints([0, 2]), ints([0, 1, 0]), doubles([1, 2, 3]), None, doubles([0, 1]), None, None, None
+    )
     lib.GRBaddvars(model, -1, 0, None, None, None, None, None, None, None, None)
-    lib.GRBaddconstrs(model, 2, 3, ints([0, 1]), ints([0, 1, 0]), doubles([1, 1, 1]), b"<=",
-                      None, None)
+    lib.GRBaddconstrs(model, 2, 3, ints([0, 1]), ints([0, 1, 0]), doubles([1, 1, 1]), b"<=", None, None)
     valid, negative, constrs = read_trace(trace_path)
-    assert valid == {"fn": "GRBaddvars", "model": valid["model"], "numvars": 2, "numnz": 3,
-                     "vbeg": [0, 2], "vind": [0, 1, 0], "vval": [1.0, 2.0, 3.0], "obj": None,
-                     "lb": [0.0, 1.0], "ub": None, "vtype": None, "names": None, "rc": 10006}
-    assert negative == {"fn": "GRBaddvars", "model": valid["model"], "numvars": -1, "numnz": 0,
-                        "vind": None, "vval": None, "rc": 10003}
+    assert valid == {
+        "fn": "GRBaddvars",
+        "model": valid["model"],
+        "numvars": 2,
+        "numnz": 3,
+        "vbeg": [0, 2],
+        "vind": [0, 1, 0],
+        "vval": [1.0, 2.0, 3.0],
+        "obj": None,
+        "lb": [0.0, 1.0],
+        "ub": None,
+        "vtype": None,
+        "names": None,
+        "rc": 10006,
+    }
+    assert negative == {
+        "fn": "GRBaddvars",
+        "model": valid["model"],
+        "numvars": -1,
+        "numnz": 0,
+        "vind": None,
+        "vval": None,
+        "rc": 10003,
+    }
     assert constrs["cbeg"] == [0, 1] and constrs["sense"] == ["<", "="]
     assert constrs["rhs"] is None and constrs["rc"] == 10006  # no variables yet
 
@@ -102,8 +140,7 @@ def test_outputs_are_traced_only_on_success(lib, env, model, trace_path):
     lib.GRBgetdblparam(env, b"MIPGap", ctypes.byref(value))
     lib.GRBgetenv(None)
     failed, param, getenv = read_trace(trace_path)
-    assert failed == {"fn": "GRBgetdblattr", "model": failed["model"], "attr": "ObjVal",
-                      "rc": 10005}
+    assert failed == {"fn": "GRBgetdblattr", "model": failed["model"], "attr": "ObjVal", "rc": 10005}
     assert param["value"] == 1e-4 and param["env_kind"] == "loading"
     assert getenv == {"fn": "GRBgetenv", "model": None, "env": None}
 

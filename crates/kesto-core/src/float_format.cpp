@@ -1,10 +1,10 @@
-#include "kesto_core/text.hpp"
-
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
+
+#include "kesto_core/text.hpp"
 
 namespace kesto {
 namespace {
@@ -23,8 +23,7 @@ struct ShortestDigits {
 ShortestDigits shortest_digits(double magnitude) {
   // "d.ddde+XX" (or "de-XX"); 17 digits, sign and a 3-digit exponent fit.
   std::array<char, 32> buf{};
-  const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), magnitude,
-                                       std::chars_format::scientific);
+  const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), magnitude, std::chars_format::scientific);
   const std::string_view text(buf.data(), end);
   const std::size_t e = text.find('e');
 

@@ -1,12 +1,12 @@
-#include "kesto_core/text.hpp"
-#include "kesto_core/utf8.hpp"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+
+#include "kesto_core/text.hpp"
+#include "kesto_core/utf8.hpp"
 
 namespace kesto {
 namespace {
@@ -37,16 +37,14 @@ constexpr char32_t kReplacement = kUtf8Replacement;
 bool needs_escape(char32_t cp) {
   // First range whose last >= cp; cp is escaped if that range starts at or
   // before it.
-  const auto* it = std::lower_bound(
-      std::begin(kEscapeRanges), std::end(kEscapeRanges), cp,
-      [](const CodePointRange& r, char32_t value) { return r.last < value; });
+  const auto* it = std::lower_bound(std::begin(kEscapeRanges), std::end(kEscapeRanges), cp,
+                                    [](const CodePointRange& r, char32_t value) { return r.last < value; });
   return it != std::end(kEscapeRanges) && it->first <= cp;
 }
 
 void append_escape(std::string& out, char32_t cp) {
   std::array<char, 8> hex{};
-  const auto [end, ec] = std::to_chars(hex.data(), hex.data() + hex.size(),
-                                       static_cast<std::uint32_t>(cp), 16);
+  const auto [end, ec] = std::to_chars(hex.data(), hex.data() + hex.size(), static_cast<std::uint32_t>(cp), 16);
   out += "\\u{";
   out.append(hex.data(), end);
   out += '}';

@@ -39,7 +39,6 @@ Utf8Decoded decode_utf8_one(std::string_view s) {
   return {cp, length, true};
 }
 
-
 bool is_valid_utf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const Utf8Decoded decoded = decode_utf8_one(bytes);

@@ -140,10 +140,16 @@ def render(ranges, version):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("ucd_dir", nargs="?", default=DEFAULT_UCD_DIR, type=Path,
-                        help="directory holding UnicodeData.txt and DerivedCoreProperties.txt")
-    parser.add_argument("--output", type=Path, default=DEFAULT_OUTPUT,
-                        help="file to write (default: src/unicode_escape_table.inc)")
+    parser.add_argument(
+        "ucd_dir",
+        nargs="?",
+        default=DEFAULT_UCD_DIR,
+        type=Path,
+        help="directory holding UnicodeData.txt and DerivedCoreProperties.txt",
+    )
+    parser.add_argument(
+        "--output", type=Path, default=DEFAULT_OUTPUT, help="file to write (default: src/unicode_escape_table.inc)"
+    )
     args = parser.parse_args(argv)
 
     version = read_version(args.ucd_dir / "DerivedCoreProperties.txt")

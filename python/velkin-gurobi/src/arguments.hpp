@@ -30,7 +30,8 @@ bool parse_with_cpython(const Signature<N>& signature, PyObject* args, PyObject*
   return [&]<std::size_t... I>(std::index_sequence<I...>) {
     return PyArg_ParseTupleAndKeywords(args, kwargs, signature.format, const_cast<char**>(keywords.data()),
                                        &out[I]...) != 0;
-  }(std::make_index_sequence<N>{});
+  }
+  (std::make_index_sequence<N>{});
 }
 
 template <std::size_t N>

@@ -17,8 +17,8 @@ bool is_plain_buffer_type(PyObject* object) {
 char native_format(const char* format) {
   if (format == nullptr) return 'B';
   std::string_view text(format);
-  if (text.size() == 2 && (text[0] == '@' || text[0] == '=' ||
-                           (text[0] == (std::endian::native == std::endian::little ? '<' : '>')))) {
+  if (text.size() == 2 &&
+      (text[0] == '@' || text[0] == '=' || (text[0] == (std::endian::native == std::endian::little ? '<' : '>')))) {
     text.remove_prefix(1);
   }
   return text.size() == 1 ? text[0] : 0;

@@ -10,10 +10,7 @@ namespace {
 
 constexpr std::uint64_t kMaxVariableIndex = std::numeric_limits<int>::max();
 
-
-bool has_index(PyObject* object) {
-  return PyLong_Check(object) || PyIndex_Check(object);
-}
+bool has_index(PyObject* object) { return PyLong_Check(object) || PyIndex_Check(object); }
 
 bool has_real(PyObject* object) {
   PyNumberMethods* number = Py_TYPE(object)->tp_as_number;

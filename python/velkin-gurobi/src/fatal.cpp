@@ -15,9 +15,9 @@ PyObject* fatal_error_type = nullptr;
 
 bool create_fatal_error_type() {
   if (fatal_error_type != nullptr) return true;
-  fatal_error_type = PyErr_NewExceptionWithDoc("velkin_gurobi.FatalError",
-                                               "A Model could not be constructed; the message says why.",
-                                               PyExc_BaseException, nullptr);
+  fatal_error_type =
+      PyErr_NewExceptionWithDoc("velkin_gurobi.FatalError", "A Model could not be constructed; the message says why.",
+                                PyExc_BaseException, nullptr);
   return fatal_error_type != nullptr;
 }
 

@@ -8,8 +8,8 @@
 
 #include "arguments.hpp"
 #include "convert.hpp"
-#include "kesto_core/text.hpp"
 #include "fatal.hpp"
+#include "kesto_core/text.hpp"
 #include "loader.hpp"
 
 namespace velkin {
@@ -92,21 +92,20 @@ PyCFunction keywords_method(PyCFunctionWithKeywords method) {
 PyMethodDef model_methods[] = {
     {"add_variable", keywords_method(model_add_variable), kWithArguments,
      "add_variable($self, name=None, vtype=None, lb=None, ub=None)\n--\n\n"},
-    {"add_variables", keywords_method(model_add_variables),
-     kWithArguments, "add_variables($self, n, names=None, vtypes=None, lbs=None, ubs=None)\n--\n\n"},
-    {"add_constraint", keywords_method(model_add_constraint),
-     kWithArguments, "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"},
-    {"add_constraints", keywords_method(model_add_constraints),
-     kWithArguments, "add_constraints($self, fs_vars, fs_coeffs, fs_consts, senses, rhss, names=None)\n--\n\n"},
-    {"set_objective", keywords_method(model_set_objective),
-     kWithArguments, "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"},
+    {"add_variables", keywords_method(model_add_variables), kWithArguments,
+     "add_variables($self, n, names=None, vtypes=None, lbs=None, ubs=None)\n--\n\n"},
+    {"add_constraint", keywords_method(model_add_constraint), kWithArguments,
+     "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"},
+    {"add_constraints", keywords_method(model_add_constraints), kWithArguments,
+     "add_constraints($self, fs_vars, fs_coeffs, fs_consts, senses, rhss, names=None)\n--\n\n"},
+    {"set_objective", keywords_method(model_set_objective), kWithArguments,
+     "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"},
     {"update", model_update, METH_NOARGS, "update($self)\n--\n\n"},
     {"optimize", model_optimize, METH_NOARGS, "optimize($self)\n--\n\n"},
-    {"get_var_value", keywords_method(model_get_var_value),
-     kWithArguments, "get_var_value($self, var_id)\n--\n\n"},
+    {"get_var_value", keywords_method(model_get_var_value), kWithArguments, "get_var_value($self, var_id)\n--\n\n"},
     {"get_objective_value", model_get_objective_value, METH_NOARGS, "get_objective_value($self)\n--\n\n"},
-    {"set_optimizer_attr", keywords_method(model_set_optimizer_attr),
-     kWithArguments, "set_optimizer_attr($self, attr, value)\n--\n\n"},
+    {"set_optimizer_attr", keywords_method(model_set_optimizer_attr), kWithArguments,
+     "set_optimizer_attr($self, attr, value)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

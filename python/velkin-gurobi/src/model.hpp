@@ -18,8 +18,7 @@ struct ModelState {
 };
 
 struct ModelObject {
-  PyObject_HEAD
-  ModelState state;
+  PyObject_HEAD ModelState state;
 };
 
 extern PyTypeObject model_type;

@@ -33,9 +33,7 @@ bool fits_in_memory(std::uint64_t n) {
 
 PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
   switch (refusal) {
-    case VariableRefusal::NameContainsNul:
-      fail(PyExc_ValueError, names, "must not contain a NUL character");
-      break;
+    case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
     case VariableRefusal::CountTooLarge:
     case VariableRefusal::SequenceTooShort:
       PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");

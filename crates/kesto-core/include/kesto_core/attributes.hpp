@@ -15,8 +15,7 @@ struct RawParameter {
 };
 }  // namespace optimizer_attr
 
-using OptimizerAttr =
-    std::variant<optimizer_attr::Silent, optimizer_attr::TimeLimit, optimizer_attr::RawParameter>;
+using OptimizerAttr = std::variant<optimizer_attr::Silent, optimizer_attr::TimeLimit, optimizer_attr::RawParameter>;
 
 namespace attr_value {
 struct Text {

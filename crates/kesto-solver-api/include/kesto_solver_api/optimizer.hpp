@@ -51,12 +51,12 @@ concept ModelLike = requires(T& model, std::optional<std::string_view> name, std
   { model.add_variable(name, vtype, bound, bound) } -> std::same_as<std::expected<std::uint64_t, VariableRefusal>>;
   {
     model.add_variables(n, std::move(names), std::move(vtypes), std::move(bounds), std::move(bounds))
-  } -> std::same_as<std::expected<VariableIndices, VariableRefusal>>;
+    } -> std::same_as<std::expected<VariableIndices, VariableRefusal>>;
   { model.set_objective(std::move(function), maximise) } -> std::same_as<std::expected<void, KestoError>>;
   { model.add_constraint(std::move(function), set, std::move(constraint_name)) } -> std::same_as<std::uint64_t>;
   {
     model.add_constraints(std::move(functions), std::move(sets), std::move(constraint_names))
-  } -> std::same_as<ConstraintIndices>;
+    } -> std::same_as<ConstraintIndices>;
   { model.set_optimizer_attr(std::move(attr), std::move(value)) } -> std::same_as<std::expected<void, KestoError>>;
   { model.update() } -> std::same_as<std::expected<void, KestoError>>;
 };

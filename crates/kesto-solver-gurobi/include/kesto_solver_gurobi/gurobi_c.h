@@ -30,17 +30,16 @@ int GRBloadenv(GRBenv **envP, const char *logfilename);
 int GRBstartenv(GRBenv *env);
 void GRBfreeenv(GRBenv *env);
 GRBenv *GRBgetenv(GRBmodel *model);
-int GRBnewmodel(GRBenv *env, GRBmodel **modelP, const char *Pname, int numvars, double *obj,
-                double *lb, double *ub, char *vtype, char **varnames);
+int GRBnewmodel(GRBenv *env, GRBmodel **modelP, const char *Pname, int numvars, double *obj, double *lb, double *ub,
+                char *vtype, char **varnames);
 int GRBfreemodel(GRBmodel *model);
-int GRBaddvar(GRBmodel *model, int numnz, int *vind, double *vval, double obj, double lb,
-              double ub, char vtype, const char *varname);
-int GRBaddvars(GRBmodel *model, int numvars, int numnz, int *vbeg, int *vind, double *vval,
-               double *obj, double *lb, double *ub, char *vtype, char **varnames);
-int GRBaddconstr(GRBmodel *model, int numnz, int *cind, double *cval, char sense, double rhs,
-                 const char *constrname);
-int GRBaddconstrs(GRBmodel *model, int numconstrs, int numnz, int *cbeg, int *cind,
-                  double *cval, char *sense, double *rhs, char **constrnames);
+int GRBaddvar(GRBmodel *model, int numnz, int *vind, double *vval, double obj, double lb, double ub, char vtype,
+              const char *varname);
+int GRBaddvars(GRBmodel *model, int numvars, int numnz, int *vbeg, int *vind, double *vval, double *obj, double *lb,
+               double *ub, char *vtype, char **varnames);
+int GRBaddconstr(GRBmodel *model, int numnz, int *cind, double *cval, char sense, double rhs, const char *constrname);
+int GRBaddconstrs(GRBmodel *model, int numconstrs, int numnz, int *cbeg, int *cind, double *cval, char *sense,
+                  double *rhs, char **constrnames);
 int GRBgetintattr(GRBmodel *model, const char *attrname, int *valueP);
 int GRBsetintattr(GRBmodel *model, const char *attrname, int newvalue);
 int GRBgetdblattr(GRBmodel *model, const char *attrname, double *valueP);
@@ -59,8 +58,7 @@ int GRBsetparam(GRBenv *env, const char *paramname, const char *value);
 int GRBupdatemodel(GRBmodel *model);
 int GRBgetdblattrelement(GRBmodel *model, const char *attrname, int element, double *valueP);
 int GRBsetdblattrelement(GRBmodel *model, const char *attrname, int element, double newvalue);
-int GRBsetdblattrarray(GRBmodel *model, const char *attrname, int start, int len,
-                       double *newvalues);
+int GRBsetdblattrarray(GRBmodel *model, const char *attrname, int start, int len, double *newvalues);
 
 #ifdef __cplusplus
 }

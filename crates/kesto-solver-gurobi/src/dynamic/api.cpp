@@ -35,7 +35,9 @@ std::string quote_bytes(std::string_view bytes) {
 }
 
 struct Renderer {
-  std::string operator()(const load_error::DlOpen& e) const { return "DlOpen { source: " + quote_bytes(e.source) + " }"; }
+  std::string operator()(const load_error::DlOpen& e) const {
+    return "DlOpen { source: " + quote_bytes(e.source) + " }";
+  }
   std::string operator()(const load_error::DlOpenUnknown&) const { return "DlOpenUnknown"; }
   std::string operator()(const load_error::DlSym& e) const { return "DlSym { source: " + quote_bytes(e.source) + " }"; }
   std::string operator()(const load_error::InteriorZeroElements&) const { return "InteriorZeroElements"; }

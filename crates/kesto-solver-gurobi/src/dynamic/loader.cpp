@@ -1,12 +1,12 @@
 #include "dynamic/loader.hpp"
 
-#include "kesto_core/utf8.hpp"
-
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
+
+#include "kesto_core/utf8.hpp"
 
 namespace kesto::gurobi {
 namespace {

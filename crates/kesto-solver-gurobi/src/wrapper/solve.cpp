@@ -50,7 +50,8 @@ class ParameterWriter {
 
   void time_limit(const AttrValue& value) const {
     if (const auto* f = std::get_if<attr_value::Float>(&value)) set_double(kTimeLimitParam, f->value);
-    if (const auto* i = std::get_if<attr_value::Int>(&value)) set_double(kTimeLimitParam, static_cast<double>(i->value));
+    if (const auto* i = std::get_if<attr_value::Int>(&value))
+      set_double(kTimeLimitParam, static_cast<double>(i->value));
   }
 
   // A name or text holding NUL would reach Gurobi truncated, possibly naming
