@@ -12,24 +12,13 @@ from __future__ import annotations
 
 import argparse
 import math
-import os
 import random
+
+from library_choice import open_model
 
 from velkin_gurobi import Model
 
 STATUS_NAMES = {0: "other", 1: "optimal", 2: "infeasible", 3: "unbounded", 4: "suboptimal"}
-FIXED_INSTALL_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
-
-
-def open_model(dll_path: str | None) -> Model:
-    """A Model on the given library, on Gurobi if installed, else on the stand-in."""
-    if dll_path:
-        return Model("facility_location", dll_path)
-    if os.environ.get("GUROBI_HOME") or any(os.path.exists(p) for p in FIXED_INSTALL_PATHS):
-        return Model("facility_location")
-    import velkin_gurobi_standin
-
-    return Model("facility_location", velkin_gurobi_standin.library_path())
 
 
 Instance = tuple[list[int], list[int], list[int], list[list[float]]]
@@ -105,7 +94,7 @@ def main(argv: list[str] | None = None) -> int:
     args = parser.parse_args(argv)
 
     demand, capacity, fixed_cost, cost = make_instance(args.facilities, args.customers, args.seed)
-    model = open_model(args.dll_path)
+    model = open_model("facility_location", args.dll_path)
     opened, share, n_rows = build(model, demand, capacity, fixed_cost, cost)
     model.set_optimizer_attr("Silent", True)
     model.set_optimizer_attr("TimeLimit", args.time_limit)

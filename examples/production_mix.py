@@ -12,12 +12,10 @@ library otherwise.
 from __future__ import annotations
 
 import argparse
-import os
 
-from velkin_gurobi import Model
+from library_choice import open_model
 
 STATUS_NAMES = {0: "other", 1: "optimal", 2: "infeasible", 3: "unbounded", 4: "suboptimal"}
-FIXED_INSTALL_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
 
 # Profit per unit, and the weekly market limit on each product.
 PRODUCTS = {"chair": (45.0, 40.0), "table": (80.0, 20.0), "shelf": (30.0, 50.0)}
@@ -27,17 +25,6 @@ RESOURCES = {
     "machine hours": ([1.0, 2.0, 1.0], 80.0),
     "timber (m)": ([3.0, 8.0, 4.0], 300.0),
 }
-
-
-def open_model(name: str, dll_path: str | None) -> Model:
-    """A Model on the given library, on Gurobi if installed, else on the stand-in."""
-    if dll_path:
-        return Model(name, dll_path)
-    if os.environ.get("GUROBI_HOME") or any(os.path.exists(p) for p in FIXED_INSTALL_PATHS):
-        return Model(name)
-    import velkin_gurobi_standin
-
-    return Model(name, velkin_gurobi_standin.library_path())
 
 
 def main(argv: list[str] | None = None) -> int:

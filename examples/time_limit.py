@@ -16,25 +16,12 @@ library otherwise.
 from __future__ import annotations
 
 import argparse
-import os
 import random
 
-from velkin_gurobi import Model
+from library_choice import open_model
 
 STATUS_NAMES = {0: "other", 1: "optimal", 2: "infeasible", 3: "unbounded", 4: "suboptimal"}
-FIXED_INSTALL_PATHS = ("/usr/local/gurobi1203/lib/libgurobi1203.so", "/opt/gurobi1203/lib/libgurobi1203.so")
 ITEMS, TOTALS = 40, 5
-
-
-def open_model(name: str, dll_path: str | None) -> Model:
-    """A Model on the given library, on Gurobi if installed, else on the stand-in."""
-    if dll_path:
-        return Model(name, dll_path)
-    if os.environ.get("GUROBI_HOME") or any(os.path.exists(p) for p in FIXED_INSTALL_PATHS):
-        return Model(name)
-    import velkin_gurobi_standin
-
-    return Model(name, velkin_gurobi_standin.library_path())
 
 
 def make_instance(seed: int) -> tuple[list[list[int]], list[int]]:

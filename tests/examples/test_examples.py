@@ -30,7 +30,11 @@ def run_example(name, standin, *args):
 def load_example(name):
     spec = importlib.util.spec_from_file_location(name.removesuffix(".py"), EXAMPLES / name)
     module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    sys.path.insert(0, str(EXAMPLES))  # the examples share library_choice.py
+    try:
+        spec.loader.exec_module(module)
+    finally:
+        sys.path.remove(str(EXAMPLES))
     return module
 
 
@@ -41,7 +45,7 @@ def number(line, prefix):
 
 def test_every_example_is_tested():
     tested = {"facility_location.py", "production_mix.py", "project_selection.py", "time_limit.py"}
-    assert {p.name for p in EXAMPLES.glob("*.py")} == tested
+    assert {p.name for p in EXAMPLES.glob("*.py")} - {"library_choice.py"} == tested
 
 
 def test_production_mix(standin):

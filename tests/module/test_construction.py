@@ -1,13 +1,12 @@
 import inspect
 import os
 import pathlib
-import shutil
-import subprocess
 import textwrap
 
 import pytest
 
 import velkin_gurobi
+from helpers.native import compile_library
 from velkin_gurobi import Model
 
 NO_DLL_LINE = (
@@ -25,17 +24,6 @@ def fatal_error(call):
     assert type(info.value).__bases__ == (BaseException,)
     assert len(info.value.args) == 1
     return info.value.args[0]
-
-
-def compile_library(tmp_path, name, source):
-    cc = shutil.which(os.environ.get("CC", "cc")) or shutil.which("gcc")
-    if cc is None:
-        pytest.skip("no C compiler")
-    src = tmp_path / (name + ".c")
-    src.write_text(source)
-    out = tmp_path / name
-    subprocess.run([cc, "-shared", "-fPIC", "-o", str(out), str(src)], check=True)
-    return str(out)
 
 
 GRB_NAMES = """GRBversion GRBstartenv GRBloadenv GRBfreeenv GRBgetenv GRBnewmodel GRBfreemodel GRBaddvar GRBaddvars

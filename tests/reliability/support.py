@@ -6,13 +6,12 @@ from __future__ import annotations
 import gc
 import json
 import os
-import shutil
 import subprocess
 import sys
 import textwrap
 import tracemalloc
 
-import pytest
+from helpers.native import compile_library
 
 GRB_NAMES = """GRBversion GRBstartenv GRBloadenv GRBfreeenv GRBgetenv GRBnewmodel GRBfreemodel GRBaddvar GRBaddvars
 GRBaddconstr GRBaddconstrs GRBgetintattr GRBsetintattr GRBgetdblattr GRBsetdblattr GRBgetdblattrarray GRBgetstrattr
@@ -93,20 +92,6 @@ def run_python(
 def last_json_line(result: subprocess.CompletedProcess):
     assert result.returncode == 0, result.stderr
     return json.loads(result.stdout.strip().splitlines()[-1])
-
-
-def compile_library(tmp_path, name: str, source: str) -> str:
-    """Compiles a shared library from C source. The sanitizer runtime is kept
-    out of the compiler's processes."""
-    cc = shutil.which(os.environ.get("CC", "cc")) or shutil.which("gcc")
-    if cc is None:
-        pytest.skip("no C compiler")
-    src = tmp_path / (name + ".c")
-    src.write_text(source)
-    out = tmp_path / name
-    env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "PYTHONMALLOC")}
-    subprocess.run([cc, "-shared", "-fPIC", "-o", str(out), str(src)], check=True, env=env)
-    return str(out)
 
 
 def stub_library(tmp_path, name: str, missing: str | None = None) -> str:
