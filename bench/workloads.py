@@ -193,9 +193,9 @@ def build_floor():
         ]
         subprocess.run(command, check=True)
         os.replace(partial, target)
-    spec = importlib.util.spec_from_file_location("velkin_floor", target)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("velkin_floor", target)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 
@@ -825,10 +825,10 @@ class HighsDirect:
     """HiGHS's C API from highsbox through ctypes: the library the stand-in opens."""
 
     def __init__(self):
-        spec = importlib.util.find_spec("highsbox")
-        if spec is None:
+        module_spec = importlib.util.find_spec("highsbox")
+        if module_spec is None:
             raise Skip("highsbox not installed")
-        path = os.path.join(list(spec.submodule_search_locations)[0], "highs_dist", "lib", "libhighs.so")
+        path = os.path.join(list(module_spec.submodule_search_locations)[0], "highs_dist", "lib", "libhighs.so")
         lib = ctypes.CDLL(path)
         lib.Highs_create.restype = ctypes.c_void_p
         for name in ("Highs_destroy", "Highs_run"):

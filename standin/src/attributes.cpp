@@ -28,10 +28,10 @@ constexpr std::array<AttrSpec, 15> kAttributes{{
 }  // namespace
 
 Result<const AttrSpec*> find_attribute(std::string_view name, AttrType type, AttrScope scope) {
-  for (const auto& spec : kAttributes) {
-    if (equals_ignore_case(spec.name, name)) {
-      if (spec.type != type || spec.scope != scope) break;
-      return &spec;
+  for (const auto& descriptor : kAttributes) {
+    if (equals_ignore_case(descriptor.name, name)) {
+      if (descriptor.type != type || descriptor.scope != scope) break;
+      return &descriptor;
     }
   }
   return std::unexpected(Error::UnknownAttribute);

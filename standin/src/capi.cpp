@@ -271,9 +271,9 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
   return entry("GRBgetintattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
-      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      auto value = as_model(model)->get_int(**spec);
+      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      auto value = as_model(model)->get_int(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
       call.trace.integer("value", *value);
@@ -286,9 +286,9 @@ int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
   return entry("GRBsetintattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("value", newvalue);
     return call.run([&] {
-      auto spec = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      return to_code(as_model(model)->set_int(**spec, newvalue));
+      auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(as_model(model)->set_int(**descriptor, newvalue));
     });
   });
 }
@@ -297,9 +297,9 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
   return entry("GRBgetdblattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
-      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      auto value = as_model(model)->get_double(**spec);
+      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      auto value = as_model(model)->get_double(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
       call.trace.number("value", *value);
@@ -312,9 +312,9 @@ int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
   return entry("GRBsetdblattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).number("value", newvalue);
     return call.run([&] {
-      auto spec = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      return to_code(as_model(model)->set_double(**spec, newvalue));
+      auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(as_model(model)->set_double(**descriptor, newvalue));
     });
   });
 }
@@ -323,9 +323,9 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
   return entry("GRBgetdblattrarray", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     return call.run([&] {
-      auto spec = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
-      if (!spec) return to_code(spec.error());
-      auto got = as_model(model)->get_double_array(**spec, start, len, values);
+      auto descriptor = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!descriptor) return to_code(descriptor.error());
+      auto got = as_model(model)->get_double_array(**descriptor, start, len, values);
       if (got) call.trace.numbers("values", values, len);
       return to_code(got);
     });
@@ -336,9 +336,9 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
   return entry("GRBgetstrattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
-      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      auto value = as_model(model)->get_string(**spec);
+      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      auto value = as_model(model)->get_string(**descriptor);
       if (!value) return to_code(value.error());
       // Owned by the model, as Gurobi's own strings are owned by the library.
       *valueP = const_cast<char*>(*value);
@@ -352,9 +352,9 @@ int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
   return entry("GRBsetstrattr", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).text("value", newvalue);
     return call.run([&] {
-      auto spec = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
-      if (!spec) return to_code(spec.error());
-      return to_code(as_model(model)->set_string(**spec, newvalue));
+      auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(as_model(model)->set_string(**descriptor, newvalue));
     });
   });
 }
@@ -476,9 +476,9 @@ int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
   return entry("GRBgetdblattrelement", [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     return call.run([&] {
-      auto spec = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
-      if (!spec) return to_code(spec.error());
-      auto got = as_model(model)->get_double_array(**spec, element, 1, valueP);
+      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!descriptor) return to_code(descriptor.error());
+      auto got = as_model(model)->get_double_array(**descriptor, element, 1, valueP);
       if (got) call.trace.number("value", *valueP);
       return to_code(got);
     });
@@ -490,9 +490,9 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
     call.model(model).trace.text("attr", attrname).integer("element", element);
     call.trace.number("value", newvalue);
     return call.run([&] {
-      auto spec = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
-      if (!spec) return to_code(spec.error());
-      return to_code(as_model(model)->set_double_array(**spec, element, 1, &newvalue));
+      auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(as_model(model)->set_double_array(**descriptor, element, 1, &newvalue));
     });
   });
 }
@@ -502,9 +502,9 @@ int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     call.trace.numbers("values", newvalues, len);
     return call.run([&] {
-      auto spec = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
-      if (!spec) return to_code(spec.error());
-      return to_code(as_model(model)->set_double_array(**spec, start, len, newvalues));
+      auto descriptor = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(as_model(model)->set_double_array(**descriptor, start, len, newvalues));
     });
   });
 }

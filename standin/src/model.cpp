@@ -286,8 +286,8 @@ Result<void> Model::optimize() {
   return {};
 }
 
-Result<int> Model::get_int(const AttrSpec& spec) const {
-  switch (spec.attr) {
+Result<int> Model::get_int(const AttrSpec& descriptor) const {
+  switch (descriptor.attr) {
     case Attr::ModelSense: return sense_;
     case Attr::NumVars: return static_cast<int>(applied_vars_);
     case Attr::NumConstrs: return static_cast<int>(applied_constrs_);
@@ -303,17 +303,17 @@ Result<int> Model::get_int(const AttrSpec& spec) const {
   }
 }
 
-Result<void> Model::set_int(const AttrSpec& spec, int value) {
-  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
-  if (spec.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
+Result<void> Model::set_int(const AttrSpec& descriptor, int value) {
+  if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
+  if (descriptor.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
   if (value != 1 && value != -1) return std::unexpected(Error::ValueOutOfRange);
   sense_ = value;
   mark_changed();
   return {};
 }
 
-Result<double> Model::get_double(const AttrSpec& spec) const {
-  switch (spec.attr) {
+Result<double> Model::get_double(const AttrSpec& descriptor) const {
+  switch (descriptor.attr) {
     case Attr::ObjCon: return objcon_;
     case Attr::ObjVal:
       if (!solution_.objval) return std::unexpected(Error::DataNotAvailable);
@@ -323,23 +323,23 @@ Result<double> Model::get_double(const AttrSpec& spec) const {
   }
 }
 
-Result<void> Model::set_double(const AttrSpec& spec, double value) {
-  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
-  if (spec.attr != Attr::ObjCon) return std::unexpected(Error::UnknownAttribute);
+Result<void> Model::set_double(const AttrSpec& descriptor, double value) {
+  if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
+  if (descriptor.attr != Attr::ObjCon) return std::unexpected(Error::UnknownAttribute);
   if (std::isnan(value)) return std::unexpected(Error::InvalidArgument);
   objcon_ = value;
   mark_changed();
   return {};
 }
 
-Result<const char*> Model::get_string(const AttrSpec& spec) const {
-  if (spec.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
+Result<const char*> Model::get_string(const AttrSpec& descriptor) const {
+  if (descriptor.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
   return name_.c_str();
 }
 
-Result<void> Model::set_string(const AttrSpec& spec, const char* value) {
-  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
-  if (spec.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
+Result<void> Model::set_string(const AttrSpec& descriptor, const char* value) {
+  if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
+  if (descriptor.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
   auto length = name_length(value);
   if (!length) return std::unexpected(length.error());
   name_.assign(value);
@@ -347,7 +347,7 @@ Result<void> Model::set_string(const AttrSpec& spec, const char* value) {
   return {};
 }
 
-Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len, double* values) const {
+Result<void> Model::get_double_array(const AttrSpec& descriptor, int start, int len, double* values) const {
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > applied_vars_) {
     return std::unexpected(Error::IndexOutOfRange);
@@ -355,7 +355,7 @@ Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len, d
   const auto first = static_cast<std::size_t>(start);
   const auto count = static_cast<std::size_t>(len);
   const std::vector<double>* source = nullptr;
-  switch (spec.attr) {
+  switch (descriptor.attr) {
     case Attr::Obj: source = &columns_.obj; break;
     case Attr::LB: source = &columns_.lb; break;
     case Attr::UB: source = &columns_.ub; break;
@@ -371,8 +371,8 @@ Result<void> Model::get_double_array(const AttrSpec& spec, int start, int len, d
   return {};
 }
 
-Result<void> Model::set_double_array(const AttrSpec& spec, int start, int len, const double* values) {
-  if (!spec.settable) return std::unexpected(Error::InvalidArgument);
+Result<void> Model::set_double_array(const AttrSpec& descriptor, int start, int len, const double* values) {
+  if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   // Attributes of variables not yet applied may be set already (Gurobi's UpdateMode 1).
   if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > columns_.size()) {
@@ -380,7 +380,7 @@ Result<void> Model::set_double_array(const AttrSpec& spec, int start, int len, c
   }
   if (auto ok = check_not_nan(values, len); !ok) return ok;
   std::vector<double>* target = nullptr;
-  switch (spec.attr) {
+  switch (descriptor.attr) {
     case Attr::Obj: target = &columns_.obj; break;
     case Attr::LB: target = &columns_.lb; break;
     case Attr::UB: target = &columns_.ub; break;

@@ -73,14 +73,14 @@ class Model {
   // Applies pending changes and solves (scripted or through HiGHS).
   Result<void> optimize();
 
-  Result<int> get_int(const AttrSpec& spec) const;
-  Result<void> set_int(const AttrSpec& spec, int value);
-  Result<double> get_double(const AttrSpec& spec) const;
-  Result<void> set_double(const AttrSpec& spec, double value);
-  Result<const char*> get_string(const AttrSpec& spec) const;
-  Result<void> set_string(const AttrSpec& spec, const char* value);
-  Result<void> get_double_array(const AttrSpec& spec, int start, int len, double* values) const;
-  Result<void> set_double_array(const AttrSpec& spec, int start, int len, const double* values);
+  Result<int> get_int(const AttrSpec& descriptor) const;
+  Result<void> set_int(const AttrSpec& descriptor, int value);
+  Result<double> get_double(const AttrSpec& descriptor) const;
+  Result<void> set_double(const AttrSpec& descriptor, double value);
+  Result<const char*> get_string(const AttrSpec& descriptor) const;
+  Result<void> set_string(const AttrSpec& descriptor, const char* value);
+  Result<void> get_double_array(const AttrSpec& descriptor, int start, int len, double* values) const;
+  Result<void> set_double_array(const AttrSpec& descriptor, int start, int len, const double* values);
 
   // Applied data, for the solver. After update() nothing is pending.
   const Columns& columns() const { return columns_; }

@@ -49,9 +49,9 @@ def test_text_helpers(tmp_path):
 
 
 def load_generator():
-    spec = importlib.util.spec_from_file_location("generate_unicode_table", GENERATOR)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("generate_unicode_table", GENERATOR)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 

@@ -28,11 +28,11 @@ def run_example(name, standin, *args):
 
 
 def load_example(name):
-    spec = importlib.util.spec_from_file_location(name.removesuffix(".py"), EXAMPLES / name)
-    module = importlib.util.module_from_spec(spec)
+    module_spec = importlib.util.spec_from_file_location(name.removesuffix(".py"), EXAMPLES / name)
+    module = importlib.util.module_from_spec(module_spec)
     sys.path.insert(0, str(EXAMPLES))  # the examples share library_choice.py
     try:
-        spec.loader.exec_module(module)
+        module_spec.loader.exec_module(module)
     finally:
         sys.path.remove(str(EXAMPLES))
     return module

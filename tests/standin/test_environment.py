@@ -44,10 +44,10 @@ def test_loadenv_and_startenv(lib):
 def test_defaults(lib):
     env = lib.loadenv(quiet=False)
     assert {name: lib.intparam(env, name) for name in INT_DEFAULTS} == {
-        name: (0, spec[0]) for name, spec in INT_DEFAULTS.items()
+        name: (0, entry[0]) for name, entry in INT_DEFAULTS.items()
     }
     assert {name: lib.dblparam(env, name) for name in DOUBLE_DEFAULTS} == {
-        name: (0, spec[0]) for name, spec in DOUBLE_DEFAULTS.items()
+        name: (0, entry[0]) for name, entry in DOUBLE_DEFAULTS.items()
     }
     assert lib.strparam(env, b"LogFile") == (0, b"")
     lib.GRBfreeenv(env)
