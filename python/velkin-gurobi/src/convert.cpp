@@ -2,13 +2,15 @@
 
 #include <limits>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 namespace velkin {
 
 const char* const kNegativeDetail = "must not be negative";
 
 namespace {
 
-constexpr std::uint64_t kMaxVariableIndex = std::numeric_limits<int>::max();
+using kesto::gurobi::kMaxGrbIndex;
 
 bool has_index(PyObject* object) { return PyLong_Check(object) || PyIndex_Check(object); }
 
@@ -114,9 +116,9 @@ bool convert_int32(PyObject* object, const Arg& arg, int& out) {
 }
 
 bool check_variable_index(std::uint64_t index, const Arg& arg) {
-  if (index > kMaxVariableIndex) {
+  if (index > kMaxGrbIndex) {
     return fail(PyExc_OverflowError, arg,
-                "is a variable index above " + std::to_string(kMaxVariableIndex) + ", which Gurobi cannot address");
+                "is a variable index above " + std::to_string(kMaxGrbIndex) + ", which Gurobi cannot address");
   }
   return true;
 }

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "dynamic/loader.hpp"
 #include "kesto_core/utf8.hpp"
+#include "kesto_solver_gurobi/dynamic/loader.hpp"
 
 namespace velkin {
 namespace {

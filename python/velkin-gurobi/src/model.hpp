@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "borrow.hpp"
-#include "wrapper/wrapper.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace velkin {
 

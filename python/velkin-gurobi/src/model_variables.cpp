@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <limits>
-
 #include "arguments.hpp"
 #include "convert.hpp"
 #include "model.hpp"
@@ -14,8 +12,8 @@ namespace {
 using kesto::BoundType;
 using kesto::NameType;
 using kesto::VariableRefusal;
+using kesto::gurobi::kMaxGrbIndex;
 
-constexpr std::uint64_t kMaxBatch = std::numeric_limits<int>::max();
 // Memory a batch takes per variable: two bounds, a type byte, a name and its
 // pointer, and the returned index.
 constexpr std::uint64_t kBytesPerVariable =
@@ -54,8 +52,8 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   constexpr const char* kFunction = "add_variables";
   const Arg n_arg{kFunction, "n"};
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
-  if (batch.n > kMaxBatch) {
-    return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxBatch));
+  if (batch.n > kMaxGrbIndex) {
+    return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxGrbIndex));
   }
   if (!fits_in_memory(batch.n)) {
     return fail(PyExc_MemoryError, n_arg, "asks for more variables than fit in this machine's memory");

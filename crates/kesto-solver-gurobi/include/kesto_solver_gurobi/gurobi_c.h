@@ -4,26 +4,14 @@
 #ifndef KESTO_SOLVER_GUROBI_GUROBI_C_H
 #define KESTO_SOLVER_GUROBI_GUROBI_C_H
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 typedef struct _GRBenv GRBenv;
 typedef struct _GRBmodel GRBmodel;
-
-#define GRB_ERROR_OUT_OF_MEMORY 10001
-#define GRB_ERROR_NULL_ARGUMENT 10002
-#define GRB_ERROR_INVALID_ARGUMENT 10003
-#define GRB_ERROR_UNKNOWN_ATTRIBUTE 10004
-#define GRB_ERROR_DATA_NOT_AVAILABLE 10005
-#define GRB_ERROR_INDEX_OUT_OF_RANGE 10006
-#define GRB_ERROR_UNKNOWN_PARAMETER 10007
-#define GRB_ERROR_VALUE_OUT_OF_RANGE 10008
-#define GRB_ERROR_NO_LICENSE 10009
-
-#define GRB_INFINITY 1e100
-#define GRB_MAX_NAMELEN 255
-#define GRB_MAX_STRLEN 512
 
 void GRBversion(int *majorP, int *minorP, int *technicalP);
 int GRBloadenv(GRBenv **envP, const char *logfilename);

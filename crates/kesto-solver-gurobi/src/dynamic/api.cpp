@@ -1,4 +1,4 @@
-#include "dynamic/api.hpp"
+#include "kesto_solver_gurobi/dynamic/api.hpp"
 
 #include <dlfcn.h>
 

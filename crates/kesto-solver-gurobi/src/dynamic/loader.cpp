@@ -1,4 +1,4 @@
-#include "dynamic/loader.hpp"
+#include "kesto_solver_gurobi/dynamic/loader.hpp"
 
 #include <dirent.h>
 #include <sys/stat.h>

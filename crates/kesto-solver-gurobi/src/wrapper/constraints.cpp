@@ -1,16 +1,10 @@
 // Linear constraints (one GRBaddconstr per constraint) and the objective.
 
-#include "wrapper/utils.hpp"
-#include "wrapper/wrapper.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
 namespace {
-
-constexpr const char* kObjAttr = "Obj";
-constexpr const char* kObjConAttr = "ObjCon";
-constexpr const char* kModelSenseAttr = "ModelSense";
-constexpr int kMaximise = -1;
-constexpr int kMinimise = 1;
 
 void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>& out) {
   out.resize(indices.size());
@@ -23,17 +17,19 @@ std::expected<void, KestoError> GurobiOptimizer::set_objective(ScalarFunctionTyp
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(kesto_error::Msg{std::move(objective.error())});
   std::vector<double> zeros(var_count_, 0.0);
-  if (api().GRBsetdblattrarray(model_, kObjAttr, 0, to_grb_int(var_count_), zeros.data()) != 0) {
+  if (api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data()) != 0) {
     // Gurobi holds fewer variables than were handed out when it refused a
     // batch, and then refuses the whole range: reset the variables one by one
     // so that no coefficient of the previous objective survives.
-    for (std::uint64_t i = 0; i < var_count_; ++i) api().GRBsetdblattrelement(model_, kObjAttr, to_grb_int(i), 0.0);
+    for (std::uint64_t i = 0; i < var_count_; ++i) {
+      api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0);
+    }
   }
   for (std::size_t k = 0; k < objective->indices.size(); ++k) {
-    api().GRBsetdblattrelement(model_, kObjAttr, to_grb_int(objective->indices[k]), objective->coefficients[k]);
+    api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(objective->indices[k]), objective->coefficients[k]);
   }
-  api().GRBsetdblattr(model_, kObjConAttr, objective->constant);
-  api().GRBsetintattr(model_, kModelSenseAttr, maximise ? kMaximise : kMinimise);
+  api().GRBsetdblattr(model_, GRB_DBL_ATTR_OBJCON, objective->constant);
+  api().GRBsetintattr(model_, GRB_INT_ATTR_MODELSENSE, maximise ? GRB_MAXIMIZE : GRB_MINIMIZE);
   return {};
 }
 

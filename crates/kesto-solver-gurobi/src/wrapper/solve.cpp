@@ -2,23 +2,17 @@
 
 #include <limits>
 
-#include "wrapper/wrapper.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
 namespace {
 
-constexpr const char* kStatusAttr = "Status";
-constexpr const char* kXAttr = "X";
-constexpr const char* kObjValAttr = "ObjVal";
-constexpr const char* kOutputFlagParam = "OutputFlag";
-constexpr const char* kTimeLimitParam = "TimeLimit";
-
 SolveStatus to_solve_status(int grb_status) {
   switch (grb_status) {
-    case 2: return SolveStatus::Optimal;
-    case 3: return SolveStatus::Infeasible;
-    case 5: return SolveStatus::Unbounded;
-    case 13: return SolveStatus::Suboptimal;
+    case GRB_OPTIMAL: return SolveStatus::Optimal;
+    case GRB_INFEASIBLE: return SolveStatus::Infeasible;
+    case GRB_UNBOUNDED: return SolveStatus::Unbounded;
+    case GRB_SUBOPTIMAL: return SolveStatus::Suboptimal;
     default: return SolveStatus::Other;
   }
 }
@@ -45,13 +39,13 @@ class ParameterWriter {
     if (const auto* b = std::get_if<attr_value::Bool>(&value)) quiet = b->value;
     if (const auto* i = std::get_if<attr_value::Int>(&value)) quiet = i->value != 0;
     if (const auto* f = std::get_if<attr_value::Float>(&value)) quiet = f->value != 0.0;
-    set_int(kOutputFlagParam, quiet ? 0 : 1);
+    set_int(GRB_INT_PAR_OUTPUTFLAG, quiet ? 0 : 1);
   }
 
   void time_limit(const AttrValue& value) const {
-    if (const auto* f = std::get_if<attr_value::Float>(&value)) set_double(kTimeLimitParam, f->value);
+    if (const auto* f = std::get_if<attr_value::Float>(&value)) set_double(GRB_DBL_PAR_TIMELIMIT, f->value);
     if (const auto* i = std::get_if<attr_value::Int>(&value))
-      set_double(kTimeLimitParam, static_cast<double>(i->value));
+      set_double(GRB_DBL_PAR_TIMELIMIT, static_cast<double>(i->value));
   }
 
   // A name or text holding NUL would reach Gurobi truncated, possibly naming
@@ -91,7 +85,7 @@ std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
     return std::unexpected(failure("Gurobi optimization failed: ", code));
   }
   int status = 0;
-  if (api().GRBgetintattr(model_, kStatusAttr, &status) != 0) {
+  if (api().GRBgetintattr(model_, GRB_INT_ATTR_STATUS, &status) != 0) {
     return std::unexpected(kesto_error::Msg{"Failed to get status"});
   }
   return to_solve_status(status);
@@ -100,15 +94,15 @@ std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
 std::optional<double> GurobiOptimizer::get_var_value(std::uint64_t index) const {
   // An index beyond Gurobi's int range names no variable; passing its low
   // 32 bits would read another one.
-  if (index > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return std::nullopt;
+  if (index > kMaxGrbIndex) return std::nullopt;
   double value = 0.0;
-  if (api().GRBgetdblattrelement(model_, kXAttr, static_cast<int>(index), &value) != 0) return std::nullopt;
+  if (api().GRBgetdblattrelement(model_, GRB_DBL_ATTR_X, static_cast<int>(index), &value) != 0) return std::nullopt;
   return value;
 }
 
 std::optional<double> GurobiOptimizer::get_objective_value() const {
   double value = 0.0;
-  if (api().GRBgetdblattr(model_, kObjValAttr, &value) != 0) return std::nullopt;
+  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0) return std::nullopt;
   return value;
 }
 

@@ -1,4 +1,4 @@
-#include "wrapper/utils.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 
 #include <optional>
 #include <variant>
@@ -12,9 +12,9 @@ struct SetTranslation {
 };
 
 std::optional<SetTranslation> translate_set(const ScalarSetType& set) {
-  if (const auto* s = std::get_if<GreaterEqual>(&set)) return SetTranslation{'>', s->value};
-  if (const auto* s = std::get_if<LessEqual>(&set)) return SetTranslation{'<', s->value};
-  if (const auto* s = std::get_if<Equal>(&set)) return SetTranslation{'=', s->value};
+  if (const auto* s = std::get_if<GreaterEqual>(&set)) return SetTranslation{GRB_GREATER_EQUAL, s->value};
+  if (const auto* s = std::get_if<LessEqual>(&set)) return SetTranslation{GRB_LESS_EQUAL, s->value};
+  if (const auto* s = std::get_if<Equal>(&set)) return SetTranslation{GRB_EQUAL, s->value};
   return std::nullopt;
 }
 

@@ -2,15 +2,14 @@
 
 #include <limits>
 
-#include "wrapper/wrapper.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
 namespace {
 
 constexpr double kDefaultLowerBound = 0.0;
 constexpr double kDefaultUpperBound = std::numeric_limits<double>::infinity();
-constexpr char kDefaultVariableType = 'C';
-constexpr std::uint64_t kMaxBatch = std::numeric_limits<int>::max();
+constexpr char kDefaultVariableType = GRB_CONTINUOUS;
 
 // Bounds for a batch: a List is lent as it is, anything else materialised.
 class BoundArray {
@@ -82,7 +81,7 @@ std::vector<std::string> batch_names(std::optional<NameType>& names, std::size_t
 std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     std::uint64_t n, std::optional<NameType> names, std::optional<std::vector<char32_t>> vtypes,
     std::optional<BoundType> lbs, std::optional<BoundType> ubs) {
-  if (n > kMaxBatch) return std::unexpected(VariableRefusal::CountTooLarge);
+  if (n > kMaxGrbIndex) return std::unexpected(VariableRefusal::CountTooLarge);
   const std::uint64_t start = var_count_;
   BoundArray lower(lbs, n, kDefaultLowerBound);
   BoundArray upper(ubs, n, kDefaultUpperBound);

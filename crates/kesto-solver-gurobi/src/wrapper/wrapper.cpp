@@ -1,4 +1,4 @@
-#include "wrapper/wrapper.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
 namespace {

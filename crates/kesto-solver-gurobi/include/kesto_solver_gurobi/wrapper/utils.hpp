@@ -8,6 +8,7 @@
 
 #include "kesto_core/functions/function.hpp"
 #include "kesto_core/sets.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace kesto::gurobi {
 
@@ -20,7 +21,7 @@ struct GrbFunction {
 struct GrbConstraint {
   std::vector<std::uint64_t> indices;
   std::vector<double> coefficients;
-  char sense = '=';
+  char sense = GRB_EQUAL;
   double rhs = 0.0;
 };
 

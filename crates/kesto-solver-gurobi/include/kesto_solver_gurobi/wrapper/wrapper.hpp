@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "dynamic/api.hpp"
 #include "kesto_solver_api/optimizer.hpp"
+#include "kesto_solver_gurobi/dynamic/api.hpp"
 
 namespace kesto::gurobi {
 
