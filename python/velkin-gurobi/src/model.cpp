@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "arguments.hpp"
 #include "convert.hpp"
 #include "fatal.hpp"
 #include "kesto_core/text.hpp"
 #include "loader.hpp"
+#include "method_parameters.hpp"
 
 namespace velkin {
 namespace {
@@ -58,15 +58,14 @@ std::expected<GurobiOptimizer, std::string> build_optimizer(const std::optional<
 }
 
 PyObject* model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const Signature<2> signature{"|OO:Model", {"name", "dll_path", nullptr}, 0};
   std::array<PyObject*, 2> objects{Py_None, Py_None};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kModelParameters>(args, kwargs, objects)) return nullptr;
   auto [name_arg, dll_path_arg] = objects;
   return guarded([&]() -> PyObject* {
     std::optional<std::string> name;
     std::optional<std::string> dll_path;
-    if (!convert_optional_text(name_arg, {"Model", "name"}, name) ||
-        !convert_optional_text(dll_path_arg, {"Model", "dll_path"}, dll_path)) {
+    if (!convert_optional_text(name_arg, kModelParameters.arg("name"), name) ||
+        !convert_optional_text(dll_path_arg, kModelParameters.arg("dll_path"), dll_path)) {
       return nullptr;
     }
     auto optimizer = build_optimizer(name, std::move(dll_path));
@@ -89,23 +88,27 @@ PyCFunction keywords_method(PyCFunctionWithKeywords method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
+// One entry of the method table, named and documented from the method's parameters.
+template <const auto& parameters>
+PyMethodDef keywords_entry(PyCFunctionWithKeywords method) {
+  return {parameters.function, keywords_method(method), kWithArguments, method_text_signature<parameters>()};
+}
+template <const auto& parameters>
+PyMethodDef no_arguments_entry(PyCFunction method) {
+  return {parameters.function, method, METH_NOARGS, method_text_signature<parameters>()};
+}
+
 PyMethodDef model_methods[] = {
-    {"add_variable", keywords_method(model_add_variable), kWithArguments,
-     "add_variable($self, name=None, vtype=None, lb=None, ub=None)\n--\n\n"},
-    {"add_variables", keywords_method(model_add_variables), kWithArguments,
-     "add_variables($self, n, names=None, vtypes=None, lbs=None, ubs=None)\n--\n\n"},
-    {"add_constraint", keywords_method(model_add_constraint), kWithArguments,
-     "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"},
-    {"add_constraints", keywords_method(model_add_constraints), kWithArguments,
-     "add_constraints($self, fs_vars, fs_coeffs, fs_consts, senses, rhss, names=None)\n--\n\n"},
-    {"set_objective", keywords_method(model_set_objective), kWithArguments,
-     "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"},
-    {"update", model_update, METH_NOARGS, "update($self)\n--\n\n"},
-    {"optimize", model_optimize, METH_NOARGS, "optimize($self)\n--\n\n"},
-    {"get_var_value", keywords_method(model_get_var_value), kWithArguments, "get_var_value($self, var_id)\n--\n\n"},
-    {"get_objective_value", model_get_objective_value, METH_NOARGS, "get_objective_value($self)\n--\n\n"},
-    {"set_optimizer_attr", keywords_method(model_set_optimizer_attr), kWithArguments,
-     "set_optimizer_attr($self, attr, value)\n--\n\n"},
+    keywords_entry<kAddVariableParameters>(model_add_variable),
+    keywords_entry<kAddVariablesParameters>(model_add_variables),
+    keywords_entry<kAddConstraintParameters>(model_add_constraint),
+    keywords_entry<kAddConstraintsParameters>(model_add_constraints),
+    keywords_entry<kSetObjectiveParameters>(model_set_objective),
+    no_arguments_entry<kUpdateParameters>(model_update),
+    no_arguments_entry<kOptimizeParameters>(model_optimize),
+    keywords_entry<kGetVarValueParameters>(model_get_var_value),
+    no_arguments_entry<kGetObjectiveValueParameters>(model_get_objective_value),
+    keywords_entry<kSetOptimizerAttrParameters>(model_set_optimizer_attr),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -115,11 +118,11 @@ PyTypeObject model_type = [] {
   PyTypeObject type{};
   Py_SET_REFCNT(&type, 1);
   // No module qualifier: the class reports __module__ "builtins".
-  type.tp_name = "Model";
+  type.tp_name = kModelParameters.function;
   type.tp_basicsize = sizeof(ModelObject);
   type.tp_dealloc = model_dealloc;
   type.tp_flags = Py_TPFLAGS_DEFAULT;
-  type.tp_doc = "Model(name=None, dll_path=None)\n--\n\n";
+  type.tp_doc = class_text_signature<kModelParameters>();
   type.tp_methods = model_methods;
   type.tp_new = model_new;
   return type;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "arguments.hpp"
 #include "convert.hpp"
+#include "method_parameters.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -75,17 +75,17 @@ struct BatchArguments {
 };
 
 bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batch) {
-  constexpr const char* kFunction = "add_constraints";
-  const Arg vars_arg{kFunction, "fs_vars"}, coeffs_arg{kFunction, "fs_coeffs"}, consts_arg{kFunction, "fs_consts"},
-      names_arg{kFunction, "names"};
+  constexpr const auto& parameters = kAddConstraintsParameters;
+  constexpr Arg vars_arg = parameters.arg("fs_vars"), coeffs_arg = parameters.arg("fs_coeffs"),
+                consts_arg = parameters.arg("fs_consts"), names_arg = parameters.arg("names");
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
   };
   if (!convert_rows(objects[0], vars_arg, batch.vars, convert_variable_index_sequence) ||
       !convert_rows(objects[1], coeffs_arg, batch.coeffs, convert_real_sequence) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
-      !convert_sequence(objects[3], {kFunction, "senses"}, batch.senses, convert_char) ||
-      !convert_real_sequence(objects[4], {kFunction, "rhss"}, batch.rhss) ||
+      !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
+      !convert_real_sequence(objects[4], parameters.arg("rhss"), batch.rhss) ||
       !convert_optional(objects[5], names_arg, batch.names, text_sequence)) {
     return false;
   }
@@ -105,23 +105,22 @@ bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batc
 }  // namespace
 
 PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<6> signature{
-      "OOOOO|O:add_constraint", {"vars", "coeffs", "constant", "sense", "rhs", "name", nullptr}, 5};
+  constexpr const auto& parameters = kAddConstraintParameters;
   std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<parameters>(args, kwargs, objects)) return nullptr;
   auto [vars_obj, coeffs_obj, constant_obj, sense_obj, rhs_obj, name_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    constexpr const char* kFunction = "add_constraint";
-    const Arg name_arg{kFunction, "name"};
+    constexpr Arg name_arg = parameters.arg("name");
     std::vector<std::uint64_t> vars;
     std::vector<double> coeffs;
     double constant = 0.0, rhs = 0.0;
     char32_t sense = 0;
     std::optional<std::string> name;
-    if (!convert_variable_index_sequence(vars_obj, {kFunction, "vars"}, vars) ||
-        !convert_real_sequence(coeffs_obj, {kFunction, "coeffs"}, coeffs) ||
-        !convert_real(constant_obj, {kFunction, "constant"}, constant) ||
-        !convert_char(sense_obj, {kFunction, "sense"}, sense) || !convert_real(rhs_obj, {kFunction, "rhs"}, rhs) ||
+    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), vars) ||
+        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), coeffs) ||
+        !convert_real(constant_obj, parameters.arg("constant"), constant) ||
+        !convert_char(sense_obj, parameters.arg("sense"), sense) ||
+        !convert_real(rhs_obj, parameters.arg("rhs"), rhs) ||
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
@@ -138,10 +137,8 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
 }
 
 PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<6> signature{
-      "OOOOO|O:add_constraints", {"fs_vars", "fs_coeffs", "fs_consts", "senses", "rhss", "names", nullptr}, 5};
   std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kAddConstraintsParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
@@ -162,20 +159,19 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
 }
 
 PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<4> signature{"OOOO:set_objective", {"vars", "coeffs", "constant", "sense", nullptr}, 4};
+  constexpr const auto& parameters = kSetObjectiveParameters;
   std::array<PyObject*, 4> objects{};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<parameters>(args, kwargs, objects)) return nullptr;
   auto [vars_obj, coeffs_obj, constant_obj, sense_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    constexpr const char* kFunction = "set_objective";
     std::vector<std::uint64_t> vars;
     std::vector<double> coeffs;
     double constant = 0.0;
     int sense = 0;
-    if (!convert_variable_index_sequence(vars_obj, {kFunction, "vars"}, vars) ||
-        !convert_real_sequence(coeffs_obj, {kFunction, "coeffs"}, coeffs) ||
-        !convert_real(constant_obj, {kFunction, "constant"}, constant) ||
-        !convert_int32(sense_obj, {kFunction, "sense"}, sense)) {
+    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), vars) ||
+        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), coeffs) ||
+        !convert_real(constant_obj, parameters.arg("constant"), constant) ||
+        !convert_int32(sense_obj, parameters.arg("sense"), sense)) {
       return nullptr;
     }
     auto result =

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "arguments.hpp"
 #include "convert.hpp"
+#include "method_parameters.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -64,7 +64,7 @@ std::optional<AttrValue> as_int(PyObject* object) {
 std::optional<AttrValue> as_float(PyObject* object) {
   if (PyUnicode_Check(object)) return std::nullopt;
   double value = 0.0;
-  if (!convert_real(object, {"set_optimizer_attr", "value"}, value)) {
+  if (!convert_real(object, kSetOptimizerAttrParameters.arg("value"), value)) {
     PyErr_Clear();
     return std::nullopt;
   }
@@ -73,7 +73,7 @@ std::optional<AttrValue> as_float(PyObject* object) {
 
 std::optional<AttrValue> as_text(PyObject* object) {
   std::string text;
-  if (!convert_text(object, {"set_optimizer_attr", "value"}, text)) {
+  if (!convert_text(object, kSetOptimizerAttrParameters.arg("value"), text)) {
     PyErr_Clear();
     return std::nullopt;
   }
@@ -105,13 +105,12 @@ PyObject* model_optimize(PyObject* self, PyObject*) {
 }
 
 PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<1> signature{"O:get_var_value", {"var_id", nullptr}, 1};
   std::array<PyObject*, 1> objects{};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kGetVarValueParameters>(args, kwargs, objects)) return nullptr;
   PyObject* var_id_obj = objects[0];
   return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
     std::uint64_t var_id = 0;
-    if (!convert_unsigned(var_id_obj, {"get_var_value", "var_id"}, var_id)) return nullptr;
+    if (!convert_unsigned(var_id_obj, kGetVarValueParameters.arg("var_id"), var_id)) return nullptr;
     return optional_float(optimizer.get_var_value(var_id));
   });
 }
@@ -122,13 +121,12 @@ PyObject* model_get_objective_value(PyObject* self, PyObject*) {
 }
 
 PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<2> signature{"OO:set_optimizer_attr", {"attr", "value", nullptr}, 2};
   std::array<PyObject*, 2> objects{};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kSetOptimizerAttrParameters>(args, kwargs, objects)) return nullptr;
   auto [attr_obj, value_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     std::string attr;
-    if (!convert_text(attr_obj, {"set_optimizer_attr", "attr"}, attr)) return nullptr;
+    if (!convert_text(attr_obj, kSetOptimizerAttrParameters.arg("attr"), attr)) return nullptr;
     auto value = classify(value_obj);
     if (!value) {
       PyErr_SetString(PyExc_TypeError, kUnsupportedValue);

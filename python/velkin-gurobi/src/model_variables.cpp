@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include "arguments.hpp"
 #include "convert.hpp"
+#include "method_parameters.hpp"
 #include "model.hpp"
 
 namespace velkin {
@@ -49,8 +49,7 @@ struct BatchArguments {
 };
 
 bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batch) {
-  constexpr const char* kFunction = "add_variables";
-  const Arg n_arg{kFunction, "n"};
+  constexpr Arg n_arg = kAddVariablesParameters.arg("n");
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
   if (batch.n > kMaxGrbIndex) {
     return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxGrbIndex));
@@ -64,8 +63,8 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   auto char_sequence = [](PyObject* object, const Arg& arg, std::vector<char32_t>& out) {
     return convert_sequence(object, arg, out, convert_char);
   };
-  const Arg names_arg{kFunction, "names"}, vtypes_arg{kFunction, "vtypes"}, lbs_arg{kFunction, "lbs"},
-      ubs_arg{kFunction, "ubs"};
+  constexpr Arg names_arg = kAddVariablesParameters.arg("names"), vtypes_arg = kAddVariablesParameters.arg("vtypes"),
+                lbs_arg = kAddVariablesParameters.arg("lbs"), ubs_arg = kAddVariablesParameters.arg("ubs");
   if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
       !convert_optional(objects[2], vtypes_arg, batch.vtypes, char_sequence) ||
       !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence) ||
@@ -88,20 +87,18 @@ std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) 
 }  // namespace
 
 PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<4> signature{"|OOOO:add_variable", {"name", "vtype", "lb", "ub", nullptr}, 0};
   std::array<PyObject*, 4> objects{Py_None, Py_None, Py_None, Py_None};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kAddVariableParameters>(args, kwargs, objects)) return nullptr;
   auto [name_obj, vtype_obj, lb_obj, ub_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    constexpr const char* kFunction = "add_variable";
-    const Arg name_arg{kFunction, "name"};
+    constexpr Arg name_arg = kAddVariableParameters.arg("name");
     std::optional<std::string> name;
     std::optional<char32_t> vtype;
     std::optional<double> lb, ub;
     if (!convert_optional(name_obj, name_arg, name, convert_text) ||
-        !convert_optional(vtype_obj, {kFunction, "vtype"}, vtype, convert_char) ||
-        !convert_optional(lb_obj, {kFunction, "lb"}, lb, convert_real) ||
-        !convert_optional(ub_obj, {kFunction, "ub"}, ub, convert_real)) {
+        !convert_optional(vtype_obj, kAddVariableParameters.arg("vtype"), vtype, convert_char) ||
+        !convert_optional(lb_obj, kAddVariableParameters.arg("lb"), lb, convert_real) ||
+        !convert_optional(ub_obj, kAddVariableParameters.arg("ub"), ub, convert_real)) {
       return nullptr;
     }
     auto index = optimizer.add_variable(name, vtype, lb, ub);
@@ -111,9 +108,8 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const Signature<5> signature{"O|OOOO:add_variables", {"n", "names", "vtypes", "lbs", "ubs", nullptr}, 1};
   std::array<PyObject*, 5> objects{nullptr, Py_None, Py_None, Py_None, Py_None};
-  if (!parse_arguments(signature, args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<kAddVariablesParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
@@ -121,7 +117,7 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
-    if (!indices) return raise_refusal(indices.error(), {"add_variables", "names"});
+    if (!indices) return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"));
     return index_list(*indices);
   });
 }
