@@ -15,27 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "kesto_solver_gurobi/gurobi_c.h"
+#include "kesto_solver_gurobi/dynamic/api.hpp"
 
 namespace {
 
+// The stand-in's functions, named as Gurobi names them.
 struct Api {
-  decltype(&::GRBloadenv) loadenv;
-  decltype(&::GRBstartenv) startenv;
-  decltype(&::GRBfreeenv) freeenv;
-  decltype(&::GRBgetenv) getenv;
-  decltype(&::GRBnewmodel) newmodel;
-  decltype(&::GRBfreemodel) freemodel;
-  decltype(&::GRBaddvars) addvars;
-  decltype(&::GRBaddconstr) addconstr;
-  decltype(&::GRBsetdblattrarray) setdblattrarray;
-  decltype(&::GRBsetdblattrelement) setdblattrelement;
-  decltype(&::GRBgetdblattrelement) getdblattrelement;
-  decltype(&::GRBsetdblattr) setdblattr;
-  decltype(&::GRBsetintattr) setintattr;
-  decltype(&::GRBsetintparam) setintparam;
-  decltype(&::GRBoptimize) optimize;
-  decltype(&::GRBupdatemodel) updatemodel;
+#define FLOOR_DECLARE_ENTRY(name) decltype(&::name) name = nullptr;
+  KESTO_GUROBI_FUNCTIONS(FLOOR_DECLARE_ENTRY)
+#undef FLOOR_DECLARE_ENTRY
 };
 
 template <class F>
@@ -128,22 +116,15 @@ PyObject* floor_new(PyTypeObject* type, PyObject* args, PyObject*) {
     return nullptr;
   }
   Api api{};
-  const bool ok = resolve(library, "GRBloadenv", api.loadenv) && resolve(library, "GRBstartenv", api.startenv) &&
-                  resolve(library, "GRBfreeenv", api.freeenv) && resolve(library, "GRBgetenv", api.getenv) &&
-                  resolve(library, "GRBnewmodel", api.newmodel) && resolve(library, "GRBfreemodel", api.freemodel) &&
-                  resolve(library, "GRBaddvars", api.addvars) && resolve(library, "GRBaddconstr", api.addconstr) &&
-                  resolve(library, "GRBsetdblattrarray", api.setdblattrarray) &&
-                  resolve(library, "GRBsetdblattrelement", api.setdblattrelement) &&
-                  resolve(library, "GRBgetdblattrelement", api.getdblattrelement) &&
-                  resolve(library, "GRBsetdblattr", api.setdblattr) &&
-                  resolve(library, "GRBsetintattr", api.setintattr) &&
-                  resolve(library, "GRBsetintparam", api.setintparam) &&
-                  resolve(library, "GRBoptimize", api.optimize) && resolve(library, "GRBupdatemodel", api.updatemodel);
+  bool ok = true;
+#define FLOOR_RESOLVE_ENTRY(name) ok = ok && resolve(library, #name, api.name);
+  KESTO_GUROBI_FUNCTIONS(FLOOR_RESOLVE_ENTRY)
+#undef FLOOR_RESOLVE_ENTRY
   GRBenv* env = nullptr;
   GRBmodel* model = nullptr;
-  if (!ok || api.loadenv(&env, nullptr) != 0 || api.startenv(env) != 0 ||
-      api.newmodel(env, &model, "model", 0, nullptr, nullptr, nullptr, nullptr, nullptr) != 0) {
-    if (env != nullptr) api.freeenv(env);
+  if (!ok || api.GRBloadenv(&env, nullptr) != 0 || api.GRBstartenv(env) != 0 ||
+      api.GRBnewmodel(env, &model, "model", 0, nullptr, nullptr, nullptr, nullptr, nullptr) != 0) {
+    if (env != nullptr) api.GRBfreeenv(env);
     dlclose(library);
     PyErr_SetString(PyExc_RuntimeError, "the stand-in could not be opened");
     return nullptr;
@@ -164,8 +145,8 @@ PyObject* floor_new(PyTypeObject* type, PyObject* args, PyObject*) {
 
 void floor_dealloc(PyObject* object) {
   FloorModel* self = self_of(object);
-  if (self->model != nullptr) self->api.freemodel(self->model);
-  if (self->env != nullptr) self->api.freeenv(self->env);
+  if (self->model != nullptr) self->api.GRBfreemodel(self->model);
+  if (self->env != nullptr) self->api.GRBfreeenv(self->env);
   delete self->indices;
   delete self->values;
   // The stand-in stays loaded: the module keeps its own handle to it as well.
@@ -183,7 +164,7 @@ PyObject* floor_add_variables(PyObject* object, PyObject* const* args, Py_ssize_
   std::vector<double> lbs, ubs;
   read_reals(args[1], lbs);
   read_reals(args[2], ubs);
-  std::vector<char> types(static_cast<std::size_t>(n), 'C');
+  std::vector<char> types(static_cast<std::size_t>(n), GRB_CONTINUOUS);
   if (PyList_CheckExact(args[3])) {
     for (long long i = 0; i < n; ++i) {
       types[static_cast<std::size_t>(i)] =
@@ -200,8 +181,8 @@ PyObject* floor_add_variables(PyObject* object, PyObject* const* args, Py_ssize_
     *end = '\0';
     at = end + 1;
   }
-  self->api.addvars(self->model, static_cast<int>(n), 0, nullptr, nullptr, nullptr, nullptr, lbs.data(), ubs.data(),
-                    types.data(), names.data());
+  self->api.GRBaddvars(self->model, static_cast<int>(n), 0, nullptr, nullptr, nullptr, nullptr, lbs.data(), ubs.data(),
+                       types.data(), names.data());
   PyObject* result = index_range(self->vars, n);
   self->vars += n;
   return result;
@@ -210,7 +191,7 @@ PyObject* floor_add_variables(PyObject* object, PyObject* const* args, Py_ssize_
 // add_variable(lb=..., ub=...): one GRBaddvars for one variable.
 PyObject* floor_add_variable(PyObject* object, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   FloorModel* self = self_of(object);
-  double bounds[2] = {0.0, 1e100};
+  double bounds[2] = {0.0, GRB_INFINITY};
   const Py_ssize_t positional = PyVectorcall_NARGS(nargs);
   for (Py_ssize_t i = 0; i < positional && i < 2; ++i) bounds[i] = real(args[i]);
   if (kwnames != nullptr) {
@@ -222,8 +203,8 @@ PyObject* floor_add_variable(PyObject* object, PyObject* const* args, Py_ssize_t
   char name[24];
   index_name(name, 'x', self->vars);
   char* names[1] = {name};
-  char type = 'C';
-  self->api.addvars(self->model, 1, 0, nullptr, nullptr, nullptr, nullptr, &bounds[0], &bounds[1], &type, names);
+  char type = GRB_CONTINUOUS;
+  self->api.GRBaddvars(self->model, 1, 0, nullptr, nullptr, nullptr, nullptr, &bounds[0], &bounds[1], &type, names);
   return PyLong_FromLongLong(self->vars++);
 }
 
@@ -235,8 +216,8 @@ void add_row(FloorModel* self, PyObject* vars, PyObject* coeffs, PyObject* const
   const char sign = static_cast<char>(PyUnicode_READ_CHAR(sense, 0));
   char name[24];
   index_name(name, 'c', self->constrs++);
-  self->api.addconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(), self->values->data(),
-                      sign, bound - offset, name);
+  self->api.GRBaddconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(),
+                         self->values->data(), sign, bound - offset, name);
 }
 
 // add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss): one GRBaddconstr per row.
@@ -282,10 +263,12 @@ PyObject* floor_set_objective(PyObject* object, PyObject* const* args, Py_ssize_
   const double constant = real(args[2]);
   const long sense = PyLong_AsLong(args[3]);
   std::vector<double> zeros(static_cast<std::size_t>(self->vars), 0.0);
-  self->api.setdblattrarray(self->model, "Obj", 0, static_cast<int>(self->vars), zeros.data());
-  for (std::size_t k = 0; k < vars.size(); ++k) self->api.setdblattrelement(self->model, "Obj", vars[k], coeffs[k]);
-  self->api.setdblattr(self->model, "ObjCon", constant);
-  self->api.setintattr(self->model, "ModelSense", sense == 1 ? -1 : 1);
+  self->api.GRBsetdblattrarray(self->model, GRB_DBL_ATTR_OBJ, 0, static_cast<int>(self->vars), zeros.data());
+  for (std::size_t k = 0; k < vars.size(); ++k) {
+    self->api.GRBsetdblattrelement(self->model, GRB_DBL_ATTR_OBJ, vars[k], coeffs[k]);
+  }
+  self->api.GRBsetdblattr(self->model, GRB_DBL_ATTR_OBJCON, constant);
+  self->api.GRBsetintattr(self->model, GRB_INT_ATTR_MODELSENSE, sense == 1 ? GRB_MAXIMIZE : GRB_MINIMIZE);
   Py_RETURN_NONE;
 }
 
@@ -293,21 +276,20 @@ PyObject* floor_set_objective(PyObject* object, PyObject* const* args, Py_ssize_
 PyObject* floor_get_var_value(PyObject* object, PyObject* index) {
   FloorModel* self = self_of(object);
   double value = 0.0;
-  if (self->api.getdblattrelement(self->model, "X", static_cast<int>(PyLong_AsLong(index)), &value) != 0) {
-    Py_RETURN_NONE;
-  }
+  const int column = static_cast<int>(PyLong_AsLong(index));
+  if (self->api.GRBgetdblattrelement(self->model, GRB_DBL_ATTR_X, column, &value) != 0) Py_RETURN_NONE;
   return PyFloat_FromDouble(value);
 }
 
 PyObject* floor_optimize(PyObject* object, PyObject*) {
   FloorModel* self = self_of(object);
-  self->api.setintparam(self->api.getenv(self->model), "OutputFlag", 0);
-  return PyLong_FromLong(self->api.optimize(self->model));
+  self->api.GRBsetintparam(self->api.GRBgetenv(self->model), GRB_INT_PAR_OUTPUTFLAG, 0);
+  return PyLong_FromLong(self->api.GRBoptimize(self->model));
 }
 
 PyObject* floor_update(PyObject* object, PyObject*) {
   FloorModel* self = self_of(object);
-  return PyLong_FromLong(self->api.updatemodel(self->model));
+  return PyLong_FromLong(self->api.GRBupdatemodel(self->model));
 }
 
 PyMethodDef floor_methods[] = {

@@ -68,7 +68,4 @@ class Borrow {
   BorrowState* state_;
 };
 
-using ExclusiveBorrow = Borrow<Access::Exclusive>;
-using SharedBorrow = Borrow<Access::Shared>;
-
 }  // namespace velkin

@@ -23,7 +23,7 @@ struct PathResolver {
     // An empty GUROBI_HOME would scan ./lib of whatever directory the process
     // runs in, loading code from there; it is treated as holding no library.
     if (!home.dir.empty()) {
-      if (auto path = kesto::gurobi::find_library_from(home.dir)) return std::move(*path);
+      if (auto path = kesto::gurobi::find_library_in_path(home.dir)) return std::move(*path);
     }
     return std::unexpected("Gurobi library not found at expected path: " + home.dir);
   }

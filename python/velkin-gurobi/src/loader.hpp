@@ -8,6 +8,8 @@
 
 namespace velkin {
 
+// Nothing in the module produces PythonEnv or NoSource; they are kept on
+// purpose as source kinds that loader_to_dll_path answers with a fixed error.
 namespace library_source {
 struct PythonEnv {};
 struct GurobiHome {
@@ -29,7 +31,8 @@ inline constexpr const char* kFixedInstallPaths[] = {
 };
 
 // GUROBI_HOME when set to valid UTF-8, else an existing hint, else the first
-// existing fixed install path.
+// existing fixed install path. The constructor passes no hint; the parameter is
+// kept on purpose for a caller that knows a likely library file.
 std::expected<LibrarySource, std::string> load_gurobi(std::optional<std::string> hint);
 
 // The library file a source stands for; GUROBI_HOME's lib folder is scanned.

@@ -34,7 +34,8 @@ bool convert_optional_text(PyObject* object, const Arg& arg, std::optional<std::
   return true;
 }
 
-// Steps 2 to 6 of construction; the error is the fatal error's message.
+// Chooses the library file, loads it, starts an environment and creates the
+// model; the error is the fatal error's message.
 std::expected<GurobiOptimizer, std::string> build_optimizer(const std::optional<std::string>& name,
                                                             std::optional<std::string> dll_path) {
   LibrarySource source;

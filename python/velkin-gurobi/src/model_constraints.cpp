@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
 
@@ -45,7 +46,7 @@ kesto::Affine affine(const std::uint64_t* vars, std::size_t var_count, const dou
 }
 
 bool check_name(const std::string& name, const Arg& arg) {
-  if (name.find('\0') == std::string::npos) return true;
+  if (kesto::gurobi::passes_as_c_string(name)) return true;
   return fail(PyExc_ValueError, arg, "must not contain a NUL character");
 }
 

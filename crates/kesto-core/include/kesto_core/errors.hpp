@@ -7,6 +7,9 @@
 
 namespace kesto {
 
+// The Gurobi backend produces only Msg. The other five variants are kept on
+// purpose: they are part of the error type callers match on, and render()
+// gives each its text.
 namespace kesto_error {
 struct UnsupportedConstraint {
   std::string_view func;

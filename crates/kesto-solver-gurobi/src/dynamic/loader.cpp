@@ -29,15 +29,9 @@ bool is_library_name(std::string_view name) {
          std::ranges::any_of(name, [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string digits_of(std::string_view name) {
-  std::string digits;
-  std::ranges::copy_if(name, std::back_inserter(digits), [](char c) { return c >= '0' && c <= '9'; });
-  return digits;
-}
-
 }  // namespace
 
-std::optional<FoundLibrary> find_library_in_path(std::string_view dir) {
+std::optional<std::string> find_library_in_path(std::string_view dir) {
   const std::string lib_dir = join(dir, "lib");
   struct stat status {};
   if (stat(lib_dir.c_str(), &status) != 0) return std::nullopt;
@@ -46,15 +40,9 @@ std::optional<FoundLibrary> find_library_in_path(std::string_view dir) {
   while (const dirent* entry = readdir(listing.get())) {
     const std::string_view name(entry->d_name);
     if (name.empty() || !kesto::is_valid_utf8(name) || !is_library_name(name)) continue;
-    return FoundLibrary{join(lib_dir, name), digits_of(name)};
+    return join(lib_dir, name);
   }
   return std::nullopt;
-}
-
-std::optional<std::string> find_library_from(std::string_view dir) {
-  auto found = find_library_in_path(dir);
-  if (!found) return std::nullopt;
-  return std::move(found->path);
 }
 
 }  // namespace kesto::gurobi

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
@@ -20,8 +21,6 @@ SolveStatus to_solve_status(int grb_status) {
 KestoError failure(std::string_view message, int code) {
   return kesto_error::Msg{std::string(message) + std::to_string(code)};
 }
-
-bool has_nul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
 // Sets one parameter on the model's own environment. Result codes of
 // parameter calls are deliberately not examined.
@@ -52,9 +51,9 @@ class ParameterWriter {
   // another parameter, so such a parameter is left unset; likewise an int
   // that a 32-bit parameter cannot hold.
   void raw(const std::string& name, const AttrValue& value) const {
-    if (has_nul(name)) return;
+    if (!passes_as_c_string(name)) return;
     if (const auto* t = std::get_if<attr_value::Text>(&value)) {
-      if (!has_nul(t->text)) set_text(name.c_str(), t->text.c_str());
+      if (passes_as_c_string(t->text)) set_text(name.c_str(), t->text.c_str());
     } else if (const auto* i = std::get_if<attr_value::Int>(&value)) {
       if (i->value >= std::numeric_limits<int>::min() && i->value <= std::numeric_limits<int>::max()) {
         set_int(name.c_str(), static_cast<int>(i->value));

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
@@ -93,7 +94,7 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   std::vector<char*> name_pointers;
   name_pointers.reserve(name_texts.size());
   for (std::string& name : name_texts) {
-    if (name.find('\0') != std::string::npos) return std::unexpected(VariableRefusal::NameContainsNul);
+    if (!passes_as_c_string(name)) return std::unexpected(VariableRefusal::NameContainsNul);
     name_pointers.push_back(name.data());
   }
   api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),

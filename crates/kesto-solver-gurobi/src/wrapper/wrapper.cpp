@@ -1,5 +1,7 @@
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
+
 namespace kesto::gurobi {
 namespace {
 
@@ -28,7 +30,7 @@ GurobiEnv::~GurobiEnv() {
 std::expected<GurobiOptimizer, std::string> GurobiOptimizer::create(SharedEnv env,
                                                                     std::optional<std::string_view> name) {
   const std::string model_name(name.value_or(kDefaultModelName));
-  if (model_name.find('\0') != std::string::npos) {
+  if (!passes_as_c_string(model_name)) {
     return std::unexpected(std::string("Model name contains a NUL character"));
   }
   const GurobiApi& api = *env->api();

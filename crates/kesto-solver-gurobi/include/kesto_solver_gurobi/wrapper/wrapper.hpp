@@ -78,9 +78,6 @@ class GurobiOptimizer {
   std::optional<double> get_var_value(std::uint64_t index) const;
   std::optional<double> get_objective_value() const;
 
-  std::uint64_t var_count() const { return var_count_; }
-  std::uint64_t constr_count() const { return constr_count_; }
-
  private:
   GurobiOptimizer(SharedApi api, SharedEnv env, GRBmodel* model)
       : api_(std::move(api)), env_(std::move(env)), model_(model) {}
