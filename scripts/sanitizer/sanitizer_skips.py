@@ -14,7 +14,7 @@ OPEN_HANDLES = (
 
 SKIPS = {
     "tests/bench/test_bench_smoke.py::test_tiny_run_prints_the_table": COMPILER,
-    "tests/cpp/test_cpp_units.py::test_text_helpers": COMPILER,
+    "tests/cpp/test_cpp_units.py::test_cpp_unit_tests": COMPILER,
     "tests/module/test_construction.py::TestConstructionFailures::test_missing_function_fails_the_load": COMPILER,
     "tests/module/test_construction.py::TestConstructionFailures::test_symbol_resolving_to_null_fails_the_load": COMPILER,
     "tests/standin/test_trace.py::test_unload_line_counts_leaks": "leaves an environment and a model open on purpose to check the unload line; "

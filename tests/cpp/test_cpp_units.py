@@ -1,51 +1,48 @@
-"""Builds and runs the C++ unit tests of the pure core helpers, and checks the
-Unicode table generator."""
+"""Builds the C++ unit tests with CMake and runs them with CTest, and checks
+the Unicode table generator."""
 
 import importlib.util
 import os
 import shutil
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
 
-ROOT = Path(__file__).resolve().parents[2]
-CORE = ROOT / "crates" / "kesto-core"
+HERE = Path(__file__).resolve().parent
+CORE = HERE.parents[1] / "crates" / "kesto-core"
 GENERATOR = CORE / "tools" / "generate_unicode_table.py"
 TABLE = CORE / "src" / "unicode_escape_table.inc"
 
-CXX_FLAGS = ["-std=c++23", "-Wall", "-Wextra", "-Werror"]
 
-
-def find_compiler():
-    for name in (os.environ.get("CXX"), "g++", "c++", "clang++"):
-        if name and shutil.which(name):
+def find_tool(*names):
+    """A tool beside the running interpreter (a virtual environment's own), else on PATH."""
+    for name in names:
+        if not name:
+            continue
+        beside = Path(sys.executable).parent / name
+        if beside.is_file() and os.access(beside, os.X_OK):
+            return str(beside)
+        if shutil.which(name):
             return shutil.which(name)
     return None
 
 
-def test_text_helpers(tmp_path):
-    cxx = find_compiler()
-    if cxx is None:
+def run(command):
+    result = subprocess.run(command, capture_output=True, text=True, timeout=600)
+    assert result.returncode == 0, f"{' '.join(command)} failed:\n{result.stdout}{result.stderr}"
+
+
+def test_cpp_unit_tests(tmp_path):
+    if find_tool(os.environ.get("CXX"), "g++", "c++", "clang++") is None:
         pytest.skip("no C++ compiler found (set CXX or install g++)")
-    exe = tmp_path / "text_test"
-    sources = [
-        Path(__file__).with_name("text_test.cpp"),
-        CORE / "src" / "text_quote.cpp",
-        CORE / "src" / "float_format.cpp",
-        CORE / "src" / "utf8.cpp",
-        CORE / "src" / "errors.cpp",
-    ]
-    build = subprocess.run(
-        [cxx, *CXX_FLAGS, "-I", str(CORE / "include"), *map(str, sources), "-o", str(exe)],
-        capture_output=True,
-        text=True,
-        timeout=300,
-    )
-    assert build.returncode == 0, f"compile failed:\n{build.stdout}{build.stderr}"
-    run = subprocess.run([str(exe)], capture_output=True, text=True, timeout=60)
-    assert run.returncode == 0, f"C++ unit tests failed:\n{run.stdout}{run.stderr}"
-    assert " passed, 0 failed" in run.stdout
+    cmake, ctest, ninja = find_tool("cmake"), find_tool("ctest"), find_tool("ninja")
+    assert cmake and ctest, "cmake and ctest are needed (the test extra installs them)"
+    generator = ["-G", "Ninja", f"-DCMAKE_MAKE_PROGRAM={ninja}"] if ninja else []
+    run([cmake, "-S", str(HERE), "-B", str(tmp_path), *generator])
+    run([cmake, "--build", str(tmp_path)])
+    run([ctest, "--test-dir", str(tmp_path), "--output-on-failure", "--no-tests=error"])
 
 
 def load_generator():
