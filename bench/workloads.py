@@ -162,11 +162,16 @@ def standin_path():
 
 
 def build_floor():
-    """Compiles bench/floor.cpp for this interpreter (cached by content) and imports it."""
+    """Compiles bench/floor.cpp for this interpreter (cached by its content and the
+    backend headers it includes) and imports it."""
     source = os.path.join(HERE, "floor.cpp")
     include = os.path.join(ROOT, "crates", "kesto-solver-gurobi", "include")
-    with open(source, "rb") as f:
-        digest = hashlib.sha256(f.read() + sys.version.encode()).hexdigest()[:16]
+    content = hashlib.sha256(sys.version.encode())
+    headers = (os.path.join(folder, name) for folder, _, names in os.walk(include) for name in names)
+    for path in [source, *sorted(headers)]:
+        with open(path, "rb") as f:
+            content.update(f.read())
+    digest = content.hexdigest()[:16]
     suffix = sysconfig.get_config_var("EXT_SUFFIX") or ".so"
     build_dir = os.path.join(tempfile.gettempdir(), f"velkin-floor-{digest}")
     target = os.path.join(build_dir, "velkin_floor" + suffix)

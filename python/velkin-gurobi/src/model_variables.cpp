@@ -49,7 +49,8 @@ struct BatchArguments {
 };
 
 bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batch) {
-  constexpr Arg n_arg = kAddVariablesParameters.arg("n");
+  constexpr const auto& parameters = kAddVariablesParameters;
+  constexpr Arg n_arg = parameters.arg("n");
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
   if (batch.n > kMaxGrbIndex) {
     return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxGrbIndex));
@@ -63,8 +64,8 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   auto char_sequence = [](PyObject* object, const Arg& arg, std::vector<char32_t>& out) {
     return convert_sequence(object, arg, out, convert_char);
   };
-  constexpr Arg names_arg = kAddVariablesParameters.arg("names"), vtypes_arg = kAddVariablesParameters.arg("vtypes"),
-                lbs_arg = kAddVariablesParameters.arg("lbs"), ubs_arg = kAddVariablesParameters.arg("ubs");
+  constexpr Arg names_arg = parameters.arg("names"), vtypes_arg = parameters.arg("vtypes"),
+                lbs_arg = parameters.arg("lbs"), ubs_arg = parameters.arg("ubs");
   if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
       !convert_optional(objects[2], vtypes_arg, batch.vtypes, char_sequence) ||
       !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence) ||
@@ -87,18 +88,19 @@ std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) 
 }  // namespace
 
 PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
+  constexpr const auto& parameters = kAddVariableParameters;
   std::array<PyObject*, 4> objects{Py_None, Py_None, Py_None, Py_None};
-  if (!parse_arguments<kAddVariableParameters>(args, kwargs, objects)) return nullptr;
+  if (!parse_arguments<parameters>(args, kwargs, objects)) return nullptr;
   auto [name_obj, vtype_obj, lb_obj, ub_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    constexpr Arg name_arg = kAddVariableParameters.arg("name");
+    constexpr Arg name_arg = parameters.arg("name");
     std::optional<std::string> name;
     std::optional<char32_t> vtype;
     std::optional<double> lb, ub;
     if (!convert_optional(name_obj, name_arg, name, convert_text) ||
-        !convert_optional(vtype_obj, kAddVariableParameters.arg("vtype"), vtype, convert_char) ||
-        !convert_optional(lb_obj, kAddVariableParameters.arg("lb"), lb, convert_real) ||
-        !convert_optional(ub_obj, kAddVariableParameters.arg("ub"), ub, convert_real)) {
+        !convert_optional(vtype_obj, parameters.arg("vtype"), vtype, convert_char) ||
+        !convert_optional(lb_obj, parameters.arg("lb"), lb, convert_real) ||
+        !convert_optional(ub_obj, parameters.arg("ub"), ub, convert_real)) {
       return nullptr;
     }
     auto index = optimizer.add_variable(name, vtype, lb, ub);
