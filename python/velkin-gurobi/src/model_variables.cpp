@@ -26,10 +26,15 @@ constexpr std::uint64_t kListBytesPerVariable = sizeof(PyObject*) + 32;
 constexpr std::uint64_t kLibraryBytesPerVariable = 48;
 constexpr std::uint64_t kBytesPerVariable = kModuleBytesPerVariable + kListBytesPerVariable + kLibraryBytesPerVariable;
 
+// Batches below this size are not checked: reading the limits costs about a
+// hundred times as much as adding a small batch.
+constexpr std::uint64_t kCheckedBatchBytes = 64ull << 20;
+
 // A batch that cannot fit in the memory the process can still get is refused
 // before anything is allocated, rather than filling memory until the system
 // ends the process.
 bool fits_in_memory(std::uint64_t n) {
+  if (n < kCheckedBatchBytes / kBytesPerVariable) return true;
   const auto available = available_memory();
   return !available || n <= *available / kBytesPerVariable;
 }
