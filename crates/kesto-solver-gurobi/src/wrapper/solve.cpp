@@ -33,7 +33,8 @@ bool fits_int(std::int64_t value) {
   return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
-// Gurobi's answer to a parameter of another type than the call's.
+// Gurobi's code for an unknown parameter, also given when the parameter is of
+// another type than the call's.
 constexpr int kUnknownParameter = 10007;
 
 constexpr std::string_view kNulReason = "its name or value holds a NUL character";
