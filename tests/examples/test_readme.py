@@ -1,6 +1,7 @@
 """README.md stays true: its runnable code blocks print what it shows, and the
 messages it quotes are the ones the module raises."""
 
+import math
 import os
 import pathlib
 import re
@@ -41,11 +42,28 @@ def test_commands_are_the_documented_ones():
 def message(call):
     with pytest.raises(BaseException) as info:
         call()
-    return str(info.value)
+    # The README writes Gurobi's codes and the refused constraint's index as placeholders.
+    text = re.sub(r"error code -?\d+", "error code <code>", str(info.value))
+    return re.sub(r"refused constraint \d+", "refused constraint <index>", text)
+
+
+def warning(call):
+    with pytest.warns(RuntimeWarning) as caught:
+        call()
+    (text,) = [str(w.message) for w in caught]
+    return text
+
+
+def fail_objective(model, monkeypatch):
+    monkeypatch.setenv("GRB_STANDIN_FAIL", "GRBsetintattr=10003")
+    try:
+        model.set_objective([0], [1.0], 0.0, 1)
+    finally:
+        monkeypatch.delenv("GRB_STANDIN_FAIL")
 
 
 def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch):
-    model.add_variable()
+    model.add_variables(3)
     raised = [
         message(lambda: model.add_variable(lb="1")),
         message(lambda: model.add_variables(2.0)),
@@ -61,6 +79,11 @@ def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch):
         message(lambda: model.add_variable(name="a\0b")),
         message(lambda: model.add_constraint([-1], [1.0], 0.0, "<", 1.0)),
         message(lambda: model.add_constraint([2**31], [1.0], 0.0, "<", 1.0)),
+        message(lambda: model.add_constraint([7], [1.0], 0.0, "<", 1.0)),
+        message(lambda: model.add_variable(vtype="c")),
+        message(lambda: model.add_constraint([0], [math.inf], 0.0, "<", 1.0)),
+        message(lambda: fail_objective(model, monkeypatch)),
+        warning(lambda: model.set_optimizer_attr("Threads", 5000)),
         message(lambda: model.add_variables(2**31)),
         message(lambda: model.set_objective([0], [1.0], 0.0, 2**31)),
         message(lambda: model.set_optimizer_attr("Silent", None)),

@@ -13,6 +13,33 @@ def model_with_variables(model, trace, n=4):
     return model
 
 
+# call, the unknown index refused (None: the call succeeds), on a model with
+# variables 0 and 1.
+UNKNOWN_INDICES = [
+    (lambda m: m.add_constraint([0, 2], [1.0, 1.0], 0.0, "<", 1.0), 2),
+    (lambda m: m.add_constraints([[0], [1, 5]], [[1.0], [1.0, 1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]), 5),
+    (lambda m: m.set_objective([1, 3, 4], [1.0, 2.0, 3.0], 0.0, 1), 3),
+    # Terms beyond the coefficients and rows beyond the senses never reach Gurobi.
+    (lambda m: m.add_constraint([0, 9], [1.0], 0.0, "<", 1.0), None),
+    (lambda m: m.add_constraints([[0], [9]], [[1.0], [1.0]], [0.0, 0.0], ["<"], [1.0]), None),
+    (lambda m: m.set_objective([1, 9], [1.0], 0.0, 1), None),
+]
+
+
+@pytest.mark.parametrize("call, index", UNKNOWN_INDICES)
+def test_unknown_variable_indices_refused_before_gurobi(model, trace, call, index):
+    model_with_variables(model, trace, 2)
+    if index is None:
+        call(model)
+        assert trace.calls() != []
+        return
+    with pytest.raises(IndexError) as info:
+        call(model)
+    assert str(info.value) == f"variable index {index} out of range (variables: 2)"
+    assert trace.calls() == []
+    assert model.add_constraint([], [], 0.0, "<", 1.0) == 0
+
+
 class TestAddConstraint:
     def test_constant_moves_to_the_right_hand_side(self, model, trace):
         model_with_variables(model, trace)
@@ -45,13 +72,13 @@ class TestAddConstraint:
         assert empty["numnz"] == 0 and empty["rhs"] == 0.5
         assert ragged["cind"] == [0, 1, 2] and ragged["cval"] == [1.0, 2.0, 3.0]
 
-    def test_repeated_variables_and_unknown_indices_pass_unchecked(self, model, trace):
+    def test_repeated_variables_pass_and_unknown_indices_are_refused(self, model, trace):
         model_with_variables(model, trace, 1)
         assert model.add_constraint([0, 0], [1.0, 2.0], 0.0, "<", 1.0) == 0
         assert addconstrs(trace)[0]["cind"] == [0, 0]
-        # Gurobi refuses an index it does not know; the index is still handed out.
-        assert model.add_constraint([7], [1.0], 0.0, "<", 1.0) == 1
-        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 2
+        with pytest.raises(IndexError):
+            model.add_constraint([7], [1.0], 0.0, "<", 1.0)
+        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 1
 
     def test_names_verbatim(self, model, trace):
         model_with_variables(model, trace, 1)

@@ -64,22 +64,24 @@ def test_constraint_constant_moves_to_rhs(quiet):
     assert m.get_var_value(x) == pytest.approx(3.0)
 
 
-def test_objective_reset_survives_a_refused_batch(quiet, trace):
+def test_refusals_leave_the_model_as_stated(quiet, trace):
     m = quiet
-    a, b = m.add_variables(2, ubs=[1.0, 1.0])
-    m.set_objective([a], [5.0], 0.0, 1)
-    assert m.add_variables(1, vtypes=["Q"]) == [2]  # Gurobi refuses the type; the index is handed out
-    trace.clear()
-    m.set_objective([b], [1.0], 0.0, 1)
-    resets = [(c["fn"], c.get("element"), c["rc"]) for c in trace.calls("GRBsetdblattrarray", "GRBsetdblattrelement")]
-    assert resets[0][0] == "GRBsetdblattrarray" and resets[0][2] != 0
-    assert resets[1:4] == [
-        ("GRBsetdblattrelement", 0, 0),
-        ("GRBsetdblattrelement", 1, 0),
-        ("GRBsetdblattrelement", 2, resets[3][2]),
-    ]
+    a = m.add_variable("a", "C", 0, 1)
+    with pytest.raises(RuntimeError, match="^Gurobi refused the new variables: error code 10003$"):
+        m.add_variable("b", "c", 0, 2)  # a lower-case type code
+    c = m.add_variable("c", "C", 0, 3)
+    assert c == 1
+    with pytest.raises(IndexError, match=r"^variable index 99 out of range \(variables: 2\)$"):
+        m.add_constraint([a, 99], [1.0, 1.0], 0.0, "<", 0.5)
+    # The first row stays; Gurobi refuses the infinite coefficient of the second.
+    with pytest.raises(RuntimeError, match="^Gurobi refused constraint 1: error code 10003$"):
+        m.add_constraints([[a], [c]], [[1.0], [float("inf")]], [0.0, 0.0], ["<", "<"], [0.5, 1.0])
+    m.set_optimizer_attr("MIPGap", 0)
+    assert trace.calls("GRBsetdblparam")[-1]["rc"] == 0
+    m.set_objective([a, c], [1.0, 1.0], 0.0, 1)
     assert m.optimize() == 1
-    assert m.get_objective_value() == pytest.approx(1.0)
+    assert (m.get_var_value(a), m.get_var_value(c), m.get_var_value(2)) == (0.5, 3.0, None)
+    assert m.get_objective_value() == pytest.approx(3.5)
 
 
 def test_infeasible(quiet):

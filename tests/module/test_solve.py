@@ -1,4 +1,5 @@
 import math
+import warnings
 
 import pytest
 
@@ -87,45 +88,80 @@ class TestResults:
 
 class TestSetOptimizerAttr:
     @pytest.mark.parametrize(
-        "attr, value, expected",
+        "attr, value, calls, warning",
         [
-            ("Silent", True, ("GRBsetintparam", "OutputFlag", 0)),
-            ("Silent", False, ("GRBsetintparam", "OutputFlag", 1)),
-            ("Silent", 1, ("GRBsetintparam", "OutputFlag", 0)),
-            ("Silent", 0, ("GRBsetintparam", "OutputFlag", 1)),
-            ("Silent", 1.0, ("GRBsetintparam", "OutputFlag", 0)),
-            ("Silent", 0.0, ("GRBsetintparam", "OutputFlag", 1)),
-            ("Silent", "yes", ("GRBsetintparam", "OutputFlag", 1)),
-            ("TimeLimit", 10.0, ("GRBsetdblparam", "TimeLimit", 10.0)),
-            ("TimeLimit", 10, ("GRBsetdblparam", "TimeLimit", 10.0)),
-            ("TimeLimit", True, None),
-            ("TimeLimit", "10", None),
-            ("Threads", 2, ("GRBsetintparam", "Threads", 2)),
-            ("MIPGap", 0.5, ("GRBsetdblparam", "MIPGap", 0.5)),
-            ("LogFile", "run.log", ("GRBsetstrparam", "LogFile", "run.log")),
-            ("Presolve", True, ("GRBsetintparam", "Presolve", 1)),
-            ("Presolve", False, ("GRBsetintparam", "Presolve", 0)),
-            ("silent", True, ("GRBsetintparam", "silent", 1)),
-            ("Threads", 2**31, None),
-            ("Threads", -(2**31) - 1, None),
-            ("Threads", 2**63, ("GRBsetdblparam", "Threads", float(2**63))),
-            ("Thr\0eads", 2, None),
-            ("LogFile", "a\0b", None),
-            ("", 1, ("GRBsetintparam", "", 1)),
-            ("NoSuchParameter", 1, ("GRBsetintparam", "NoSuchParameter", 1)),
+            ("Silent", True, [("GRBsetintparam", "OutputFlag", 0)], None),
+            ("Silent", False, [("GRBsetintparam", "OutputFlag", 1)], None),
+            ("Silent", 1, [("GRBsetintparam", "OutputFlag", 0)], None),
+            ("Silent", 0, [("GRBsetintparam", "OutputFlag", 1)], None),
+            ("Silent", 1.0, [("GRBsetintparam", "OutputFlag", 0)], None),
+            ("Silent", 0.0, [("GRBsetintparam", "OutputFlag", 1)], None),
+            ("Silent", "yes", [("GRBsetintparam", "OutputFlag", 1)], None),
+            ("TimeLimit", 10.0, [("GRBsetdblparam", "TimeLimit", 10.0)], None),
+            ("TimeLimit", 10, [("GRBsetdblparam", "TimeLimit", 10.0)], None),
+            ("TimeLimit", True, [], '"TimeLimit" left unset: it takes a number, not a bool or a str'),
+            ("TimeLimit", "10", [], '"TimeLimit" left unset: it takes a number, not a bool or a str'),
+            ("Threads", 2, [("GRBsetintparam", "Threads", 2)], None),
+            ("MIPGap", 0.5, [("GRBsetdblparam", "MIPGap", 0.5)], None),
+            # An int for a double parameter is given again as a double.
+            ("MIPGap", 0, [("GRBsetintparam", "MIPGap", 0), ("GRBsetdblparam", "MIPGap", 0.0)], None),
+            ("IterationLimit", 10**12, [("GRBsetdblparam", "IterationLimit", 1e12)], None),
+            ("LogFile", "run.log", [("GRBsetstrparam", "LogFile", "run.log")], None),
+            ("Presolve", True, [("GRBsetintparam", "Presolve", 1)], None),
+            ("Presolve", False, [("GRBsetintparam", "Presolve", 0)], None),
+            ("silent", True, [("GRBsetintparam", "silent", 1)], '"silent" left unset: error code 10007'),
+            ("Threads", 2**31, [("GRBsetdblparam", "Threads", float(2**31))], '"Threads" left unset: error code 10007'),
+            (
+                "Threads",
+                -(2**31) - 1,
+                [("GRBsetdblparam", "Threads", -(2.0**31) - 1)],
+                '"Threads" left unset: error code 10007',
+            ),
+            ("Threads", 2**63, [("GRBsetdblparam", "Threads", float(2**63))], '"Threads" left unset: error code 10007'),
+            # Refused as an int and as a double: the int call's code tells why.
+            (
+                "Threads",
+                5000,
+                [("GRBsetintparam", "Threads", 5000), ("GRBsetdblparam", "Threads", 5000.0)],
+                '"Threads" left unset: error code 10008',
+            ),
+            (
+                "MIPGap",
+                -1,
+                [("GRBsetintparam", "MIPGap", -1), ("GRBsetdblparam", "MIPGap", -1.0)],
+                '"MIPGap" left unset: error code 10008',
+            ),
+            ("Thr\0eads", 2, [], '"Thr\\0eads" left unset: its name or value holds a NUL character'),
+            ("LogFile", "a\0b", [], '"LogFile" left unset: its name or value holds a NUL character'),
+            ("", 1, [("GRBsetintparam", "", 1), ("GRBsetdblparam", "", 1.0)], '"" left unset: error code 10007'),
+            (
+                "NoSuchParameter",
+                1,
+                [("GRBsetintparam", "NoSuchParameter", 1), ("GRBsetdblparam", "NoSuchParameter", 1.0)],
+                '"NoSuchParameter" left unset: error code 10007',
+            ),
         ],
     )
-    def test_parameter_calls(self, model, trace, attr, value, expected):
-        assert model.set_optimizer_attr(attr, value) is None
-        calls = trace.calls()
-        assert calls[0]["fn"] == "GRBgetenv"
-        params = calls[1:]
-        if expected is None:
-            assert params == []
-        else:
-            (call,) = params
-            assert (call["fn"], call["param"], call["value"]) == expected
-            assert call["env"] == calls[0]["env"] and call["env_kind"] == "model"
+    def test_parameter_calls(self, model, trace, attr, value, calls, warning):
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            assert model.set_optimizer_attr(attr, value) is None
+        assert [str(w.message) for w in caught] == ([] if warning is None else ["Gurobi parameter " + warning])
+        # Warned at the caller's line, so the default filter shows it once per call site.
+        assert all(w.category is RuntimeWarning and w.filename == __file__ for w in caught)
+        made = trace.calls()
+        assert made[0]["fn"] == "GRBgetenv"
+        assert [(c["fn"], c["param"], c["value"]) for c in made[1:]] == calls
+        assert all(c["env"] == made[0]["env"] and c["env_kind"] == "model" for c in made[1:])
+
+    def test_unset_parameter_warning_as_error(self, model):
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", RuntimeWarning)
+            with pytest.raises(
+                RuntimeWarning, match='^Gurobi parameter "NoSuchParameter" left unset: error code 10007$'
+            ):
+                model.set_optimizer_attr("NoSuchParameter", 1.5)
+        assert model.add_variable() == 0
 
     def test_numpy_values(self, model, trace):
         np = pytest.importorskip("numpy")
@@ -162,13 +198,22 @@ class TestSetOptimizerAttr:
         with pytest.raises(UnicodeEncodeError):
             model.set_optimizer_attr("\ud800", 1)
 
-    def test_parameter_failures_are_ignored(self, model, fail):
+    def test_parameter_failures_warn(self, model, fail):
         fail(GRBsetintparam=10007, GRBsetdblparam=10008, GRBsetstrparam=-1)
-        assert model.set_optimizer_attr("Silent", True) is None
-        assert model.set_optimizer_attr("TimeLimit", -1.0) is None
-        assert model.set_optimizer_attr("LogFile", "x") is None
+        with pytest.warns(RuntimeWarning) as caught:
+            assert model.set_optimizer_attr("Silent", True) is None
+            assert model.set_optimizer_attr("TimeLimit", -1.0) is None
+            assert model.set_optimizer_attr("LogFile", "x") is None
+        assert [str(w.message) for w in caught] == [
+            'Gurobi parameter "OutputFlag" left unset: error code 10007',
+            'Gurobi parameter "TimeLimit" left unset: error code 10008',
+            'Gurobi parameter "LogFile" left unset: error code -1',
+        ]
 
     def test_null_model_environment_sets_nothing(self, model, trace, fail):
         fail(GRBgetenv="null")
-        assert model.set_optimizer_attr("Silent", True) is None
+        with pytest.warns(
+            RuntimeWarning, match='^Gurobi parameter "OutputFlag" left unset: the model has no environment$'
+        ):
+            assert model.set_optimizer_attr("Silent", True) is None
         assert trace.fns() == ["GRBgetenv"]

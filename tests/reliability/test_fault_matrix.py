@@ -1,6 +1,8 @@
 """Every Gurobi function the module calls, made to fail in every operation
-that calls it: fatal at construction, RuntimeError from update and optimize,
-None from the two value reads, and success everywhere else."""
+that calls it: fatal at construction, RuntimeError from the operations that
+build the model and from update and optimize, a RuntimeWarning for a
+parameter left unset, None from the two value reads, and nothing from the
+release of the model."""
 
 import pytest
 
@@ -55,92 +57,146 @@ def with_variables(m, n=3):
     return m
 
 
-IGNORED = [
-    ("GRBaddvars", "add_variable", lambda m: m.add_variable(name="v", vtype="B", lb=0, ub=1), 0, 1),
-    ("GRBaddvars", "add_variables", lambda m: m.add_variables(2, names=["a", "b"]), [0, 1], 2),
-    ("GRBaddvars", "add_variables_empty", lambda m: m.add_variables(0), [], 0),
+def refused(what, code):
+    return f"Gurobi refused {what}: error code {code}"
+
+
+def unset(param, code):
+    return f'Gurobi parameter "{param}" left unset: error code {code}'
+
+
+OBJECTIVE = "the objective"
+
+# fn, case, operation, message for the code, variables and constraints
+# handed out by the operation.
+REFUSED = [
+    (
+        "GRBaddvars",
+        "add_variable",
+        lambda m: m.add_variable(name="v", vtype="B", lb=0, ub=1),
+        "the new variables",
+        0,
+        0,
+    ),
+    ("GRBaddvars", "add_variables", lambda m: m.add_variables(2, names=["a", "b"]), "the new variables", 0, 0),
+    ("GRBaddvars", "add_variables_empty", lambda m: m.add_variables(0), "the new variables", 0, 0),
     (
         "GRBaddconstr",
         "add_constraint",
         lambda m: with_variables(m).add_constraint([0, 1], [1.0, 2.0], 1.0, "<", 4.0),
-        0,
+        "constraint 0",
         3,
+        0,
     ),
     (
         "GRBaddconstr",
         "add_constraints",
         lambda m: with_variables(m).add_constraints([[0], [1]], [[1.0], [1.0]], [0.0, 0.0], ["<", ">"], [1.0, 2.0]),
-        [0, 1],
+        "constraint 0",
         3,
-    ),
-    (
-        "GRBsetdblattrarray",
-        "set_objective",
-        lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1),
-        None,
-        3,
+        0,
     ),
     (
         "GRBsetdblattrelement",
         "set_objective",
         lambda m: with_variables(m).set_objective([0, 2], [1.0, 3.0], 2.0, 1),
-        None,
+        OBJECTIVE,
         3,
+        0,
     ),
-    ("GRBsetdblattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 0), None, 3),
-    ("GRBsetintattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 1), None, 3),
-    ("GRBsetintparam", "Silent", lambda m: m.set_optimizer_attr("Silent", True), None, 0),
-    ("GRBsetintparam", "raw_int", lambda m: m.set_optimizer_attr("Threads", 2), None, 0),
-    ("GRBsetintparam", "raw_bool", lambda m: m.set_optimizer_attr("Presolve", False), None, 0),
-    ("GRBsetdblparam", "TimeLimit", lambda m: m.set_optimizer_attr("TimeLimit", 5), None, 0),
-    ("GRBsetdblparam", "raw_float", lambda m: m.set_optimizer_attr("MIPGap", 0.5), None, 0),
-    ("GRBsetstrparam", "raw_text", lambda m: m.set_optimizer_attr("LogFile", "x.log"), None, 0),
+    ("GRBsetdblattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 0), OBJECTIVE, 3, 0),
+    ("GRBsetintattr", "set_objective", lambda m: with_variables(m).set_objective([0], [1.0], 2.0, 1), OBJECTIVE, 3, 0),
+]
+
+# fn, case, operation, the parameter left unset.
+UNSET = [
+    ("GRBsetintparam", "Silent", lambda m: m.set_optimizer_attr("Silent", True), "OutputFlag"),
+    ("GRBsetintparam", "raw_bool", lambda m: m.set_optimizer_attr("Presolve", False), "Presolve"),
+    ("GRBsetdblparam", "TimeLimit", lambda m: m.set_optimizer_attr("TimeLimit", 5), "TimeLimit"),
+    ("GRBsetdblparam", "raw_float", lambda m: m.set_optimizer_attr("MIPGap", 0.5), "MIPGap"),
+    ("GRBsetstrparam", "raw_text", lambda m: m.set_optimizer_attr("LogFile", "x.log"), "LogFile"),
 ]
 
 
-class TestIgnoredResults:
+class TestRefusedResults:
     @pytest.mark.parametrize("code", CODES)
-    @pytest.mark.parametrize("fn, _name, operation, result, next_var", IGNORED, ids=[f"{c[0]}-{c[1]}" for c in IGNORED])
-    def test_operation_succeeds(self, model, trace, fail, fn, _name, operation, result, next_var, code):
+    @pytest.mark.parametrize(
+        "fn, _case, operation, what, next_var, next_constr", REFUSED, ids=[f"{c[0]}-{c[1]}" for c in REFUSED]
+    )
+    def test_refusal_raises(self, model, trace, fail, fn, _case, operation, what, next_var, next_constr, code):
         fail(**{fn: code})
-        assert operation(model) == result
-        calls = injected(trace, fn)
-        assert all(c["rc"] == code for c in calls)
+        with pytest.raises(RuntimeError) as info:
+            operation(model)
+        assert str(info.value) == refused(what, code)
+        (call,) = injected(trace, fn)
+        assert call["rc"] == code and trace.calls()[-1] == call
         fail()
-        # The counters moved on as if Gurobi had accepted the call.
+        # Nothing refused was handed out.
         assert model.add_variable() == next_var
+        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == next_constr
 
     @pytest.mark.parametrize("code", CODES)
-    def test_indices_advance_after_refused_additions(self, model, fail, code):
-        fail(GRBaddvars=code, GRBaddconstr=code)
-        assert model.add_variables(3) == [0, 1, 2]
-        assert model.add_variable() == 3
-        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 0
-        assert model.add_constraints([[1]] * 2, [[1.0]] * 2, [0.0] * 2, ["=", "="], [1.0, 1.0]) == [1, 2]
-        fail()
-        assert model.add_variable() == 4
-        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 3
+    @pytest.mark.parametrize("fn, _case, operation, param", UNSET, ids=[f"{c[0]}-{c[1]}" for c in UNSET])
+    def test_parameter_left_unset_warns(self, model, trace, fail, fn, _case, operation, param, code):
+        fail(**{fn: code})
+        with pytest.warns(RuntimeWarning) as caught:
+            assert operation(model) is None
+        assert [str(w.message) for w in caught] == [unset(param, code)]
+        assert injected(trace, fn)[0]["rc"] == code
 
     @pytest.mark.parametrize("code", CODES)
-    def test_objective_calls_all_made_when_each_fails(self, model, trace, fail, code):
+    def test_raw_int_refused_as_int_and_as_double(self, model, trace, fail, code):
+        fail(GRBsetintparam=code, GRBsetdblparam=code)
+        with pytest.warns(RuntimeWarning) as caught:
+            model.set_optimizer_attr("Threads", 2)
+        assert [str(w.message) for w in caught] == [unset("Threads", code)]
+        assert [(c["fn"], c["value"]) for c in trace.calls()[1:]] == [("GRBsetintparam", 2), ("GRBsetdblparam", 2.0)]
+
+    @pytest.mark.parametrize("code", CODES)
+    @pytest.mark.parametrize(
+        "failing, resets, raises",
+        [
+            # The refused range reset falls back to one reset per variable.
+            (["GRBsetdblattrarray"], 4, False),
+            (["GRBsetdblattrarray", "GRBsetdblattrelement"], 1, True),
+        ],
+    )
+    def test_objective_range_reset_fallback(self, model, trace, fail, failing, resets, raises, code):
         model.add_variables(2)
         trace.clear()
-        fail(GRBsetdblattrarray=code, GRBsetdblattrelement=code, GRBsetdblattr=code, GRBsetintattr=code)
-        assert model.set_objective([0, 1], [1.0, 2.0], 3.0, 1) is None
-        # The refused range reset falls back to one reset per variable.
-        assert trace.fns() == ["GRBsetdblattrarray"] + ["GRBsetdblattrelement"] * 4 + ["GRBsetdblattr", "GRBsetintattr"]
-        assert [(c["element"], c["value"]) for c in trace.calls("GRBsetdblattrelement")] == [
-            (0, 0.0),
-            (1, 0.0),
-            (0, 1.0),
-            (1, 2.0),
-        ]
-        assert all(c["injected"] for c in trace.calls())
+        fail(**dict.fromkeys(failing, code))
+        if raises:
+            with pytest.raises(RuntimeError) as info:
+                model.set_objective([0, 1], [1.0, 2.0], 3.0, 1)
+            assert str(info.value) == refused(OBJECTIVE, code)
+        else:
+            assert model.set_objective([0, 1], [1.0, 2.0], 3.0, 1) is None
+        tail = [] if raises else ["GRBsetdblattr", "GRBsetintattr"]
+        assert trace.fns() == ["GRBsetdblattrarray"] + ["GRBsetdblattrelement"] * resets + tail
+        elements = [(c["element"], c["value"]) for c in trace.calls("GRBsetdblattrelement")]
+        assert elements == [(0, 0.0), (1, 0.0), (0, 1.0), (1, 2.0)][:resets]
 
-    @pytest.mark.parametrize("attr, value", [("Silent", True), ("TimeLimit", 1.0), ("Threads", 1), ("LogFile", "a")])
-    def test_null_model_environment_sets_nothing(self, model, trace, fail, attr, value):
+    def test_refused_row_keeps_the_rows_before_it(self, model, trace):
+        # Gurobi refuses a coefficient that is not finite.
+        with_variables(model, 2)
+        with pytest.raises(RuntimeError) as info:
+            model.add_constraints([[0], [1], [0]], [[1.0], [float("inf")], [1.0]], [0.0] * 3, ["<"] * 3, [1.0] * 3)
+        assert str(info.value) == refused("constraint 1", 10003)
+        assert [c["rc"] for c in trace.calls("GRBaddconstr")] == [0, 10003]
+        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 1
+        assert trace.calls("GRBaddconstr")[-1]["name"] == "c1"
+
+    @pytest.mark.parametrize(
+        "attr, value, param",
+        [("Silent", True, "OutputFlag"), ("TimeLimit", 1.0, "TimeLimit"), ("Threads", 1, "Threads")],
+    )
+    def test_null_model_environment_sets_nothing(self, model, trace, fail, attr, value, param):
         fail(GRBgetenv="null")
-        assert model.set_optimizer_attr(attr, value) is None
+        with pytest.warns(RuntimeWarning) as caught:
+            assert model.set_optimizer_attr(attr, value) is None
+        assert [str(w.message) for w in caught] == [
+            f'Gurobi parameter "{param}" left unset: the model has no environment'
+        ]
         assert trace.fns() == ["GRBgetenv"]
         fail()
         trace.clear()

@@ -151,18 +151,17 @@ class TestPythonAllocations:
         "failing", ["GRBupdatemodel", "GRBoptimize", "GRBgetintattr", "GRBgetdblattr", "GRBaddvars", "GRBgetenv"]
     )
     def test_injected_failures_leave_nothing(self, quiet_model, monkeypatch, failing):
-        monkeypatch.setenv("GRB_STANDIN_FAIL", f"{failing}={'null' if failing == 'GRBgetenv' else 10003}")
         m = quiet_model
         m.add_variables(2)
+        monkeypatch.setenv("GRB_STANDIN_FAIL", f"{failing}={'null' if failing == 'GRBgetenv' else 10003}")
 
         def body():
-            for call in (m.update, m.optimize):
+            for call in (m.update, m.optimize, lambda: m.add_variables(2)):
                 try:
                     call()
                 except RuntimeError:
                     pass
             m.get_objective_value()
-            m.add_variables(2)
             m.set_optimizer_attr("Threads", 1)
 
         assert LeakCheck(body, ROUNDS).python_growth() < PY_SLACK

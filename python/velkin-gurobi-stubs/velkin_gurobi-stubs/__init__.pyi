@@ -77,7 +77,8 @@ class Model:
         """Adds one constraint per row and returns their indices; senses other than "<" and ">" mean "="."""
 
     def set_objective(self, /, vars: _Indices, coeffs: _Reals, constant: _Real, sense: SupportsIndex) -> None:
-        """Replaces the objective; ``sense`` 1 maximises, anything else minimises."""
+        """Replaces the objective (a variable named twice keeps its later coefficient);
+        ``sense`` 1 maximises, anything else minimises."""
 
     def update(self, /) -> None:
         """Applies pending changes to the model."""
@@ -92,4 +93,4 @@ class Model:
         """The objective value of the current solution, or None if there is none."""
 
     def set_optimizer_attr(self, /, attr: str, value: _ParamValue) -> None:
-        """Sets "Silent", "TimeLimit" or any Gurobi parameter by name."""
+        """Sets "Silent", "TimeLimit" or any Gurobi parameter by name; a RuntimeWarning says when it stays unset."""

@@ -6,6 +6,7 @@
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
+#include "refusals.hpp"
 
 namespace velkin {
 namespace {
@@ -14,6 +15,11 @@ using kesto::ScalarFunctionType;
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
+constexpr const char* kObjective = "the objective";
+
+PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal) {
+  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code);
+}
 
 // Rows of a nested sequence argument, stored flat.
 template <class T>
@@ -131,9 +137,11 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
       return nullptr;
     }
     if (name && !check_name(*name, name_arg)) return nullptr;
-    const std::uint64_t index = optimizer.add_constraint(
-        affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant), *set, std::move(name));
-    return PyLong_FromUnsignedLongLong(index);
+    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
+    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
+    if (!index) return raise_constraint_refusal(index.error());
+    return PyLong_FromUnsignedLongLong(*index);
   });
 }
 
@@ -152,10 +160,13 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
       functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
                                     batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
                                     batch.consts[i]));
+      if (!check_known_variables(std::get<kesto::Affine>(functions.back()), optimizer.var_count())) return nullptr;
       sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
     }
     if (batch.names) batch.names->resize(count);
-    return index_list(optimizer.add_constraints(std::move(functions), std::move(sets), std::move(batch.names)));
+    const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(batch.names));
+    if (!indices) return raise_constraint_refusal(indices.error());
+    return index_list(*indices);
   });
 }
 
@@ -175,9 +186,15 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
         !convert_int32(sense_obj, parameters.arg("sense"), sense)) {
       return nullptr;
     }
-    auto result =
-        optimizer.set_objective(affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant), sense == 1);
-    if (!result) return raise_kesto_error(result.error());
+    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
+    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    auto result = optimizer.set_objective(std::move(function), sense == 1);
+    if (!result) {
+      if (const auto* refusal = std::get_if<kesto::SolverRefusal>(&result.error())) {
+        return raise_solver_refusal(kObjective, refusal->code);
+      }
+      return raise_kesto_error(std::get<kesto::KestoError>(result.error()));
+    }
     Py_RETURN_NONE;
   });
 }

@@ -6,6 +6,7 @@
 #include "convert.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
+#include "refusals.hpp"
 
 namespace velkin {
 namespace {
@@ -124,7 +125,8 @@ PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwa
   std::array<PyObject*, 2> objects{};
   if (!parse_arguments<kSetOptimizerAttrParameters>(args, kwargs, objects)) return nullptr;
   auto [attr_obj, value_obj] = objects;
-  return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
+  std::optional<std::string> warning;
+  PyRef result = PyRef::steal(with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     std::string attr;
     if (!convert_text(attr_obj, kSetOptimizerAttrParameters.arg("attr"), attr)) return nullptr;
     auto value = classify(value_obj);
@@ -132,11 +134,15 @@ PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwa
       PyErr_SetString(PyExc_TypeError, kUnsupportedValue);
       return nullptr;
     }
-    if (auto result = optimizer.set_optimizer_attr(optimizer_attr(std::move(attr)), std::move(*value)); !result) {
-      return raise_kesto_error(result.error());
-    }
+    auto outcome = optimizer.set_optimizer_attr(optimizer_attr(std::move(attr)), std::move(*value));
+    if (!outcome) return raise_kesto_error(outcome.error());
+    if (*outcome) warning = unset_parameter_warning(**outcome);
     Py_RETURN_NONE;
-  });
+  }));
+  // Warned once the Model is released: the warnings machinery may run Python
+  // code that uses the Model. Under "-W error" the warning is the call's error.
+  if (result && warning && PyErr_WarnEx(PyExc_RuntimeWarning, warning->c_str(), 1) < 0) return nullptr;
+  return result.release();
 }
 
 }  // namespace velkin

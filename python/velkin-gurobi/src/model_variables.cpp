@@ -1,10 +1,10 @@
 // Model.add_variable and Model.add_variables.
 
-#include <unistd.h>
-
 #include "convert.hpp"
+#include "memory_budget.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
+#include "refusals.hpp"
 
 namespace velkin {
 namespace {
@@ -14,28 +14,52 @@ using kesto::NameType;
 using kesto::VariableRefusal;
 using kesto::gurobi::kMaxGrbIndex;
 
-// Memory a batch takes per variable: two bounds, a type byte, a name and its
-// pointer, and the returned index.
-constexpr std::uint64_t kBytesPerVariable =
+// Memory a batch takes per variable while it is added: the module's arrays
+// (two bounds, a type byte, a name and its pointer, the backend's index), the
+// returned list (a pointer and an int object of 32 bytes), and Gurobi's own
+// copy (41 bytes measured with the stand-in library and default names).
+constexpr std::uint64_t kModuleBytesPerVariable =
     2 * sizeof(double) + 1 + sizeof(std::string) + sizeof(char*) + sizeof(std::uint64_t);
+constexpr std::uint64_t kListBytesPerVariable = sizeof(PyObject*) + 32;
+constexpr std::uint64_t kLibraryBytesPerVariable = 48;
+constexpr std::uint64_t kBytesPerVariable = kModuleBytesPerVariable + kListBytesPerVariable + kLibraryBytesPerVariable;
 
-// A batch whose arrays cannot fit in the machine's memory is refused before
-// anything is allocated, rather than filling memory until the system ends the
-// process.
+// Batches below this size are not checked: reading the limits costs about a
+// hundred times as much as adding a small batch.
+constexpr std::uint64_t kCheckedBatchBytes = 64ull << 20;
+
+// A batch that cannot fit in the memory the process can still get is refused
+// before anything is allocated, rather than filling memory until the system
+// ends the process.
 bool fits_in_memory(std::uint64_t n) {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return true;
-  return n <= static_cast<std::uint64_t>(pages) / kBytesPerVariable * static_cast<std::uint64_t>(page_size);
+  if (n < kCheckedBatchBytes / kBytesPerVariable) return true;
+  const auto available = available_memory();
+  return !available || n <= *available / kBytesPerVariable;
+}
+
+constexpr const char* kNewVariables = "the new variables";
+
+// The list of the indices a batch will get, built before Gurobi is called so
+// that no allocation can fail once the batch has been added.
+PyRef consecutive_indices(std::uint64_t start, std::uint64_t n) {
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+  if (!list) return list;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    PyObject* index = PyLong_FromUnsignedLongLong(start + i);
+    if (index == nullptr) return PyRef();
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), index);
+  }
+  return list;
 }
 
 PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
-  switch (refusal) {
+  switch (refusal.kind) {
     case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
     case VariableRefusal::CountTooLarge:
     case VariableRefusal::SequenceTooShort:
       PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
       break;
+    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code); break;
   }
   return nullptr;
 }
@@ -103,9 +127,11 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
         !convert_optional(ub_obj, parameters.arg("ub"), ub, convert_real)) {
       return nullptr;
     }
+    PyRef result = PyRef::steal(PyLong_FromUnsignedLongLong(optimizer.var_count()));
+    if (!result) return nullptr;
     auto index = optimizer.add_variable(name, vtype, lb, ub);
     if (!index) return raise_refusal(index.error(), name_arg);
-    return PyLong_FromUnsignedLongLong(*index);
+    return result.release();
   });
 }
 
@@ -117,10 +143,12 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (!convert_batch(objects, batch)) return nullptr;
     std::optional<NameType> names;
     if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
+    PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
+    if (!result) return nullptr;
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
     if (!indices) return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"));
-    return index_list(*indices);
+    return result.release();
   });
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "kesto_core/attributes.hpp"
@@ -28,14 +29,42 @@ enum class SolveStatus : int {
   Suboptimal = 4,
 };
 
-// Why a batch of variables was not added. Variable creation reports no solver
-// failure; it only refuses input that cannot be handed to the solver at all.
-enum class VariableRefusal {
-  NameContainsNul,
-  CountTooLarge,
-  // A names, types or bounds list holds fewer than n entries.
-  SequenceTooShort,
+// A call that the solver answered with a nonzero error code.
+struct SolverRefusal {
+  int code;
 };
+
+// Why a batch of variables was not added: input that cannot be handed to the
+// solver at all, or the solver's refusal of the batch.
+struct VariableRefusal {
+  enum Kind {
+    NameContainsNul,
+    CountTooLarge,
+    // A names, types or bounds list holds fewer than n entries.
+    SequenceTooShort,
+    SolverRefused,
+  };
+  VariableRefusal(Kind kind, int code = 0) : kind(kind), code(code) {}
+  Kind kind;
+  int code;  // the solver's error code, for SolverRefused
+};
+
+// A constraint the solver refused. The constraints before it in its batch stay
+// added; it and those after it are not.
+struct ConstraintRefusal {
+  std::uint64_t index;  // the index the refused constraint would have had
+  int code;
+};
+
+// The objective is either not expressible or refused by the solver.
+using ObjectiveError = std::variant<KestoError, SolverRefusal>;
+
+// A parameter that stays unset although the call succeeds, and why.
+struct UnsetParameter {
+  std::string name;  // the solver's parameter name
+  std::string reason;
+};
+using ParameterOutcome = std::optional<UnsetParameter>;
 
 using VariableIndices = std::vector<std::uint64_t>;
 using ConstraintIndices = std::vector<std::uint64_t>;
@@ -52,12 +81,16 @@ concept ModelLike = requires(T& model, std::optional<std::string_view> name, std
   {
     model.add_variables(n, std::move(names), std::move(vtypes), std::move(bounds), std::move(bounds))
     } -> std::same_as<std::expected<VariableIndices, VariableRefusal>>;
-  { model.set_objective(std::move(function), maximise) } -> std::same_as<std::expected<void, KestoError>>;
-  { model.add_constraint(std::move(function), set, std::move(constraint_name)) } -> std::same_as<std::uint64_t>;
+  { model.set_objective(std::move(function), maximise) } -> std::same_as<std::expected<void, ObjectiveError>>;
+  {
+    model.add_constraint(std::move(function), set, std::move(constraint_name))
+    } -> std::same_as<std::expected<std::uint64_t, ConstraintRefusal>>;
   {
     model.add_constraints(std::move(functions), std::move(sets), std::move(constraint_names))
-    } -> std::same_as<ConstraintIndices>;
-  { model.set_optimizer_attr(std::move(attr), std::move(value)) } -> std::same_as<std::expected<void, KestoError>>;
+    } -> std::same_as<std::expected<ConstraintIndices, ConstraintRefusal>>;
+  {
+    model.set_optimizer_attr(std::move(attr), std::move(value))
+    } -> std::same_as<std::expected<ParameterOutcome, KestoError>>;
   { model.update() } -> std::same_as<std::expected<void, KestoError>>;
 };
 

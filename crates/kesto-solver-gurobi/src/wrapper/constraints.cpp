@@ -13,29 +13,36 @@ void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>&
 
 }  // namespace
 
-std::expected<void, KestoError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
+std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
   auto objective = scalar_function_to_grb(function);
-  if (!objective) return std::unexpected(kesto_error::Msg{std::move(objective.error())});
+  if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
+  auto refused = [](int code) { return std::unexpected(ObjectiveError(SolverRefusal{code})); };
   std::vector<double> zeros(var_count_, 0.0);
   if (api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data()) != 0) {
-    // Gurobi holds fewer variables than were handed out when it refused a
-    // batch, and then refuses the whole range: reset the variables one by one
-    // so that no coefficient of the previous objective survives.
+    // The range reset's code is not reported: a refused range is tried again
+    // one variable at a time, and only a refusal there is reported, so that
+    // no coefficient of the previous objective survives unnoticed.
     for (std::uint64_t i = 0; i < var_count_; ++i) {
-      api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0);
+      if (const int code = api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0); code != 0) {
+        return refused(code);
+      }
     }
   }
   for (std::size_t k = 0; k < objective->indices.size(); ++k) {
-    api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(objective->indices[k]), objective->coefficients[k]);
+    const int code =
+        api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(objective->indices[k]), objective->coefficients[k]);
+    if (code != 0) return refused(code);
   }
-  api().GRBsetdblattr(model_, GRB_DBL_ATTR_OBJCON, objective->constant);
-  api().GRBsetintattr(model_, GRB_INT_ATTR_MODELSENSE, maximise ? GRB_MAXIMIZE : GRB_MINIMIZE);
+  if (const int code = api().GRBsetdblattr(model_, GRB_DBL_ATTR_OBJCON, objective->constant); code != 0) return refused(code);
+  if (const int code = api().GRBsetintattr(model_, GRB_INT_ATTR_MODELSENSE, maximise ? GRB_MAXIMIZE : GRB_MINIMIZE); code != 0) {
+    return refused(code);
+  }
   return {};
 }
 
-ConstraintIndices GurobiOptimizer::add_constraints(std::vector<ScalarFunctionType> functions,
-                                                   std::vector<ScalarSetType> sets,
-                                                   std::optional<std::vector<std::string>> names) {
+std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constraints(
+    std::vector<ScalarFunctionType> functions, std::vector<ScalarSetType> sets,
+    std::optional<std::vector<std::string>> names) {
   const std::uint64_t base = constr_count_;
   const std::size_t count = std::min(functions.size(), sets.size());
   ConstraintIndices result;
@@ -55,8 +62,14 @@ ConstraintIndices GurobiOptimizer::add_constraints(std::vector<ScalarFunctionTyp
     }
     if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]}, std::move(storage))) {
       to_grb_indices(constraint->indices, indices);
-      api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(), constraint->coefficients.data(),
-                         constraint->sense, constraint->rhs, name);
+      const int code = api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(),
+                                          constraint->coefficients.data(), constraint->sense, constraint->rhs, name);
+      if (code != 0) {
+        // The rows before this one stay added with their indices; the next
+        // constraint gets the index this one would have had.
+        constr_count_ = index;
+        return std::unexpected(ConstraintRefusal{index, code});
+      }
       storage = std::move(*constraint);
     }
     result.push_back(index);
@@ -65,13 +78,16 @@ ConstraintIndices GurobiOptimizer::add_constraints(std::vector<ScalarFunctionTyp
   return result;
 }
 
-std::uint64_t GurobiOptimizer::add_constraint(ScalarFunctionType function, ScalarSetType set,
-                                              std::optional<std::string> name) {
+std::expected<std::uint64_t, ConstraintRefusal> GurobiOptimizer::add_constraint(ScalarFunctionType function,
+                                                                                ScalarSetType set,
+                                                                                std::optional<std::string> name) {
   std::vector<ScalarFunctionType> functions;
   functions.push_back(std::move(function));
   std::optional<std::vector<std::string>> names;
   if (name) names = std::vector<std::string>{std::move(*name)};
-  return add_constraints(std::move(functions), {set}, std::move(names)).front();
+  auto indices = add_constraints(std::move(functions), {set}, std::move(names));
+  if (!indices) return std::unexpected(indices.error());
+  return indices->front();
 }
 
 }  // namespace kesto::gurobi

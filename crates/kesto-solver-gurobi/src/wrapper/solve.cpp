@@ -22,50 +22,90 @@ KestoError failure(std::string_view message, int code) {
   return kesto_error::Msg{std::string(message) + std::to_string(code)};
 }
 
-// Sets one parameter on the model's own environment. Result codes of
-// parameter calls are deliberately not examined.
+bool fits_int(std::int64_t value) {
+  return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
+constexpr std::string_view kNulReason = "its name or value holds a NUL character";
+constexpr std::string_view kNotANumberReason = "it takes a number, not a bool or a str";
+constexpr std::string_view kNoEnvironmentReason = "the model has no environment";
+
+ParameterOutcome unset(std::string_view name, std::string_view reason) {
+  return UnsetParameter{std::string(name), std::string(reason)};
+}
+
+ParameterOutcome refused(std::string_view name, int code) {
+  if (code == 0) return std::nullopt;
+  return unset(name, "error code " + std::to_string(code));
+}
+
+// The Gurobi parameter an attribute sets.
+std::string_view parameter_name(const OptimizerAttr& attr) {
+  if (std::holds_alternative<optimizer_attr::Silent>(attr)) return GRB_INT_PAR_OUTPUTFLAG;
+  if (std::holds_alternative<optimizer_attr::TimeLimit>(attr)) return GRB_DBL_PAR_TIMELIMIT;
+  return std::get<optimizer_attr::RawParameter>(attr).name;
+}
+
+// Sets one parameter on the model's own environment and says when it stays
+// unset.
 class ParameterWriter {
  public:
   ParameterWriter(const GurobiApi& api, GRBenv* env) : api_(api), env_(env) {}
 
-  void set_int(const char* name, int value) const { api_.GRBsetintparam(env_, name, value); }
-  void set_double(const char* name, double value) const { api_.GRBsetdblparam(env_, name, value); }
-  void set_text(const char* name, const char* value) const { api_.GRBsetstrparam(env_, name, value); }
+  ParameterOutcome set_int(const char* name, int value) const {
+    return refused(name, api_.GRBsetintparam(env_, name, value));
+  }
+  ParameterOutcome set_double(const char* name, double value) const {
+    return refused(name, api_.GRBsetdblparam(env_, name, value));
+  }
+  ParameterOutcome set_text(const char* name, const char* value) const {
+    return refused(name, api_.GRBsetstrparam(env_, name, value));
+  }
 
   // Silent: output off for true, a non-zero int or a non-zero float.
-  void silent(const AttrValue& value) const {
+  ParameterOutcome silent(const AttrValue& value) const {
     bool quiet = false;
     if (const auto* b = std::get_if<attr_value::Bool>(&value)) quiet = b->value;
     if (const auto* i = std::get_if<attr_value::Int>(&value)) quiet = i->value != 0;
     if (const auto* f = std::get_if<attr_value::Float>(&value)) quiet = f->value != 0.0;
-    set_int(GRB_INT_PAR_OUTPUTFLAG, quiet ? 0 : 1);
+    return set_int(GRB_INT_PAR_OUTPUTFLAG, quiet ? 0 : 1);
   }
 
-  void time_limit(const AttrValue& value) const {
-    if (const auto* f = std::get_if<attr_value::Float>(&value)) set_double(GRB_DBL_PAR_TIMELIMIT, f->value);
-    if (const auto* i = std::get_if<attr_value::Int>(&value))
-      set_double(GRB_DBL_PAR_TIMELIMIT, static_cast<double>(i->value));
+  ParameterOutcome time_limit(const AttrValue& value) const {
+    if (const auto* f = std::get_if<attr_value::Float>(&value)) return set_double(GRB_DBL_PAR_TIMELIMIT, f->value);
+    if (const auto* i = std::get_if<attr_value::Int>(&value)) {
+      return set_double(GRB_DBL_PAR_TIMELIMIT, static_cast<double>(i->value));
+    }
+    return unset(GRB_DBL_PAR_TIMELIMIT, kNotANumberReason);
   }
 
   // A name or text holding NUL would reach Gurobi truncated, possibly naming
-  // another parameter, so such a parameter is left unset; likewise an int
-  // that a 32-bit parameter cannot hold.
-  void raw(const std::string& name, const AttrValue& value) const {
-    if (!passes_as_c_string(name)) return;
+  // another parameter, so such a parameter is left unset.
+  ParameterOutcome raw(const std::string& name, const AttrValue& value) const {
+    if (!passes_as_c_string(name)) return unset(name, kNulReason);
     if (const auto* t = std::get_if<attr_value::Text>(&value)) {
-      if (passes_as_c_string(t->text)) set_text(name.c_str(), t->text.c_str());
-    } else if (const auto* i = std::get_if<attr_value::Int>(&value)) {
-      if (i->value >= std::numeric_limits<int>::min() && i->value <= std::numeric_limits<int>::max()) {
-        set_int(name.c_str(), static_cast<int>(i->value));
-      }
-    } else if (const auto* f = std::get_if<attr_value::Float>(&value)) {
-      set_double(name.c_str(), f->value);
-    } else if (const auto* b = std::get_if<attr_value::Bool>(&value)) {
-      set_int(name.c_str(), b->value ? 1 : 0);
+      if (!passes_as_c_string(t->text)) return unset(name, kNulReason);
+      return set_text(name.c_str(), t->text.c_str());
     }
+    if (const auto* i = std::get_if<attr_value::Int>(&value)) return raw_int(name.c_str(), i->value);
+    if (const auto* f = std::get_if<attr_value::Float>(&value)) return set_double(name.c_str(), f->value);
+    return set_int(name.c_str(), std::get<attr_value::Bool>(value).value ? 1 : 0);
   }
 
  private:
+  // An int that a double parameter refuses, or one beyond 32 bits, is given
+  // as a double. When both calls are refused, the int call's code tells why,
+  // unless it only says that the parameter is not an int one.
+  ParameterOutcome raw_int(const char* name, std::int64_t value) const {
+    const auto as_double = static_cast<double>(value);
+    if (!fits_int(value)) return set_double(name, as_double);
+    const int code = api_.GRBsetintparam(env_, name, static_cast<int>(value));
+    if (code == 0) return std::nullopt;
+    const int retry = api_.GRBsetdblparam(env_, name, as_double);
+    if (retry == 0) return std::nullopt;
+    return refused(name, code == GRB_ERROR_UNKNOWN_PARAMETER ? retry : code);
+  }
+
   const GurobiApi& api_;
   GRBenv* env_;
 };
@@ -105,18 +145,13 @@ std::optional<double> GurobiOptimizer::get_objective_value() const {
   return value;
 }
 
-std::expected<void, KestoError> GurobiOptimizer::set_optimizer_attr(OptimizerAttr attr, AttrValue value) {
+std::expected<ParameterOutcome, KestoError> GurobiOptimizer::set_optimizer_attr(OptimizerAttr attr, AttrValue value) {
   GRBenv* env = api().GRBgetenv(model_);
-  if (env == nullptr) return {};
+  if (env == nullptr) return unset(parameter_name(attr), kNoEnvironmentReason);
   const ParameterWriter writer(api(), env);
-  if (std::holds_alternative<optimizer_attr::Silent>(attr)) {
-    writer.silent(value);
-  } else if (std::holds_alternative<optimizer_attr::TimeLimit>(attr)) {
-    writer.time_limit(value);
-  } else {
-    writer.raw(std::get<optimizer_attr::RawParameter>(attr).name, value);
-  }
-  return {};
+  if (std::holds_alternative<optimizer_attr::Silent>(attr)) return writer.silent(value);
+  if (std::holds_alternative<optimizer_attr::TimeLimit>(attr)) return writer.time_limit(value);
+  return writer.raw(std::get<optimizer_attr::RawParameter>(attr).name, value);
 }
 
 }  // namespace kesto::gurobi

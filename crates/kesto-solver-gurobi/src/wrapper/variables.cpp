@@ -97,10 +97,15 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     if (!passes_as_c_string(name)) return std::unexpected(VariableRefusal::NameContainsNul);
     name_pointers.push_back(name.data());
   }
-  api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),
-                   non_null(upper.data()), non_null(types.data()), non_null(name_pointers.data()));
+  // Allocated before Gurobi is called: an allocation failure after it would
+  // leave var_count_ behind Gurobi's columns.
   VariableIndices indices(n);
   for (std::uint64_t i = 0; i < n; ++i) indices[i] = start + i;
+  const int code =
+      api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),
+                       non_null(upper.data()), non_null(types.data()), non_null(name_pointers.data()));
+  // A refused batch hands out no index, so every index keeps naming its column.
+  if (code != 0) return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, code));
   var_count_ = start + n;
   return indices;
 }

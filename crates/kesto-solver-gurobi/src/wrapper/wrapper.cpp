@@ -50,6 +50,8 @@ GurobiOptimizer::GurobiOptimizer(GurobiOptimizer&& other) noexcept
       constr_count_(other.constr_count_) {}
 
 GurobiOptimizer::~GurobiOptimizer() {
+  // The code of the release is ignored: a destructor has nobody to tell, and
+  // the environment and the library are released after it either way.
   if (model_ != nullptr) api_->GRBfreemodel(model_);
 }
 

@@ -66,17 +66,24 @@ class GurobiOptimizer {
                                                                 std::optional<BoundType> ubs);
 
   // Constraints and objective.
-  std::expected<void, KestoError> set_objective(ScalarFunctionType function, bool maximise);
-  std::uint64_t add_constraint(ScalarFunctionType function, ScalarSetType set, std::optional<std::string> name);
-  ConstraintIndices add_constraints(std::vector<ScalarFunctionType> functions, std::vector<ScalarSetType> sets,
-                                    std::optional<std::vector<std::string>> names);
+  std::expected<void, ObjectiveError> set_objective(ScalarFunctionType function, bool maximise);
+  std::expected<std::uint64_t, ConstraintRefusal> add_constraint(ScalarFunctionType function, ScalarSetType set,
+                                                                 std::optional<std::string> name);
+  std::expected<ConstraintIndices, ConstraintRefusal> add_constraints(std::vector<ScalarFunctionType> functions,
+                                                                      std::vector<ScalarSetType> sets,
+                                                                      std::optional<std::vector<std::string>> names);
 
-  // Solve, results and parameters.
-  std::expected<void, KestoError> set_optimizer_attr(OptimizerAttr attr, AttrValue value);
+  // Solve, results and parameters. A parameter left unset is reported in the
+  // outcome; the call itself fails only with a KestoError.
+  std::expected<ParameterOutcome, KestoError> set_optimizer_attr(OptimizerAttr attr, AttrValue value);
   std::expected<void, KestoError> update();
   std::expected<SolveStatus, KestoError> optimize();
   std::optional<double> get_var_value(std::uint64_t index) const;
   std::optional<double> get_objective_value() const;
+
+  // The number of variables handed out, against which the module checks the
+  // indices a caller names.
+  std::uint64_t var_count() const { return var_count_; }
 
  private:
   GurobiOptimizer(SharedApi api, SharedEnv env, GRBmodel* model)
