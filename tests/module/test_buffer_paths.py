@@ -27,7 +27,8 @@ NAN, INF = float("nan"), float("inf")
 INDEX_CASES = {
     "valid": [3, 0, 2],
     "negative": [1, -2, -1],
-    "too large": [0, 2**31, -1],
+    "too large": [0, 2**31, 7],
+    "negative before too large": [5, -1, 2**31],
     "largest": [2**31 - 1],
     "empty": [],
 }

@@ -156,7 +156,14 @@ bool refuse_variable_index(T value, const Arg& arg) {
 }  // namespace
 
 bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out) {
-  if (!PyLong_CheckExact(object)) {
+  if (PyLong_CheckExact(object)) {
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+    if (overflow == 0 && is_variable_index(value)) {
+      out = static_cast<std::uint64_t>(value);
+      return true;
+    }
+  } else {
     const NumpyScalar scalar = numpy_scalar(object);
     if (scalar.found && scalar.type.kind != ItemKind::Float) {
       return visit_integer_items(scalar.type, scalar.value, [&](const auto* value) {
