@@ -1,7 +1,8 @@
 #pragma once
 // Exact NumPy integer and floating scalars (the items of list(array)), read
 // straight from the object instead of through __index__ or __float__, which
-// give the same values.
+// give the same values. Subclasses keep the protocol path: they may override
+// those methods.
 
 #include <Python.h>
 
