@@ -55,3 +55,16 @@ def test_tiny_run_prints_the_table(tmp_path):
     assert "failed" not in proc.stdout
     if importlib.util.find_spec("matplotlib") is not None:
         assert chart.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+def test_tiny_input_forms_run_prints_every_comparison():
+    proc = subprocess.run(
+        [sys.executable, os.path.join(ROOT, "bench", "inputs.py"), "--scale", "0.001", "--repeat", "1"],
+        capture_output=True,
+        text=True,
+        timeout=600,
+    )
+    assert proc.returncode == 0, proc.stderr
+    rows = [line for line in proc.stdout.splitlines() if line.startswith("| ") and " vs " in line]
+    assert len(rows) == 8
+    assert "peak memory growth" in proc.stdout

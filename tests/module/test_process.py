@@ -184,3 +184,15 @@ class TestFixedInstallPaths:
         assert self.construct({"GUROBI_HOME": str(tmp_path)}) == (
             f'Gurobi setup failed: "Gurobi library not found at expected path: {tmp_path}"'
         )
+
+
+def test_numpy_is_not_imported_by_reading_numbers(standin):
+    result = run(f"""
+        import fractions, sys
+        import velkin_gurobi
+        m = velkin_gurobi.Model(dll_path={standin!r})
+        m.add_variables(2, lbs=[fractions.Fraction(1, 2), True], ubs=memoryview(bytes([3, 4])))
+        m.set_objective([True, 1], [fractions.Fraction(1, 4), 2], 0.0, 1)
+        print("numpy" in sys.modules)
+    """)
+    assert result.stdout.decode() == "False\n", result.stderr.decode()

@@ -13,6 +13,7 @@ def with_arrays(model: Model) -> list[int]:
     rows = model.add_constraints(
         [np.array([0, 1], dtype=np.uint64)], [np.array([1.0, 2.0])], np.zeros(1), ["<"], np.array([4.0])
     )
+    rows += model.add_constraints(np.zeros((2, 3), dtype=np.int32), np.ones((2, 3)), [0.0, 0.0], ["<", ">"], [1.0, 0.0])
     model.set_objective(np.arange(3), np.ones(3), 0.0, np.int32(1))
     model.set_optimizer_attr("Silent", np.bool_(True))
     model.set_optimizer_attr("Threads", np.int32(1))

@@ -14,9 +14,9 @@ class _Array(Protocol):
 
 # A number: float, int, bool, or anything with __float__ or __index__.
 _Real: TypeAlias = SupportsFloat | SupportsIndex
-# Numbers: any sequence, or an array or buffer (1-D float64 ones are read directly).
+# Numbers: any sequence, or an array or buffer (1-D ones of integers, float32 or float64 are read directly).
 _Reals: TypeAlias = Sequence[_Real] | _Array | Buffer
-# Variable indices: any sequence, or an array or buffer (1-D int64/uint64 ones are read directly).
+# Variable indices: any sequence, or an array or buffer (1-D ones of integers are read directly).
 _Indices: TypeAlias = Sequence[SupportsIndex] | _Array | Buffer
 # Parameter values: bool, int, float (and NumPy scalars of these kinds) or str.
 _ParamValue: TypeAlias = str | SupportsFloat | SupportsIndex
@@ -67,8 +67,8 @@ class Model:
     def add_constraints(
         self,
         /,
-        fs_vars: Sequence[_Indices],
-        fs_coeffs: Sequence[_Reals],
+        fs_vars: Sequence[_Indices] | _Array,
+        fs_coeffs: Sequence[_Reals] | _Array,
         fs_consts: _Reals,
         senses: Sequence[str],
         rhss: _Reals,

@@ -1,26 +1,41 @@
 #pragma once
 // Direct reads of numeric buffers: an exact numpy.ndarray, array.array or
-// memoryview that is one-dimensional, C-contiguous and native-endian is read
-// in one go instead of element by element. Anything else, subclasses
-// included, takes the ordinary sequence path.
+// memoryview that is C-contiguous, native-endian and holds signed or unsigned
+// integers of 1, 2, 4 or 8 bytes, float32 or float64 items is read in place
+// instead of element by element. Anything else, subclasses included, takes
+// the ordinary sequence path.
 
 #include <Python.h>
 
-#include <cstdint>
-#include <optional>
-#include <vector>
+#include <cstddef>
+
+#include "numeric_items.hpp"
 
 namespace velkin {
 
-// nullopt: not such a buffer (no exception set); the caller falls back.
-std::optional<std::vector<double>> read_double_buffer(PyObject* object);
+class NumericBuffer {
+ public:
+  // Holds the buffer of `object` when it is such a buffer with `dimensions`
+  // dimensions; otherwise holds nothing, with no exception set. Only NumPy
+  // arrays are taken in two dimensions: a 2-D memoryview is not a sequence
+  // of its rows, so it keeps the sequence path's refusal.
+  NumericBuffer(PyObject* object, int dimensions);
+  NumericBuffer(const NumericBuffer&) = delete;
+  NumericBuffer& operator=(const NumericBuffer&) = delete;
+  ~NumericBuffer();
 
-// Buffers of format 'q' or 'Q'. `negative` is set when a 'q' value is below
-// zero (the values are then unusable and the caller refuses them).
-struct IndexBuffer {
-  std::vector<std::uint64_t> values;
-  std::optional<std::size_t> first_negative;
+  explicit operator bool() const { return held_; }
+  std::size_t rows() const { return static_cast<std::size_t>(view_.shape[0]); }
+  // Items per row: the row length of a 2-D buffer, 1 for a 1-D one.
+  std::size_t columns() const { return view_.ndim == 2 ? static_cast<std::size_t>(view_.shape[1]) : 1; }
+
+  ItemType type() const { return type_; }
+  const void* data() const { return view_.buf; }
+
+ private:
+  Py_buffer view_{};
+  ItemType type_{ItemKind::Float, sizeof(double)};
+  bool held_ = false;
 };
-std::optional<IndexBuffer> read_index_buffer(PyObject* object);
 
 }  // namespace velkin

@@ -1,6 +1,11 @@
 #include "convert.hpp"
 
+#include <algorithm>
 #include <limits>
+#include <type_traits>
+
+#include "buffer_input.hpp"
+#include "numpy_scalars.hpp"
 
 #include "kesto_solver_gurobi/gurobi_constants.h"
 
@@ -77,6 +82,14 @@ bool convert_real(PyObject* object, const Arg& arg, double& out) {
     out = PyFloat_AS_DOUBLE(object);
     return true;
   }
+  if (PyLong_CheckExact(object)) {
+    out = PyLong_AsDouble(object);
+    return !(out == -1.0 && PyErr_Occurred());
+  }
+  if (const NumpyScalar scalar = numpy_scalar(object); scalar.found) {
+    out = visit_items(scalar.type, scalar.value, [](const auto* value) { return static_cast<double>(*value); });
+    return true;
+  }
   if (!has_real(object)) return fail(PyExc_TypeError, arg, "must be real number, not " + type_name(object));
   out = PyFloat_AsDouble(object);
   return !(out == -1.0 && PyErr_Occurred());
@@ -123,37 +136,87 @@ bool check_variable_index(std::uint64_t index, const Arg& arg) {
   return true;
 }
 
+namespace {
+
+template <class T>
+bool is_variable_index(T value) {
+  if constexpr (std::is_signed_v<T>) {
+    if (value < 0) return false;
+  }
+  return static_cast<std::uint64_t>(value) <= kMaxGrbIndex;
+}
+
+// The refusal of an integer that is_variable_index turned down.
+template <class T>
+bool refuse_variable_index(T value, const Arg& arg) {
+  if constexpr (std::is_signed_v<T>) {
+    if (value < 0) return fail(PyExc_OverflowError, arg, kNegativeDetail);
+  }
+  return check_variable_index(static_cast<std::uint64_t>(value), arg);
+}
+
+}  // namespace
+
 bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out) {
+  if (PyLong_CheckExact(object)) {
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+    if (overflow == 0 && is_variable_index(value)) {
+      out = static_cast<std::uint64_t>(value);
+      return true;
+    }
+  } else {
+    const NumpyScalar scalar = numpy_scalar(object);
+    if (scalar.found && scalar.type.kind != ItemKind::Float) {
+      return visit_integer_items(scalar.type, scalar.value, [&](const auto* value) {
+        if (!is_variable_index(*value)) return refuse_variable_index(*value, arg);
+        out = static_cast<std::uint64_t>(*value);
+        return true;
+      });
+    }
+  }
   return convert_unsigned(object, arg, out) && check_variable_index(out, arg);
 }
 
-}  // namespace velkin
+void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t count, double* out) {
+  visit_items(buffer.type(), buffer.data(), [&](const auto* items) {
+    std::transform(items + first, items + first + count, out, [](auto value) { return static_cast<double>(value); });
+  });
+}
 
-#include "buffer_input.hpp"
-
-namespace velkin {
+bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           std::uint64_t* out) {
+  return visit_integer_items(buffer.type(), buffer.data(), [&](const auto* items) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const auto value = items[first + k];
+      if (!is_variable_index(value)) return refuse_variable_index(value, arg.at(static_cast<Py_ssize_t>(k)));
+      out[k] = static_cast<std::uint64_t>(value);
+    }
+    return true;
+  });
+}
 
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out) {
-  if (auto values = read_double_buffer(sequence)) {
-    out.insert(out.end(), values->begin(), values->end());
-    return true;
-  }
-  return convert_sequence(sequence, arg, out, convert_real);
+  const NumericBuffer buffer(sequence, 1);
+  if (!buffer) return convert_sequence(sequence, arg, out, convert_real);
+  const std::size_t start = out.size();
+  reserve_more(out, buffer.rows());
+  out.resize(start + buffer.rows());
+  read_reals(buffer, 0, buffer.rows(), out.data() + start);
+  return true;
 }
 
 bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<std::uint64_t>& out) {
-  if (auto buffer = read_index_buffer(sequence)) {
-    const std::size_t end = buffer->first_negative.value_or(buffer->values.size());
-    for (std::size_t i = 0; i < end; ++i) {
-      if (!check_variable_index(buffer->values[i], arg.at(static_cast<Py_ssize_t>(i)))) return false;
-    }
-    if (buffer->first_negative) {
-      return fail(PyExc_OverflowError, arg.at(static_cast<Py_ssize_t>(end)), kNegativeDetail);
-    }
-    out.insert(out.end(), buffer->values.begin(), buffer->values.end());
-    return true;
+  const NumericBuffer buffer(sequence, 1);
+  if (!buffer || buffer.type().kind == ItemKind::Float) {
+    return convert_sequence(sequence, arg, out, convert_variable_index);
   }
-  return convert_sequence(sequence, arg, out, convert_variable_index);
+  const std::size_t start = out.size();
+  reserve_more(out, buffer.rows());
+  out.resize(start + buffer.rows());
+  if (read_variable_indices(buffer, 0, buffer.rows(), arg, out.data() + start)) return true;
+  out.resize(start);
+  return false;
 }
 
 bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const std::string& needed_for) {

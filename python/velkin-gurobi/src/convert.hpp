@@ -62,14 +62,20 @@ bool is_sequence_argument(PyObject* object, const Arg& arg);
 
 namespace velkin {
 
+// Room for `extra` more items. Rows of a nested argument append to one
+// vector, so growth stays geometric: reserving the exact size would copy the
+// whole vector for every row.
+template <class T>
+void reserve_more(std::vector<T>& out, std::size_t extra) {
+  const std::size_t needed = out.size() + extra;
+  if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
+}
+
 // Each item converted by `convert(item, arg, value)` and appended to `out`.
-// Rows of a nested argument append to one vector, so growth stays geometric:
-// reserving the exact size would copy the whole vector for every row.
 template <class T, class Convert>
 bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, Convert&& convert) {
   if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
-    const std::size_t needed = out.size() + static_cast<std::size_t>(Py_SIZE(sequence));
-    if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
+    reserve_more(out, static_cast<std::size_t>(Py_SIZE(sequence)));
   }
   return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
     T value{};
@@ -83,6 +89,16 @@ bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, C
 // numeric buffer where possible (same results and refusals either way).
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out);
 bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<std::uint64_t>& out);
+
+class NumericBuffer;
+
+// Items [first, first + count) of a numeric buffer, converted as
+// convert_real converts each item, written to `out`.
+void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t count, double* out);
+// The same items of an integer buffer as variable indices, refused as
+// convert_variable_index refuses them; item k is described as `arg.at(k)`.
+bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           std::uint64_t* out);
 
 // None leaves `out` empty; anything else is converted.
 template <class T, class Convert>

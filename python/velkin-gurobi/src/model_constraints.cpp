@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "buffer_input.hpp"
 #include "convert.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "method_parameters.hpp"
@@ -41,8 +42,71 @@ bool convert_rows(PyObject* sequence, const Arg& arg, Rows<T>& rows, ConvertRow&
   });
 }
 
+// Room for the items of a list or tuple of rows, counted over its leading
+// rows that are lists or tuples, so that the rows take one allocation.
+template <class T>
+void reserve_rows(PyObject* sequence, std::vector<T>& values) {
+  if (!(PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence))) return;
+  std::size_t items = 0;
+  for (Py_ssize_t i = 0; i < Py_SIZE(sequence); ++i) {
+    PyObject* row = PySequence_Fast_GET_ITEM(sequence, i);
+    if (!(PyList_CheckExact(row) || PyTuple_CheckExact(row))) break;
+    items += static_cast<std::size_t>(Py_SIZE(row));
+  }
+  values.reserve(items);
+}
+
+// Variable indices are stored as Gurobi's int (conversion refuses any index
+// above its range), so the one converted copy of a batch stays small.
+using StoredIndex = std::uint32_t;
+
+void append_row(const std::vector<std::uint64_t>& row, Rows<StoredIndex>& rows) {
+  reserve_more(rows.values, row.size());
+  for (const std::uint64_t index : row) rows.values.push_back(static_cast<StoredIndex>(index));
+  rows.ends.push_back(rows.values.size());
+}
+
+// The rows of 'fs_vars'; a 2-D integer array is read row by row from its
+// buffer, with the refusals of the list of its rows.
+bool convert_index_rows(PyObject* sequence, const Arg& arg, Rows<StoredIndex>& rows) {
+  std::vector<std::uint64_t> row;
+  const NumericBuffer matrix(sequence, 2);
+  if (matrix && matrix.type().kind != ItemKind::Float) {
+    const std::size_t k = matrix.columns();
+    rows.values.reserve(matrix.rows() * k);
+    row.resize(k);
+    for (std::size_t r = 0; r < matrix.rows(); ++r) {
+      if (!read_variable_indices(matrix, r * k, k, arg.at(static_cast<Py_ssize_t>(r)), row.data())) return false;
+      append_row(row, rows);
+    }
+    return true;
+  }
+  reserve_rows(sequence, rows.values);
+  return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
+    row.clear();
+    if (!convert_variable_index_sequence(item, arg.at(index), row)) return false;
+    append_row(row, rows);
+    return true;
+  });
+}
+
+// The rows of 'fs_coeffs'; a 2-D array is read from its buffer in one pass.
+bool convert_real_rows(PyObject* sequence, const Arg& arg, Rows<double>& rows) {
+  const NumericBuffer matrix(sequence, 2);
+  if (!matrix) {
+    reserve_rows(sequence, rows.values);
+    return convert_rows(sequence, arg, rows, convert_real_sequence);
+  }
+  const std::size_t k = matrix.columns();
+  rows.values.resize(matrix.rows() * k);
+  read_reals(matrix, 0, rows.values.size(), rows.values.data());
+  for (std::size_t r = 1; r <= matrix.rows(); ++r) rows.ends.push_back(r * k);
+  return true;
+}
+
 // Pairs indices and coefficients up to the shorter of the two.
-kesto::Affine affine(const std::uint64_t* vars, std::size_t var_count, const double* coeffs, std::size_t coeff_count,
+template <class Index>
+kesto::Affine affine(const Index* vars, std::size_t var_count, const double* coeffs, std::size_t coeff_count,
                      double constant) {
   kesto::Affine function{{}, constant};
   const std::size_t terms = std::min(var_count, coeff_count);
@@ -71,7 +135,7 @@ std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
 }
 
 struct BatchArguments {
-  Rows<std::uint64_t> vars;
+  Rows<StoredIndex> vars;
   Rows<double> coeffs;
   std::vector<double> consts;
   std::vector<char32_t> senses;
@@ -88,8 +152,8 @@ bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batc
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
   };
-  if (!convert_rows(objects[0], vars_arg, batch.vars, convert_variable_index_sequence) ||
-      !convert_rows(objects[1], coeffs_arg, batch.coeffs, convert_real_sequence) ||
+  if (!convert_index_rows(objects[0], vars_arg, batch.vars) ||
+      !convert_real_rows(objects[1], coeffs_arg, batch.coeffs) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
       !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
       !convert_real_sequence(objects[4], parameters.arg("rhss"), batch.rhss) ||
@@ -107,6 +171,61 @@ bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batc
     if (!check_name((*batch.names)[i], names_arg.at(static_cast<Py_ssize_t>(i)))) return false;
   }
   return true;
+}
+
+// False with IndexError set when a paired term of any row names a variable
+// the model never handed out, so that a batch is refused whole.
+bool check_known_rows(const BatchArguments& batch, std::uint64_t var_count) {
+  for (std::size_t i = 0; i < batch.count(); ++i) {
+    const std::size_t terms = std::min(batch.vars.length_of(i), batch.coeffs.length_of(i));
+    const StoredIndex* vars = batch.vars.values.data() + batch.vars.begin_of(i);
+    for (std::size_t k = 0; k < terms; ++k) {
+      if (!check_known_variable(vars[k], var_count)) return false;
+    }
+  }
+  return true;
+}
+
+// Rows per backend call. The batch is checked in full before any row is
+// handed over; its functions are then built a chunk at a time, so that they
+// never take more memory than a chunk, or than one row longer than a chunk.
+constexpr std::size_t kChunkRows = 1024;
+constexpr std::size_t kChunkTerms = std::size_t{1} << 16;
+
+// Adds the constraints of a checked batch; the list of their indices.
+template <class Optimizer>
+PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
+  const std::size_t count = batch.count();
+  PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(count)));
+  if (!result) return nullptr;
+  auto terms_of = [&](std::size_t i) { return std::min(batch.vars.length_of(i), batch.coeffs.length_of(i)); };
+  for (std::size_t first = 0; first < count;) {
+    std::size_t last = first + 1, terms = terms_of(first);
+    while (last < count && last - first < kChunkRows && terms + terms_of(last) <= kChunkTerms)
+      terms += terms_of(last++);
+    std::vector<ScalarFunctionType> functions;
+    std::vector<ScalarSetType> sets;
+    std::optional<std::vector<std::string>> names;
+    functions.reserve(last - first);
+    sets.reserve(last - first);
+    if (batch.names) names.emplace().reserve(last - first);
+    for (std::size_t i = first; i < last; ++i) {
+      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
+                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
+                                    batch.consts[i]));
+      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
+      if (names) names->push_back(std::move((*batch.names)[i]));
+    }
+    const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(names));
+    if (!indices) return raise_constraint_refusal(indices.error());
+    for (std::size_t j = 0; j < indices->size(); ++j) {
+      PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
+      if (index == nullptr) return nullptr;
+      PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(first + j), index);
+    }
+    first = last;
+  }
+  return result.release();
 }
 
 }  // namespace
@@ -151,22 +270,8 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
     if (!convert_batch(objects, batch)) return nullptr;
-    const std::size_t count = batch.count();
-    std::vector<ScalarFunctionType> functions;
-    std::vector<ScalarSetType> sets;
-    functions.reserve(count);
-    sets.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
-                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
-                                    batch.consts[i]));
-      if (!check_known_variables(std::get<kesto::Affine>(functions.back()), optimizer.var_count())) return nullptr;
-      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
-    }
-    if (batch.names) batch.names->resize(count);
-    const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(batch.names));
-    if (!indices) return raise_constraint_refusal(indices.error());
-    return index_list(*indices);
+    if (!check_known_rows(batch, optimizer.var_count())) return nullptr;
+    return add_batch(optimizer, batch);
   });
 }
 

@@ -4,14 +4,17 @@
 
 namespace velkin {
 
+bool check_known_variable(std::uint64_t variable, std::uint64_t var_count) {
+  if (variable < var_count) return true;
+  const std::string message =
+      "variable index " + std::to_string(variable) + " out of range (variables: " + std::to_string(var_count) + ")";
+  PyErr_SetString(PyExc_IndexError, message.c_str());
+  return false;
+}
+
 bool check_known_variables(const kesto::Affine& function, std::uint64_t var_count) {
   for (const kesto::Term& term : function.terms) {
-    if (term.variable >= var_count) {
-      const std::string message = "variable index " + std::to_string(term.variable) +
-                                  " out of range (variables: " + std::to_string(var_count) + ")";
-      PyErr_SetString(PyExc_IndexError, message.c_str());
-      return false;
-    }
+    if (!check_known_variable(term.variable, var_count)) return false;
   }
   return true;
 }
