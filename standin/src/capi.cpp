@@ -98,6 +98,15 @@ int entry(std::string_view fn, Body&& body) noexcept {
   }
 }
 
+// What a solve handed to HiGHS, as the trace names it.
+const char* handover_name(Handover handover) {
+  switch (handover) {
+    case Handover::Model: return "model";
+    case Handover::Changes: return "changes";
+    default: return "nothing";
+  }
+}
+
 // Checks the common arguments of the attribute functions and looks the attribute up.
 Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present, AttrType type,
                                   AttrScope scope) {
@@ -365,8 +374,13 @@ int GRBoptimize(GRBmodel* model) {
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
       auto solved = as_model(model)->optimize();
-      if (solved) call.trace.integer("status", as_model(model)->status());
-      return to_code(solved);
+      if (!solved) return to_code(solved);
+      call.trace.integer("status", as_model(model)->status());
+      if (const HighsSession* session = as_model(model)->session()) {
+        call.trace.text("handed", handover_name(session->last_handover()));
+        call.trace.integer("iterations", session->last_iterations());
+      }
+      return kSuccess;
     });
   });
 }
