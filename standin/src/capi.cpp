@@ -10,6 +10,7 @@
 #include "errors.hpp"
 #include "faults.hpp"
 #include "model.hpp"
+#include "switches.hpp"
 #include "trace.hpp"
 
 // The entry points are the only symbols the library exports.
@@ -35,7 +36,7 @@ GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
 // One call: its trace line and its fault, if one is injected.
 class Call {
  public:
-  explicit Call(std::string_view fn) : fn_(fn), trace(fn) {}
+  explicit Call(std::string_view fn) : Call(fn, read_switches()) {}
 
   Call& env(GRBenv* env) {
     if (env == nullptr) {
@@ -59,7 +60,7 @@ class Call {
   // Runs `work` unless a fault is injected for this function.
   template <class Work>
   int run(Work&& work) {
-    if (auto fault = injected_fault(fn_); fault && !fault->null_pointer) {
+    if (auto fault = injected_fault(faults_, fn_); fault && !fault->null_pointer) {
       trace.boolean("injected", true);
       return fault->code;
     }
@@ -67,14 +68,17 @@ class Call {
   }
 
   bool null_injected() {
-    auto fault = injected_fault(fn_);
+    auto fault = injected_fault(faults_, fn_);
     if (!fault || !fault->null_pointer) return false;
     trace.boolean("injected", true);
     return true;
   }
 
  private:
+  Call(std::string_view fn, Switches switches) : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
+
   std::string_view fn_;
+  const char* faults_;
 
  public:
   TraceLine trace;
@@ -131,7 +135,7 @@ void GRBversion(int* majorP, int* minorP, int* technicalP) {
   if (minorP != nullptr) *minorP = kVersionMinor;
   if (technicalP != nullptr) *technicalP = kVersionTechnical;
   try {
-    TraceLine("GRBversion").write();
+    TraceLine("GRBversion", read_switches().trace_path).write();
   } catch (...) {
   }
 }

@@ -40,8 +40,9 @@ enum HighsModelStatus : HighsInt {
 // HiGHS's callbacks that may stop a solve: simplex, interior point, branch and bound.
 constexpr HighsInt kInterruptCallbacks[] = {1, 2, 6};
 
+// HiGHS keeps the answer of the last call, also across solves: it is written every time.
 void stop_on_interrupt(int, const char*, const void*, HighsCallbackInput* input, void*) {
-  if (input != nullptr && interrupt_requested()) input->user_interrupt = 1;
+  if (input != nullptr) input->user_interrupt = interrupt_requested() ? 1 : 0;
 }
 
 HighsInt clamp_to_int(double value) {
