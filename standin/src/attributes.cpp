@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
-
-#include <optional>
 
 #include "text.hpp"
 

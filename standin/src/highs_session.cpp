@@ -213,8 +213,8 @@ RowBlock buffered_rows(const ProblemView& view) {
     block.lower.push_back(row_lower(view.sense[i], view.rhs[i]));
     block.upper.push_back(row_upper(view.sense[i], view.rhs[i]));
   }
-  block.entries = sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value,
-                               view.obj.size());
+  block.entries =
+      sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value, view.obj.size());
   return block;
 }
 
@@ -282,8 +282,7 @@ bool HighsSession::load_model(const ProblemView& view, const ParameterSet& param
       columns.any_integral
           ? api_.pass_mip(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
                           view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
-                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data(),
-                          columns.integrality.data())
+                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data(), columns.integrality.data())
           : api_.pass_lp(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
                          view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data());
@@ -420,7 +419,7 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   return result;
 }
 
-Result<SolveOutcome> HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
+Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& view, const ParameterSet& params) {
   last_handover_ = Handover::Nothing;
   last_iterations_ = 0;
   took_view_ = false;
@@ -436,6 +435,10 @@ Result<SolveOutcome> HighsSession::solve(const ProblemView& view, const Paramete
   refused_ = refused_ || !accepted;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
   if (refused_) return SolveOutcome{status::kNumeric, {}, std::nullopt};
+  return std::nullopt;
+}
+
+SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
   if (changed_ || !last_status_ || !is_final(*last_status_)) {
     if (is_mip_) offer_incumbent(view);
     run(params);

@@ -33,10 +33,15 @@ class HighsSession {
   std::size_t held_rows() const { return held_rows_; }
   std::size_t held_cols() const { return held_cols_; }
 
-  // Hands over what changed and solves. Fails with 10025 when the model is too large for
-  // HiGHS's indices; every outcome of a solve that ran, errors inside HiGHS included, is a
-  // status. An unchanged model whose last solve ended for good is not solved again.
-  Result<SolveOutcome> solve(const ProblemView& view, const ParameterSet& params);
+  // Hands over what changed since the last hand-over; after it, the view's buffered rows and
+  // column entries are HiGHS's to keep (see took_view). Fails with 10025 when the model is too
+  // large for HiGHS's indices. An outcome decided without solving (no columns, an impossible
+  // bound, a change HiGHS refused) comes back at once.
+  Result<std::optional<SolveOutcome>> hand_over(const ProblemView& view, const ParameterSet& params);
+  // Solves what was handed over and reads the outcome; every outcome of a solve that ran, errors
+  // inside HiGHS included, is a status. An unchanged model whose last solve ended for good is
+  // not solved again. `view` is the one handed over, buffered rows aside.
+  SolveOutcome solve(const ProblemView& view, const ParameterSet& params);
 
   Handover last_handover() const { return last_handover_; }
   // Whether the last solve handed over the whole view (else it was decided without HiGHS

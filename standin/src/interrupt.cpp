@@ -12,7 +12,7 @@ volatile std::sig_atomic_t g_requested = 0;
 // restored by the last.
 std::mutex g_mutex;
 int g_depth = 0;
-struct sigaction g_previous {};
+struct sigaction g_previous{};
 
 void record_request(int) { g_requested = 1; }
 
@@ -22,7 +22,7 @@ InterruptScope::InterruptScope() {
   std::lock_guard lock(g_mutex);
   if (g_depth++ > 0) return;
   g_requested = 0;
-  struct sigaction action {};
+  struct sigaction action{};
   action.sa_handler = record_request;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &g_previous);

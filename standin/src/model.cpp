@@ -315,9 +315,12 @@ Result<SolveOutcome> Model::solve_with_highs() {
     if (!opened) return std::unexpected(opened.error());
     session_ = std::move(*opened);
   }
-  auto outcome = session_->solve(view(), params());
+  auto decided = session_->hand_over(view(), params());
+  if (!decided) return std::unexpected(decided.error());
+  // Before solving: during the solve the rows exist once, in HiGHS.
   release_handed_over();
-  return outcome;
+  if (*decided) return std::move(**decided);
+  return session_->solve(view(), params());
 }
 
 Result<int> Model::get_int(const AttrSpec& descriptor) const {
@@ -422,7 +425,8 @@ Result<void> Model::set_double_array(const AttrSpec& descriptor, int start, int 
   }
   std::copy_n(values, len, target->begin() + start);
   const auto first = static_cast<std::size_t>(start);
-  (descriptor.attr == Attr::Obj ? changed_costs_ : changed_bounds_).include(first, first + static_cast<std::size_t>(len));
+  (descriptor.attr == Attr::Obj ? changed_costs_ : changed_bounds_)
+      .include(first, first + static_cast<std::size_t>(len));
   mark_changed();
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <string_view>
 
 namespace standin {
@@ -17,16 +18,17 @@ Switches read_switches() {
   bool trace_seen = false;
   bool fail_seen = false;
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    const std::string_view text = *entry;
-    if (!text.starts_with(kPrefix)) continue;
-    const std::string_view rest = text.substr(kPrefix.size());
-    if (!trace_seen && rest.starts_with(kTraceName)) {
+    // Compared in place, first character first: measuring every entry's length, or calling
+    // strncmp for each, would cost more than the search.
+    if ((*entry)[0] != kPrefix[0] || std::strncmp(*entry, kPrefix.data(), kPrefix.size()) != 0) continue;
+    const char* rest = *entry + kPrefix.size();
+    if (!trace_seen && std::strncmp(rest, kTraceName.data(), kTraceName.size()) == 0) {
       trace_seen = true;
-      const char* path = rest.data() + kTraceName.size();
+      const char* path = rest + kTraceName.size();
       switches.trace_path = *path != '\0' ? path : nullptr;
-    } else if (!fail_seen && rest.starts_with(kFailName)) {
+    } else if (!fail_seen && std::strncmp(rest, kFailName.data(), kFailName.size()) == 0) {
       fail_seen = true;
-      switches.faults = rest.data() + kFailName.size();
+      switches.faults = rest + kFailName.size();
     }
   }
   return switches;
