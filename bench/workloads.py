@@ -21,6 +21,8 @@ import sysconfig
 import tempfile
 import time
 
+import resolve  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
@@ -39,6 +41,7 @@ ROWS = [
     ("w7_transport_solve", "W7 transport LP solve"),
     ("w7_knapsack_build", "W7 knapsack MIP build"),
     ("w7_knapsack_solve", "W7 knapsack MIP solve"),
+    *resolve.ROWS,
 ]
 
 TERMS = 10  # terms per constraint in W3 and W4
@@ -975,6 +978,7 @@ def run_tool(tool, scale, repeat):
             run_highs_direct(inp, repeat, times, notes)
         else:
             raise Skip(f"unknown tool {tool}")
+        resolve.run(tool, scale, repeat, times, notes, standin_path)
     except Skip as reason:
         result["skipped"] = str(reason)
     return result

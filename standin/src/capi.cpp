@@ -10,6 +10,7 @@
 #include "errors.hpp"
 #include "faults.hpp"
 #include "model.hpp"
+#include "switches.hpp"
 #include "trace.hpp"
 
 // The entry points are the only symbols the library exports.
@@ -35,7 +36,7 @@ GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
 // One call: its trace line and its fault, if one is injected.
 class Call {
  public:
-  explicit Call(std::string_view fn) : fn_(fn), trace(fn) {}
+  explicit Call(std::string_view fn) : Call(fn, read_switches()) {}
 
   Call& env(GRBenv* env) {
     if (env == nullptr) {
@@ -59,7 +60,7 @@ class Call {
   // Runs `work` unless a fault is injected for this function.
   template <class Work>
   int run(Work&& work) {
-    if (auto fault = injected_fault(fn_); fault && !fault->null_pointer) {
+    if (auto fault = injected_fault(faults_, fn_); fault && !fault->null_pointer) {
       trace.boolean("injected", true);
       return fault->code;
     }
@@ -67,14 +68,17 @@ class Call {
   }
 
   bool null_injected() {
-    auto fault = injected_fault(fn_);
+    auto fault = injected_fault(faults_, fn_);
     if (!fault || !fault->null_pointer) return false;
     trace.boolean("injected", true);
     return true;
   }
 
  private:
+  Call(std::string_view fn, Switches switches) : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
+
   std::string_view fn_;
+  const char* faults_;
 
  public:
   TraceLine trace;
@@ -95,6 +99,15 @@ int entry(std::string_view fn, Body&& body) noexcept {
     return rc;
   } catch (...) {
     return kOutOfMemory;
+  }
+}
+
+// What a solve handed to HiGHS, as the trace names it.
+const char* handover_name(Handover handover) {
+  switch (handover) {
+    case Handover::Model: return "model";
+    case Handover::Changes: return "changes";
+    default: return "nothing";
   }
 }
 
@@ -122,7 +135,7 @@ void GRBversion(int* majorP, int* minorP, int* technicalP) {
   if (minorP != nullptr) *minorP = kVersionMinor;
   if (technicalP != nullptr) *technicalP = kVersionTechnical;
   try {
-    TraceLine("GRBversion").write();
+    TraceLine("GRBversion", read_switches().trace_path).write();
   } catch (...) {
   }
 }
@@ -365,8 +378,13 @@ int GRBoptimize(GRBmodel* model) {
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
       auto solved = as_model(model)->optimize();
-      if (solved) call.trace.integer("status", as_model(model)->status());
-      return to_code(solved);
+      if (!solved) return to_code(solved);
+      call.trace.integer("status", as_model(model)->status());
+      if (const HighsSession* session = as_model(model)->session()) {
+        call.trace.text("handed", handover_name(session->last_handover()));
+        call.trace.integer("iterations", session->last_iterations());
+      }
+      return kSuccess;
     });
   });
 }

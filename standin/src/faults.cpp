@@ -1,17 +1,13 @@
 #include "faults.hpp"
 
-#include <cstdlib>
-
 #include "text.hpp"
 
 namespace standin {
 namespace {
-constexpr const char* kFailVariable = "GRB_STANDIN_FAIL";
 constexpr std::string_view kNullValue = "null";
 }  // namespace
 
-std::optional<Fault> injected_fault(std::string_view fn) {
-  const char* setting = std::getenv(kFailVariable);
+std::optional<Fault> injected_fault(const char* setting, std::string_view fn) {
   if (setting == nullptr) return std::nullopt;
   std::string_view rest = setting;
   while (!rest.empty()) {

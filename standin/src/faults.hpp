@@ -1,6 +1,5 @@
 // Fault injection for tests: GRB_STANDIN_FAIL=NAME=CODE[,NAME=CODE...] makes the named
 // functions return CODE without doing anything; GRBgetenv=null makes GRBgetenv return null.
-// The variable is read at every call.
 #ifndef STANDIN_FAULTS_HPP
 #define STANDIN_FAULTS_HPP
 
@@ -14,7 +13,8 @@ struct Fault {
   int code = 0;
 };
 
-std::optional<Fault> injected_fault(std::string_view fn);
+// The fault `setting` (the variable's text, or null) names for `fn`.
+std::optional<Fault> injected_fault(const char* setting, std::string_view fn);
 
 }  // namespace standin
 

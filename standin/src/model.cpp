@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "highs_solver.hpp"
 #include "kesto_solver_gurobi/gurobi_c.h"
 #include "scripted_solve.hpp"
 
@@ -84,21 +83,6 @@ void reserve_more(Container& items, std::size_t extra) {
 
 }  // namespace
 
-void NameList::reserve(std::size_t count, std::size_t chars) {
-  reserve_more(ends_, count);
-  reserve_more(chars_, chars);
-}
-
-void NameList::append(const char* name) {
-  if (name != nullptr) chars_.append(name);
-  ends_.push_back(chars_.size());
-}
-
-std::string_view NameList::at(std::size_t i) const {
-  std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-  return std::string_view(chars_).substr(begin, ends_[i] - begin);
-}
-
 Result<std::unique_ptr<Model>> Model::create(const Environment& source, const char* name) {
   auto length = name_length(name);
   if (!length) return std::unexpected(length.error());
@@ -135,8 +119,10 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   for (const double* values : {obj, lb, ub}) {
     if (auto ok = check_not_nan(values, numvars); !ok) return ok;
   }
-  auto chars = names_length(names, static_cast<std::size_t>(numvars));
-  if (!chars) return std::unexpected(chars.error());
+  // Names are checked, not kept: no query reads them.
+  if (auto chars = names_length(names, static_cast<std::size_t>(numvars)); !chars) {
+    return std::unexpected(chars.error());
+  }
 
   // Reserve everything first, so that running out of memory leaves the model unchanged.
   const std::size_t first = columns_.size();
@@ -145,7 +131,6 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   reserve_more(columns_.ub, added);
   reserve_more(columns_.obj, added);
   reserve_more(columns_.vtype, added);
-  columns_.names.reserve(added, *chars);
   reserve_more(pending_coefficients_, static_cast<std::size_t>(numnz));
 
   for (int j = 0; j < numvars; ++j) {
@@ -153,7 +138,6 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
     columns_.ub.push_back(ub != nullptr ? ub[j] : GRB_INFINITY);
     columns_.obj.push_back(obj != nullptr ? obj[j] : 0.0);
     columns_.vtype.push_back(vtype != nullptr ? vtype[j] : 'C');
-    columns_.names.append(names != nullptr ? names[j] : nullptr);
     if (numnz > 0) {
       const int col = static_cast<int>(first) + j;
       for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {
@@ -161,6 +145,7 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
       }
     }
   }
+  nonzeros_ += static_cast<std::size_t>(numnz);
   mark_changed();
   return {};
 }
@@ -191,20 +176,20 @@ Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, cons
     if (auto ok = check_finite(cval, numnz); !ok) return ok;
   }
   if (auto ok = check_not_nan(rhs, numconstrs); !ok) return ok;
-  auto chars = names_length(names, static_cast<std::size_t>(numconstrs));
-  if (!chars) return std::unexpected(chars.error());
+  if (auto chars = names_length(names, static_cast<std::size_t>(numconstrs)); !chars) {
+    return std::unexpected(chars.error());
+  }
 
   const std::size_t count = static_cast<std::size_t>(numconstrs);
-  const auto nonzeros = static_cast<std::size_t>(numnz);
+  // Entries before cbeg[0] belong to no constraint.
+  const auto nonzeros = static_cast<std::size_t>(numnz > 0 ? numnz - cbeg[0] : 0);
   reserve_more(rows_.start, count);
   reserve_more(rows_.sense, count);
   reserve_more(rows_.rhs, count);
   reserve_more(rows_.index, nonzeros);
   reserve_more(rows_.value, nonzeros);
-  rows_.names.reserve(count, *chars);
 
   if (numnz > 0) {
-    // Entries before cbeg[0] belong to no constraint.
     rows_.index.insert(rows_.index.end(), cind + cbeg[0], cind + numnz);
     rows_.value.insert(rows_.value.end(), cval + cbeg[0], cval + numnz);
   }
@@ -214,40 +199,45 @@ Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, cons
     rows_.start.push_back(base + static_cast<std::size_t>(numnz > 0 ? end - cbeg[0] : 0));
     rows_.sense.push_back(sense[i]);
     rows_.rhs.push_back(rhs != nullptr ? rhs[i] : 0.0);
-    rows_.names.append(names != nullptr ? names[i] : nullptr);
   }
+  nonzeros_ += nonzeros;
   mark_changed();
   return {};
 }
 
 void Model::apply_pending_coefficients() {
   if (pending_coefficients_.empty()) return;
-  // Rebuild the row arrays once, merging the new column entries into their rows.
-  const std::size_t num_rows = rows_.size();
+  // Entries in rows HiGHS holds go to it with their columns; the others are merged into the
+  // buffered rows, rebuilding the row arrays once.
+  const std::size_t first = rows_.first_buffered;
+  const std::size_t num_rows = rows_.size() - first;
   std::vector<std::size_t> added(num_rows + 1, 0);
-  for (const auto& c : pending_coefficients_) ++added[static_cast<std::size_t>(c.row) + 1];
+  for (const auto& c : pending_coefficients_) {
+    if (static_cast<std::size_t>(c.row) >= first) ++added[static_cast<std::size_t>(c.row) - first + 1];
+  }
   for (std::size_t i = 0; i < num_rows; ++i) added[i + 1] += added[i];
 
-  const std::size_t nonzeros = rows_.nonzeros() + pending_coefficients_.size();
+  const std::size_t nonzeros = rows_.index.size() + added[num_rows];
   std::vector<std::size_t> start(num_rows + 1);
   std::vector<int> index(nonzeros);
   std::vector<double> value(nonzeros);
   std::vector<std::size_t> fill(num_rows);
   for (std::size_t i = 0; i < num_rows; ++i) {
     start[i] = rows_.start[i] + added[i];
-    const std::size_t old_begin = rows_.start[i];
-    const std::size_t old_end = rows_.start[i + 1];
-    std::copy(rows_.index.begin() + static_cast<std::ptrdiff_t>(old_begin),
-              rows_.index.begin() + static_cast<std::ptrdiff_t>(old_end),
-              index.begin() + static_cast<std::ptrdiff_t>(start[i]));
-    std::copy(rows_.value.begin() + static_cast<std::ptrdiff_t>(old_begin),
-              rows_.value.begin() + static_cast<std::ptrdiff_t>(old_end),
-              value.begin() + static_cast<std::ptrdiff_t>(start[i]));
-    fill[i] = start[i] + (old_end - old_begin);
+    const auto old_begin = static_cast<std::ptrdiff_t>(rows_.start[i]);
+    const auto old_end = static_cast<std::ptrdiff_t>(rows_.start[i + 1]);
+    const auto to = static_cast<std::ptrdiff_t>(start[i]);
+    std::copy(rows_.index.begin() + old_begin, rows_.index.begin() + old_end, index.begin() + to);
+    std::copy(rows_.value.begin() + old_begin, rows_.value.begin() + old_end, value.begin() + to);
+    fill[i] = start[i] + static_cast<std::size_t>(old_end - old_begin);
   }
   start[num_rows] = nonzeros;
   for (const auto& c : pending_coefficients_) {
-    const std::size_t at = fill[static_cast<std::size_t>(c.row)]++;
+    if (static_cast<std::size_t>(c.row) < first) {
+      column_entries_.push_back(c);
+      continue;
+    }
+    const std::size_t at = fill[static_cast<std::size_t>(c.row) - first]++;
     index[at] = c.col;
     value[at] = c.value;
   }
@@ -258,6 +248,38 @@ void Model::apply_pending_coefficients() {
   pending_coefficients_.shrink_to_fit();
 }
 
+ProblemView Model::view() const {
+  ProblemView v;
+  v.obj = columns_.obj;
+  v.lb = columns_.lb;
+  v.ub = columns_.ub;
+  v.vtype = columns_.vtype;
+  v.sense = rows_.sense;
+  v.rhs = rows_.rhs;
+  v.first_buffered_row = rows_.first_buffered;
+  v.start = rows_.start;
+  v.index = rows_.index;
+  v.value = rows_.value;
+  v.column_entries = column_entries_;
+  v.changed_costs = changed_costs_;
+  v.changed_bounds = changed_bounds_;
+  v.model_sense = sense_;
+  v.objcon = objcon_;
+  return v;
+}
+
+// HiGHS holds what it took: the model keeps no second copy of row coefficients.
+void Model::release_handed_over() {
+  if (!session_->took_view()) return;
+  rows_.first_buffered = rows_.size();
+  rows_.start = {0};
+  std::vector<int>().swap(rows_.index);
+  std::vector<double>().swap(rows_.value);
+  std::vector<Coefficient>().swap(column_entries_);
+  changed_costs_ = {};
+  changed_bounds_ = {};
+}
+
 void Model::discard_solution() {
   solution_ = SolveOutcome{};
   runtime_ = 0.0;
@@ -266,6 +288,7 @@ void Model::discard_solution() {
 
 void Model::update() {
   apply_pending_coefficients();
+  applied_nonzeros_ = nonzeros_;
   applied_vars_ = columns_.size();
   applied_constrs_ = rows_.size();
   if (stale_) discard_solution();
@@ -278,12 +301,26 @@ Result<void> Model::optimize() {
   discard_solution();
 
   const auto started = std::chrono::steady_clock::now();
-  Result<SolveOutcome> outcome =
-      script->has_value() ? Result<SolveOutcome>(std::move(**script)) : solve_with_highs(*this);
+  solved_by_highs_ = !script->has_value();
+  Result<SolveOutcome> outcome = solved_by_highs_ ? solve_with_highs() : Result<SolveOutcome>(std::move(**script));
   if (!outcome) return std::unexpected(outcome.error());
   solution_ = std::move(*outcome);
   runtime_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return {};
+}
+
+Result<SolveOutcome> Model::solve_with_highs() {
+  if (!session_) {
+    auto opened = HighsSession::open();
+    if (!opened) return std::unexpected(opened.error());
+    session_ = std::move(*opened);
+  }
+  auto decided = session_->hand_over(view(), params());
+  if (!decided) return std::unexpected(decided.error());
+  // Before solving: during the solve the rows exist once, in HiGHS.
+  release_handed_over();
+  if (*decided) return std::move(**decided);
+  return session_->solve(view(), params());
 }
 
 Result<int> Model::get_int(const AttrSpec& descriptor) const {
@@ -291,7 +328,7 @@ Result<int> Model::get_int(const AttrSpec& descriptor) const {
     case Attr::ModelSense: return sense_;
     case Attr::NumVars: return static_cast<int>(applied_vars_);
     case Attr::NumConstrs: return static_cast<int>(applied_constrs_);
-    case Attr::NumNZs: return static_cast<int>(std::min<std::size_t>(rows_.start[applied_constrs_], INT_MAX));
+    case Attr::NumNZs: return static_cast<int>(std::min<std::size_t>(applied_nonzeros_, INT_MAX));
     case Attr::IsMIP:
       return std::any_of(columns_.vtype.begin(), columns_.vtype.begin() + static_cast<std::ptrdiff_t>(applied_vars_),
                          [](char t) { return t != 'C'; })
@@ -387,6 +424,9 @@ Result<void> Model::set_double_array(const AttrSpec& descriptor, int start, int 
     default: return std::unexpected(Error::UnknownAttribute);
   }
   std::copy_n(values, len, target->begin() + start);
+  const auto first = static_cast<std::size_t>(start);
+  (descriptor.attr == Attr::Obj ? changed_costs_ : changed_bounds_)
+      .include(first, first + static_cast<std::size_t>(len));
   mark_changed();
   return {};
 }

@@ -1,5 +1,5 @@
-// Model storage: columns, rows in compressed sparse row form, model attributes, the last
-// solution, and changes not yet applied (Gurobi's lazy updates).
+// Model storage: columns, rows until HiGHS holds them, model attributes, the last solution,
+// and changes not yet applied (Gurobi's lazy updates).
 #ifndef STANDIN_MODEL_HPP
 #define STANDIN_MODEL_HPP
 
@@ -13,43 +13,32 @@
 #include "environment.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
+#include "highs_session.hpp"
+#include "problem_view.hpp"
 #include "solve_outcome.hpp"
 
 namespace standin {
-
-// Many names in one buffer: no heap object per row or column.
-class NameList {
- public:
-  void reserve(std::size_t count, std::size_t chars);
-  void append(const char* name);  // null: no name of its own
-  std::size_t size() const { return ends_.size(); }
-  std::string_view at(std::size_t i) const;
-
- private:
-  std::string chars_;
-  std::vector<std::size_t> ends_;
-};
 
 struct Columns {
   std::vector<double> lb;
   std::vector<double> ub;
   std::vector<double> obj;
   std::vector<char> vtype;
-  NameList names;
 
   std::size_t size() const { return obj.size(); }
 };
 
+// Every row's sense and right-hand side; the coefficients only of rows HiGHS does not hold
+// yet (from `first_buffered`), in compressed sparse row form.
 struct Rows {
-  std::vector<std::size_t> start{0};  // row i holds entries start[i] .. start[i + 1] - 1
-  std::vector<int> index;
-  std::vector<double> value;
   std::vector<char> sense;
   std::vector<double> rhs;
-  NameList names;
+  std::size_t first_buffered = 0;
+  std::vector<std::size_t> start{0};  // buffered row k holds entries start[k] .. start[k + 1] - 1
+  std::vector<int> index;
+  std::vector<double> value;
 
   std::size_t size() const { return sense.size(); }
-  std::size_t nonzeros() const { return index.size(); }
 };
 
 class Model {
@@ -82,24 +71,18 @@ class Model {
   Result<void> get_double_array(const AttrSpec& descriptor, int start, int len, double* values) const;
   Result<void> set_double_array(const AttrSpec& descriptor, int start, int len, const double* values);
 
-  // Applied data, for the solver. After update() nothing is pending.
-  const Columns& columns() const { return columns_; }
-  const Rows& rows() const { return rows_; }
-  int sense() const { return sense_; }
   int status() const { return solution_.status; }
-  double objcon() const { return objcon_; }
+  // The HiGHS session of the last solve through HiGHS, for the call trace.
+  const HighsSession* session() const { return solved_by_highs_ ? session_.get() : nullptr; }
 
  private:
   bool has_solution() const { return solution_.objval.has_value() || !solution_.x.empty(); }
   void mark_changed() { stale_ = true; }
   void discard_solution();
   void apply_pending_coefficients();
-
-  struct PendingCoefficient {
-    int row;
-    int col;
-    double value;
-  };
+  ProblemView view() const;
+  Result<SolveOutcome> solve_with_highs();
+  void release_handed_over();
 
   int id_;
   LiveToken live_{HandleKind::Model};
@@ -111,7 +94,14 @@ class Model {
   Rows rows_;
   std::size_t applied_vars_ = 0;
   std::size_t applied_constrs_ = 0;
-  std::vector<PendingCoefficient> pending_coefficients_;
+  std::size_t nonzeros_ = 0;          // entries of all rows, whether applied or not
+  std::size_t applied_nonzeros_ = 0;  // entries of the applied rows
+  std::vector<Coefficient> pending_coefficients_;
+  std::vector<Coefficient> column_entries_;  // applied, in rows HiGHS holds, not handed over yet
+  IndexRange changed_costs_;
+  IndexRange changed_bounds_;
+  std::unique_ptr<HighsSession> session_;
+  bool solved_by_highs_ = false;
   SolveOutcome solution_;
   double runtime_ = 0.0;
   bool stale_ = false;

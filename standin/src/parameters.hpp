@@ -46,6 +46,7 @@ struct ParamSpec {
 class ParameterSet {
  public:
   ParameterSet();
+  bool operator==(const ParameterSet&) const = default;
 
   // Typed access by name, as the C API offers it: a name of another type is unknown (10007).
   Result<int> get_int(std::string_view name) const;

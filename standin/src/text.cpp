@@ -7,8 +7,6 @@
 namespace standin {
 namespace {
 
-char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 // Trims and drops one leading '+', which std::from_chars does not accept.
@@ -22,6 +20,8 @@ std::string_view number_text(std::string_view text) {
 }
 
 }  // namespace
+
+char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equals_ignore_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

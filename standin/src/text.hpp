@@ -9,6 +9,7 @@ namespace standin {
 
 // Gurobi compares parameter and attribute names without regard to ASCII case.
 bool equals_ignore_case(std::string_view a, std::string_view b);
+char lower_ascii(char c);
 
 std::string_view trim(std::string_view text);
 

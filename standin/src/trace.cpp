@@ -4,15 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "handles.hpp"
 #include "json.hpp"
+#include "switches.hpp"
 
 namespace standin {
 namespace {
-
-constexpr const char* kTraceVariable = "GRB_STANDIN_TRACE";
 
 void append_to_file(const char* path, std::string_view text) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -33,7 +31,7 @@ struct UnloadReport {
   UnloadReport& operator=(const UnloadReport&) = delete;
   ~UnloadReport() {
     try {
-      TraceLine line("unload");
+      TraceLine line("unload", read_switches().trace_path);
       line.live_counts().write();
     } catch (...) {
       // Nothing can be reported while the library is being unloaded.
@@ -45,8 +43,7 @@ const UnloadReport g_unload_report;
 
 }  // namespace
 
-TraceLine::TraceLine(std::string_view fn) : path_(std::getenv(kTraceVariable)) {
-  if (path_ != nullptr && *path_ == '\0') path_ = nullptr;
+TraceLine::TraceLine(std::string_view fn, const char* path) : path_(path) {
   if (!active()) return;
   line_ = "{\"fn\": ";
   json::append_string(line_, fn);

@@ -1,5 +1,5 @@
 // The call trace: with GRB_STANDIN_TRACE=<file>, each call appends one JSON object on a line.
-// The variable is read at every call; when it is unset a line costs only that lookup.
+// A line without a file costs nothing.
 #ifndef STANDIN_TRACE_HPP
 #define STANDIN_TRACE_HPP
 
@@ -10,7 +10,8 @@ namespace standin {
 
 class TraceLine {
  public:
-  explicit TraceLine(std::string_view fn);
+  // `path` is the trace file, or null when tracing is off.
+  TraceLine(std::string_view fn, const char* path);
   TraceLine(const TraceLine&) = delete;
   TraceLine& operator=(const TraceLine&) = delete;
 

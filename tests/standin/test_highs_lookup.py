@@ -6,6 +6,8 @@ import subprocess
 import sys
 import textwrap
 
+import pytest
+
 from helpers import standin
 
 SOLVE = textwrap.dedent("""
@@ -44,11 +46,18 @@ def layout(root, python_dir="python3.11"):
     return library
 
 
-def test_highs_from_the_base_installation_of_a_virtual_environment(tmp_path):
+@pytest.mark.parametrize("through_link", [False, True])
+def test_highs_from_the_base_installation_of_a_virtual_environment(tmp_path, through_link):
     library = layout(tmp_path)
     (tmp_path / "venv" / "pyvenv.cfg").write_text(
         f"home = {tmp_path / 'base' / 'bin'}\ninclude-system-site-packages = true\n"
     )
+    if through_link:
+        # As in a Gurobi installation whose library is a link to the stand-in.
+        (tmp_path / "gurobi" / "lib").mkdir(parents=True)
+        link = tmp_path / "gurobi" / "lib" / "libgurobi120.so"
+        link.symlink_to(library)
+        library = link
     assert solve_with(str(library)) == ["1", "2.0"]
 
 

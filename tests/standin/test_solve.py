@@ -257,7 +257,14 @@ def test_output_flag_one_prints_the_log():
     assert result.returncode == 0 and b"HiGHS" in result.stdout
 
 
-def test_without_highs_optimize_reports_no_licence(tmp_path):
-    result = run_snippet(SOLVE_IN_SUBPROCESS, GRB_STANDIN_HIGHS=str(tmp_path / "libhighs.so"))
+HIGHS_MISSING = (
+    "Gurobi stand-in: HiGHS could not be loaded (tried: {}); install it with `pip install highsbox`, "
+    "or set GRB_STANDIN_HIGHS=/path/libhighs.so\n"
+)
+
+
+def test_without_highs_optimize_reports_no_licence_and_says_why_once(tmp_path):
+    missing = tmp_path / "libhighs.so"
+    result = run_snippet(SOLVE_IN_SUBPROCESS + "lib.GRBoptimize(model)\n", GRB_STANDIN_HIGHS=str(missing))
     assert result.returncode == 0
-    assert result.stderr.decode() == f"{NO_LICENSE} 1"
+    assert result.stderr.decode() == HIGHS_MISSING.format(missing) + f"{NO_LICENSE} 1"

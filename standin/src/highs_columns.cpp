@@ -1,0 +1,53 @@
+#include "highs_columns.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace standin {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+enum Integrality : HighsInt { kContinuous = 0, kInteger = 1, kSemiContinuous = 2, kSemiInteger = 3 };
+
+Integrality integrality_of(char vtype) {
+  switch (vtype) {
+    case 'B':
+    case 'I': return kInteger;
+    case 'S': return kSemiContinuous;
+    case 'N': return kSemiInteger;
+    default: return kContinuous;
+  }
+}
+
+}  // namespace
+
+double to_highs_bound(double bound) {
+  if (bound >= kGurobiInfiniteBound) return kInf;
+  if (bound <= -kGurobiInfiniteBound) return -kInf;
+  return bound;
+}
+
+HighsColumn to_highs_column(double lb, double ub, char vtype, double int_tolerance) {
+  const Integrality integrality = integrality_of(vtype);
+  double lower = to_highs_bound(lb);
+  double upper = to_highs_bound(ub);
+  if (vtype == 'B') {
+    lower = std::max(lower, 0.0);
+    upper = std::min(upper, 1.0);
+  }
+  if (integrality == kInteger || integrality == kSemiInteger) {
+    lower = std::ceil(lower - int_tolerance);
+    upper = std::floor(upper + int_tolerance);
+  }
+  if (integrality == kSemiContinuous || integrality == kSemiInteger) {
+    if (lower > upper) return {0.0, 0.0, kContinuous};
+    // A range that holds 0 already is the whole set of values: HiGHS takes semi-continuous
+    // and semi-integer variables only with a lower bound of at least 0.
+    if (lower <= 0.0 && upper >= 0.0) return {lower, upper, integrality == kSemiInteger ? kInteger : kContinuous};
+  }
+  return {lower, upper, integrality};
+}
+
+}  // namespace standin

@@ -1,0 +1,104 @@
+#include "highs_library.hpp"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "text.hpp"
+
+namespace standin {
+namespace {
+
+constexpr const char* kHighsPathVariable = "GRB_STANDIN_HIGHS";
+constexpr const char* kHighsLibraryName = "libhighs.so";
+// Where highsbox puts HiGHS, relative to the site-packages directory that holds the stand-in
+// at velkin_gurobi_standin/lib/.
+constexpr const char* kHighsboxLibrary = "highsbox/highs_dist/lib/libhighs.so";
+constexpr const char* kNotFoundFormat =
+    "Gurobi stand-in: HiGHS could not be loaded (tried: %s); install it with `pip install highsbox`, "
+    "or set GRB_STANDIN_HIGHS=/path/libhighs.so\n";
+
+template <class F>
+bool resolve(void* library, const char* symbol, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, symbol));
+  return function != nullptr;
+}
+
+std::optional<HighsApi> resolve_api(void* library) {
+  HighsApi api;
+#define STANDIN_HIGHS_RESOLVE(member, symbol, result, parameters) \
+  if (!resolve(library, symbol, api.member)) return std::nullopt;
+  STANDIN_HIGHS_FUNCTIONS(STANDIN_HIGHS_RESOLVE)
+#undef STANDIN_HIGHS_RESOLVE
+  return api;
+}
+
+// The site-packages directory that holds the stand-in package. Symbolic links are followed,
+// so that a link named like Gurobi's library still finds HiGHS beside the real file.
+std::filesystem::path own_site_packages() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&highs_api), &info) == 0 || info.dli_fname == nullptr) return {};
+  std::error_code ec;
+  auto self = std::filesystem::canonical(info.dli_fname, ec);
+  if (ec) return {};
+  return self.parent_path().parent_path().parent_path();
+}
+
+// In a virtual environment that sees the base installation's packages,
+// highsbox may live in the base site-packages: <home>/../lib/pythonX.Y/site-packages,
+// with <home> read from the environment's pyvenv.cfg.
+std::filesystem::path base_site_packages(const std::filesystem::path& site_packages) {
+  const auto python_dir = site_packages.parent_path();  // lib/pythonX.Y
+  std::ifstream config(python_dir.parent_path().parent_path() / "pyvenv.cfg");
+  std::string line;
+  while (std::getline(config, line)) {
+    const std::string_view text = line;
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos || trim(text.substr(0, equals)) != "home") continue;
+    const std::filesystem::path home = trim(text.substr(equals + 1));
+    return home.parent_path() / "lib" / python_dir.filename() / "site-packages";
+  }
+  return {};
+}
+
+// The places to try, in order. An explicit GRB_STANDIN_HIGHS is the only one, so that a
+// wrong path shows.
+std::vector<std::string> candidates() {
+  if (const char* path = std::getenv(kHighsPathVariable); path != nullptr && *path != '\0') return {path};
+  std::vector<std::string> paths;
+  if (const auto site_packages = own_site_packages(); !site_packages.empty()) {
+    for (const auto& directory : {site_packages, base_site_packages(site_packages)}) {
+      if (!directory.empty()) paths.push_back((directory / kHighsboxLibrary).string());
+    }
+  }
+  paths.emplace_back(kHighsLibraryName);
+  return paths;
+}
+
+// HiGHS keeps worker threads, so it is never closed.
+std::optional<HighsApi> open_api() {
+  std::string tried;
+  for (const auto& path : candidates()) {
+    if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+      if (auto api = resolve_api(library)) return api;
+    }
+    tried += tried.empty() ? path : ", " + path;
+  }
+  std::fprintf(stderr, kNotFoundFormat, tried.c_str());
+  return std::nullopt;
+}
+
+}  // namespace
+
+const HighsApi* highs_api() {
+  static const std::optional<HighsApi> api = open_api();
+  return api ? &*api : nullptr;
+}
+
+}  // namespace standin

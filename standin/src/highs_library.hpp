@@ -1,0 +1,66 @@
+// HiGHS's C API, opened at run time at the first solve and kept for the life of the process.
+#ifndef STANDIN_HIGHS_LIBRARY_HPP
+#define STANDIN_HIGHS_LIBRARY_HPP
+
+#include <cstdint>
+
+namespace standin {
+
+// HiGHS's C API as built by highsbox: HighsInt is 32 bits (HIGHSINT64 is not defined).
+using HighsInt = std::int32_t;
+
+// What HiGHS hands an interrupt callback; only its first field is used. HiGHS keeps that
+// field first for the sake of its foreign-language interfaces.
+struct HighsCallbackInput {
+  int user_interrupt;
+};
+using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput*, void*);
+
+// Every HiGHS function the stand-in calls: member name, symbol, return type, parameters.
+#define STANDIN_HIGHS_FUNCTIONS(X)                                                                                    \
+  X(create, "Highs_create", void*, ())                                                                                \
+  X(destroy, "Highs_destroy", void, (void*))                                                                          \
+  X(pass_lp, "Highs_passLp", HighsInt,                                                                                \
+    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \
+     const double*, const double*, const HighsInt*, const HighsInt*, const double*))                                  \
+  X(pass_mip, "Highs_passMip", HighsInt,                                                                              \
+    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \
+     const double*, const double*, const HighsInt*, const HighsInt*, const double*, const HighsInt*))                 \
+  X(add_cols, "Highs_addCols", HighsInt,                                                                              \
+    (void*, HighsInt, const double*, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*,        \
+     const double*))                                                                                                  \
+  X(add_rows, "Highs_addRows", HighsInt,                                                                              \
+    (void*, HighsInt, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*, const double*))       \
+  X(change_sense, "Highs_changeObjectiveSense", HighsInt, (void*, HighsInt))                                          \
+  X(change_offset, "Highs_changeObjectiveOffset", HighsInt, (void*, double))                                          \
+  X(change_costs, "Highs_changeColsCostByRange", HighsInt, (void*, HighsInt, HighsInt, const double*))                \
+  X(change_bounds, "Highs_changeColsBoundsByRange", HighsInt,                                                         \
+    (void*, HighsInt, HighsInt, const double*, const double*))                                                        \
+  X(change_integrality, "Highs_changeColsIntegralityByRange", HighsInt, (void*, HighsInt, HighsInt, const HighsInt*)) \
+  X(set_solution, "Highs_setSolution", HighsInt, (void*, const double*, const double*, const double*, const double*)) \
+  X(set_callback, "Highs_setCallback", HighsInt, (void*, HighsCallback, void*))                                       \
+  X(start_callback, "Highs_startCallback", HighsInt, (void*, HighsInt))                                               \
+  X(run, "Highs_run", HighsInt, (void*))                                                                              \
+  X(get_model_status, "Highs_getModelStatus", HighsInt, (const void*))                                                \
+  X(get_objective_value, "Highs_getObjectiveValue", double, (const void*))                                            \
+  X(get_solution, "Highs_getSolution", HighsInt, (const void*, double*, double*, double*, double*))                   \
+  X(get_int_info, "Highs_getIntInfoValue", HighsInt, (const void*, const char*, HighsInt*))                           \
+  X(get_int64_info, "Highs_getInt64InfoValue", HighsInt, (const void*, const char*, std::int64_t*))                   \
+  X(set_bool_option, "Highs_setBoolOptionValue", HighsInt, (void*, const char*, HighsInt))                            \
+  X(set_int_option, "Highs_setIntOptionValue", HighsInt, (void*, const char*, HighsInt))                              \
+  X(set_double_option, "Highs_setDoubleOptionValue", HighsInt, (void*, const char*, double))                          \
+  X(set_string_option, "Highs_setStringOptionValue", HighsInt, (void*, const char*, const char*))
+
+struct HighsApi {
+#define STANDIN_HIGHS_POINTER(member, symbol, result, parameters) result(*member) parameters = nullptr;
+  STANDIN_HIGHS_FUNCTIONS(STANDIN_HIGHS_POINTER)
+#undef STANDIN_HIGHS_POINTER
+};
+
+// HiGHS's functions, or null when no HiGHS library could be opened. The first failure of
+// the process writes one line to standard error naming the places tried and the remedy.
+const HighsApi* highs_api();
+
+}  // namespace standin
+
+#endif

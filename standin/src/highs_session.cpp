@@ -1,0 +1,453 @@
+#include "highs_session.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <span>
+
+#include "highs_columns.hpp"
+#include "interrupt.hpp"
+
+namespace standin {
+namespace {
+
+constexpr HighsInt kHighsStatusError = -1;
+constexpr HighsInt kFormatRowWise = 2;
+constexpr HighsInt kSolutionFeasible = 2;  // value of the info "primal_solution_status"
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// HiGHS model statuses.
+enum HighsModelStatus : HighsInt {
+  kNotset = 0,
+  kModelEmpty = 6,
+  kOptimal = 7,
+  kInfeasible = 8,
+  kUnboundedOrInfeasible = 9,
+  kUnbounded = 10,
+  kObjectiveBound = 11,
+  kObjectiveTarget = 12,
+  kTimeLimit = 13,
+  kIterationLimit = 14,
+  kUnknown = 15,
+  kSolutionLimit = 16,
+  kInterrupt = 17,
+  kMemoryLimit = 18,
+  kHighsInterrupt = 19,
+};
+
+// HiGHS's callbacks that may stop a solve: simplex, interior point, branch and bound.
+constexpr HighsInt kInterruptCallbacks[] = {1, 2, 6};
+
+// HiGHS keeps the answer of the last call, also across solves: it is written every time.
+void stop_on_interrupt(int, const char*, const void*, HighsCallbackInput* input, void*) {
+  if (input != nullptr) input->user_interrupt = interrupt_requested() ? 1 : 0;
+}
+
+HighsInt clamp_to_int(double value) {
+  if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+  return static_cast<HighsInt>(std::max(0.0, std::floor(value)));
+}
+
+HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
+
+int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
+  switch (model_status) {
+    // "Optimal" without a feasible point cannot keep the promise of a readable solution.
+    case kModelEmpty:
+    case kOptimal: return feasible ? status::kOptimal : status::kNumeric;
+    case kInfeasible: return status::kInfeasible;
+    case kUnboundedOrInfeasible: return status::kInfOrUnbd;
+    case kUnbounded: return status::kUnbounded;
+    case kObjectiveBound: return status::kCutoff;
+    case kObjectiveTarget: return status::kUserObjLimit;
+    case kTimeLimit: return status::kTimeLimit;
+    // HiGHS reports its MIP node limit as a solution limit (older versions: an iteration limit).
+    case kIterationLimit: return node_limit_reached ? status::kNodeLimit : status::kIterationLimit;
+    case kSolutionLimit: return node_limit_reached ? status::kNodeLimit : status::kSolutionLimit;
+    case kInterrupt:
+    case kHighsInterrupt: return status::kInterrupted;
+    case kMemoryLimit: return status::kMemLimit;
+    case kUnknown: return feasible ? status::kSuboptimal : status::kNumeric;
+    default:  // Notset and the error states
+      return status::kNumeric;
+  }
+}
+
+bool status_has_solution(int gurobi_status) {
+  switch (gurobi_status) {
+    case status::kInfeasible:
+    case status::kInfOrUnbd:
+    case status::kUnbounded:
+    case status::kCutoff:
+    case status::kNumeric: return false;
+    default: return true;
+  }
+}
+
+// Statuses that solving the same model again would only repeat.
+bool is_final(int gurobi_status) {
+  return gurobi_status == status::kOptimal || gurobi_status == status::kInfeasible ||
+         gurobi_status == status::kInfOrUnbd || gurobi_status == status::kUnbounded;
+}
+
+double row_lower(char sense, double rhs) { return sense == '<' ? -kInf : to_highs_bound(rhs); }
+double row_upper(char sense, double rhs) { return sense == '>' ? kInf : to_highs_bound(rhs); }
+
+// A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
+// HiGHS refuses such a bound.
+bool has_impossible_bound(const ProblemView& view) {
+  for (std::size_t i = 0; i < view.sense.size(); ++i) {
+    if (row_lower(view.sense[i], view.rhs[i]) == kInf || row_upper(view.sense[i], view.rhs[i]) == -kInf) return true;
+  }
+  for (std::size_t j = 0; j < view.lb.size(); ++j) {
+    if (to_highs_bound(view.lb[j]) == kInf || to_highs_bound(view.ub[j]) == -kInf) return true;
+  }
+  return false;
+}
+
+// A model without columns: each row compares 0 with its right-hand side.
+SolveOutcome solve_without_columns(const ProblemView& view, const ParameterSet& params) {
+  const double tolerance = params.double_value(Param::FeasibilityTol);
+  SolveOutcome outcome;
+  for (std::size_t i = 0; i < view.sense.size(); ++i) {
+    if (row_lower(view.sense[i], view.rhs[i]) > tolerance || row_upper(view.sense[i], view.rhs[i]) < -tolerance) {
+      outcome.status = status::kInfeasible;
+      return outcome;
+    }
+  }
+  outcome.status = status::kOptimal;
+  outcome.objval = view.objcon;
+  return outcome;
+}
+
+// Columns [first, last) as HiGHS takes them.
+struct ColumnBlock {
+  std::vector<double> lower, upper;
+  std::vector<HighsInt> integrality;
+  bool any_integral = false;
+};
+
+ColumnBlock column_block(const ProblemView& view, std::size_t first, std::size_t last, double int_tolerance) {
+  ColumnBlock block;
+  block.lower.reserve(last - first);
+  block.upper.reserve(last - first);
+  block.integrality.reserve(last - first);
+  for (std::size_t j = first; j < last; ++j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    block.lower.push_back(column.lower);
+    block.upper.push_back(column.upper);
+    block.integrality.push_back(column.integrality);
+    block.any_integral = block.any_integral || column.integrality != 0;
+  }
+  return block;
+}
+
+// Sparse vectors as HiGHS takes them: repeated indices within a vector summed (HiGHS refuses
+// them), the caller's arrays used in place when there are none.
+struct SparseBlock {
+  std::vector<HighsInt> start;
+  std::span<const int> index;
+  std::span<const double> value;
+  std::vector<int> own_index;
+  std::vector<double> own_value;
+};
+
+// `count` vectors; vector k holds entries begin(k) .. begin(k + 1) - 1 of index/value, and
+// indices are below `dimension`.
+template <class Begin>
+SparseBlock sparse_block(std::size_t count, Begin begin, std::span<const int> index, std::span<const double> value,
+                         std::size_t dimension) {
+  SparseBlock block;
+  block.start.resize(count + 1);
+  std::vector<std::ptrdiff_t> position(dimension, -1);
+  bool repeated = false;
+  for (std::size_t k = 0; k < count && !repeated; ++k) {
+    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
+      auto& seen = position[static_cast<std::size_t>(index[e])];
+      if (seen >= static_cast<std::ptrdiff_t>(begin(k))) repeated = true;
+      seen = static_cast<std::ptrdiff_t>(e);
+    }
+  }
+  if (!repeated) {
+    for (std::size_t k = 0; k <= count; ++k) block.start[k] = as_highs_int(begin(k) - begin(0));
+    block.index = index.subspan(begin(0), begin(count) - begin(0));
+    block.value = value.subspan(begin(0), begin(count) - begin(0));
+    return block;
+  }
+  std::fill(position.begin(), position.end(), -1);
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto vector_begin = static_cast<std::ptrdiff_t>(block.own_index.size());
+    block.start[k] = static_cast<HighsInt>(vector_begin);
+    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
+      auto& seen = position[static_cast<std::size_t>(index[e])];
+      if (seen >= vector_begin) {
+        block.own_value[static_cast<std::size_t>(seen)] += value[e];
+      } else {
+        seen = static_cast<std::ptrdiff_t>(block.own_index.size());
+        block.own_index.push_back(index[e]);
+        block.own_value.push_back(value[e]);
+      }
+    }
+  }
+  block.start[count] = as_highs_int(block.own_index.size());
+  block.index = block.own_index;
+  block.value = block.own_value;
+  return block;
+}
+
+// The buffered rows: bounds and coefficients.
+struct RowBlock {
+  std::vector<double> lower, upper;
+  SparseBlock entries;
+};
+
+RowBlock buffered_rows(const ProblemView& view) {
+  RowBlock block;
+  const std::size_t first = view.first_buffered_row;
+  const std::size_t count = view.sense.size() - first;
+  block.lower.reserve(count);
+  block.upper.reserve(count);
+  for (std::size_t i = first; i < view.sense.size(); ++i) {
+    block.lower.push_back(row_lower(view.sense[i], view.rhs[i]));
+    block.upper.push_back(row_upper(view.sense[i], view.rhs[i]));
+  }
+  block.entries =
+      sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value, view.obj.size());
+  return block;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<HighsSession>> HighsSession::open() {
+  const HighsApi* api = highs_api();
+  if (api == nullptr) return std::unexpected(Error::NoLicense);
+  void* highs = api->create();
+  if (highs == nullptr) return std::unexpected(Error::OutOfMemory);
+  return std::make_unique<HighsSession>(*api, highs);
+}
+
+HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs) {
+  api_.set_callback(highs_, stop_on_interrupt, nullptr);
+  for (HighsInt callback : kInterruptCallbacks) api_.start_callback(highs_, callback);
+}
+
+HighsSession::~HighsSession() { api_.destroy(highs_); }
+
+// Gurobi parameters to HiGHS options. A rejected option leaves HiGHS's default.
+void HighsSession::apply_parameters(const ParameterSet& params, const ProblemView& view) {
+  const double int_tolerance = params.double_value(Param::IntFeasTol);
+  if (applied_params_ && applied_params_->double_value(Param::IntFeasTol) != int_tolerance) {
+    // Integer bounds were rounded with the old tolerance.
+    change_bounds(view, {0, held_cols_}, int_tolerance);
+  }
+  void* h = highs_;
+  // First, so that nothing is printed at all when output is off.
+  api_.set_bool_option(h, "output_flag", params.int_value(Param::OutputFlag) != 0);
+  api_.set_bool_option(h, "log_to_console", params.int_value(Param::LogToConsole) != 0);
+  if (const std::string& log_file = params.string_value(Param::LogFile); !log_file.empty()) {
+    api_.set_string_option(h, "log_file", log_file.c_str());
+  }
+  api_.set_double_option(h, "infinite_bound", kGurobiInfiniteBound);
+  api_.set_double_option(h, "infinite_cost", kGurobiInfiniteBound);
+  const double time_limit = params.double_value(Param::TimeLimit);
+  api_.set_double_option(h, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
+  api_.set_double_option(h, "mip_rel_gap", params.double_value(Param::MIPGap));
+  api_.set_double_option(h, "mip_abs_gap", params.double_value(Param::MIPGapAbs));
+  api_.set_int_option(h, "threads", std::max(params.int_value(Param::Threads), 0));
+  api_.set_int_option(h, "random_seed", params.int_value(Param::Seed));
+  const int presolve = params.int_value(Param::Presolve);
+  api_.set_string_option(h, "presolve", presolve == 0 ? "off" : presolve == -1 ? "choose" : "on");
+  const int method = params.int_value(Param::Method);
+  api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
+  api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
+  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(params.double_value(Param::NodeLimit)));
+  api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
+  api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api_.set_double_option(h, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
+  api_.set_double_option(h, "mip_feasibility_tolerance", int_tolerance);
+  applied_params_ = params;
+  changed_ = true;
+}
+
+bool HighsSession::load_model(const ProblemView& view, const ParameterSet& params) {
+  const ColumnBlock columns = column_block(view, 0, view.obj.size(), params.double_value(Param::IntFeasTol));
+  const RowBlock rows = buffered_rows(view);
+  const auto num_cols = as_highs_int(view.obj.size());
+  const auto num_rows = as_highs_int(rows.lower.size());
+  const auto num_nz = as_highs_int(rows.entries.index.size());
+  const SparseBlock& a = rows.entries;
+  const HighsInt rc =
+      columns.any_integral
+          ? api_.pass_mip(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
+                          view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
+                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data(), columns.integrality.data())
+          : api_.pass_lp(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
+                         view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
+                         rows.upper.data(), a.start.data(), a.index.data(), a.value.data());
+  held_cols_ = view.obj.size();
+  held_rows_ = view.sense.size();
+  held_nonzeros_ = a.index.size();
+  sense_ = view.model_sense;
+  objcon_ = view.objcon;
+  is_mip_ = columns.any_integral;
+  return rc != kHighsStatusError;
+}
+
+bool HighsSession::change_bounds(const ProblemView& view, IndexRange range, double int_tolerance) {
+  range.last = std::min(range.last, held_cols_);
+  if (range.empty()) return true;
+  const ColumnBlock block = column_block(view, range.first, range.last, int_tolerance);
+  changed_ = true;
+  return api_.change_bounds(highs_, as_highs_int(range.first), as_highs_int(range.last - 1), block.lower.data(),
+                            block.upper.data()) != kHighsStatusError;
+}
+
+bool HighsSession::add_columns(const ProblemView& view, double int_tolerance) {
+  const std::size_t first = held_cols_;
+  const std::size_t count = view.obj.size() - first;
+  if (count == 0) return true;
+  const ColumnBlock columns = column_block(view, first, view.obj.size(), int_tolerance);
+  // Entries come in column order: column k's run begins after the runs of the columns before it.
+  const auto& entries = view.column_entries;
+  std::vector<std::size_t> begins(count + 1, 0);
+  for (const Coefficient& entry : entries) ++begins[static_cast<std::size_t>(entry.col) - first + 1];
+  std::partial_sum(begins.begin(), begins.end(), begins.begin());
+  std::vector<int> rows(entries.size());
+  std::vector<double> values(entries.size());
+  for (std::size_t e = 0; e < entries.size(); ++e) {
+    rows[e] = entries[e].row;
+    values[e] = entries[e].value;
+  }
+  const SparseBlock a = sparse_block(count, [&](std::size_t k) { return begins[k]; }, rows, values, held_rows_);
+  const HighsInt rc =
+      api_.add_cols(highs_, as_highs_int(count), view.obj.data() + first, columns.lower.data(), columns.upper.data(),
+                    as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
+  held_cols_ = view.obj.size();
+  held_nonzeros_ += a.index.size();
+  changed_ = true;
+  if (rc == kHighsStatusError) return false;
+  if (!columns.any_integral) return true;
+  is_mip_ = true;
+  return api_.change_integrality(highs_, as_highs_int(first), as_highs_int(held_cols_ - 1),
+                                 columns.integrality.data()) != kHighsStatusError;
+}
+
+bool HighsSession::add_rows(const ProblemView& view) {
+  if (view.sense.size() == held_rows_) return true;
+  const RowBlock rows = buffered_rows(view);
+  const SparseBlock& a = rows.entries;
+  const HighsInt rc = api_.add_rows(highs_, as_highs_int(rows.lower.size()), rows.lower.data(), rows.upper.data(),
+                                    as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
+  held_rows_ = view.sense.size();
+  held_nonzeros_ += a.index.size();
+  changed_ = true;
+  return rc != kHighsStatusError;
+}
+
+bool HighsSession::apply_changes(const ProblemView& view, const ParameterSet& params) {
+  const double int_tolerance = params.double_value(Param::IntFeasTol);
+  bool ok = true;
+  if (IndexRange costs{view.changed_costs.first, std::min(view.changed_costs.last, held_cols_)}; !costs.empty()) {
+    ok = api_.change_costs(highs_, as_highs_int(costs.first), as_highs_int(costs.last - 1),
+                           view.obj.data() + costs.first) != kHighsStatusError &&
+         ok;
+    changed_ = true;
+  }
+  ok = change_bounds(view, view.changed_bounds, int_tolerance) && ok;
+  if (view.model_sense != sense_) {
+    ok = api_.change_sense(highs_, view.model_sense) != kHighsStatusError && ok;
+    sense_ = view.model_sense;
+    changed_ = true;
+  }
+  if (view.objcon != objcon_) {
+    ok = api_.change_offset(highs_, view.objcon) != kHighsStatusError && ok;
+    objcon_ = view.objcon;
+    changed_ = true;
+  }
+  ok = add_columns(view, int_tolerance) && ok;
+  return add_rows(view) && ok;
+}
+
+// The last MIP solution as a start, new columns at the value nearest 0 within their bounds.
+// HiGHS checks it and ignores it when it is no longer feasible.
+void HighsSession::offer_incumbent(const ProblemView& view) {
+  if (!is_mip_ || incumbent_.empty()) return;
+  std::vector<double> start = incumbent_;
+  start.reserve(held_cols_);
+  for (std::size_t j = start.size(); j < held_cols_; ++j) {
+    start.push_back(std::max(to_highs_bound(view.lb[j]), std::min(to_highs_bound(view.ub[j]), 0.0)));
+  }
+  api_.set_solution(highs_, start.data(), nullptr, nullptr, nullptr);
+}
+
+HighsInt HighsSession::run(const ParameterSet& params) {
+  InterruptScope interrupt;
+  HighsInt run_status = api_.run(highs_);
+  if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
+      params.int_value(Param::Threads) > 0) {
+    // HiGHS's thread pool is process-wide and keeps the size of its first use; solve with
+    // that size rather than fail.
+    api_.set_int_option(highs_, "threads", 0);
+    run_status = api_.run(highs_);
+  }
+  return run_status;
+}
+
+SolveOutcome HighsSession::outcome(const ParameterSet& params) {
+  const HighsInt model_status = api_.get_model_status(highs_);
+  HighsInt solution_status = 0;
+  api_.get_int_info(highs_, "primal_solution_status", &solution_status);
+  const bool feasible = solution_status == kSolutionFeasible;
+  bool node_limit_reached = false;
+  if (is_mip_ && (model_status == kIterationLimit || model_status == kSolutionLimit)) {
+    std::int64_t nodes = 0;
+    api_.get_int64_info(highs_, "mip_node_count", &nodes);
+    const double limit = params.double_value(Param::NodeLimit);
+    node_limit_reached = limit < kGurobiInfiniteBound && static_cast<double>(nodes) >= std::floor(limit);
+  }
+
+  SolveOutcome result;
+  result.status = gurobi_status(model_status, node_limit_reached, feasible);
+  if (feasible && status_has_solution(result.status)) {
+    result.x.resize(held_cols_);
+    api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
+    result.objval = api_.get_objective_value(highs_);
+    if (is_mip_) incumbent_ = result.x;
+  }
+  return result;
+}
+
+Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& view, const ParameterSet& params) {
+  last_handover_ = Handover::Nothing;
+  last_iterations_ = 0;
+  took_view_ = false;
+  if (has_impossible_bound(view)) return SolveOutcome{status::kInfeasible, {}, std::nullopt};
+  if (view.obj.empty()) return solve_without_columns(view, params);
+  const std::size_t nonzeros = held_nonzeros_ + view.index.size() + view.column_entries.size();
+  if (nonzeros > static_cast<std::size_t>(INT_MAX)) return std::unexpected(Error::Exceed2BNonzeros);
+
+  const bool first_load = held_cols_ == 0;
+  if (!applied_params_ || *applied_params_ != params) apply_parameters(params, view);
+  const bool accepted = first_load ? load_model(view, params) : apply_changes(view, params);
+  took_view_ = true;
+  refused_ = refused_ || !accepted;
+  last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
+  if (refused_) return SolveOutcome{status::kNumeric, {}, std::nullopt};
+  return std::nullopt;
+}
+
+SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
+  if (changed_ || !last_status_ || !is_final(*last_status_)) {
+    if (is_mip_) offer_incumbent(view);
+    run(params);
+    changed_ = false;
+    api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
+  }
+  SolveOutcome result = outcome(params);
+  last_status_ = result.status;
+  return result;
+}
+
+}  // namespace standin
