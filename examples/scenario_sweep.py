@@ -36,6 +36,8 @@ EXTRA_MISSING = (
     'python -m pip install "velkin-gurobi[distributed]" (".[distributed]" in a source checkout)'
 )
 LOCAL_CLUSTER_PREFIX = "local:"
+# Each model solves on one thread: the processes are what runs in parallel.
+SOLVER_THREADS = 1
 # Multiples of the golden ratio modulo 1 spread evenly over [0, 1) for any count.
 GOLDEN_FRACTION = 0.6180339887498949
 
@@ -67,6 +69,7 @@ def solve_scenario(sweep: Sweep, scenario: int) -> Outcome:
     factor = demand_factor(scenario)
     instance = ([d * factor for d in demand], capacity, fixed_cost, cost)
     model, _, _, _ = prepared_model(instance, sweep.dll_path, sweep.time_limit)
+    model.set_optimizer_attr("Threads", SOLVER_THREADS)
     status = model.optimize()
     return Outcome(scenario, status, model.get_objective_value())
 
