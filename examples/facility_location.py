@@ -98,13 +98,18 @@ def solution_value(model: Model, var: int) -> float:
     return value
 
 
-def main(argv: list[str] | None = None) -> int:
-    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
+def add_model_arguments(parser: argparse.ArgumentParser) -> None:
+    """The options that choose the library, the instance and the time limit."""
     parser.add_argument("--dll-path", help="path of the Gurobi library (default: found automatically)")
     parser.add_argument("--facilities", type=int, default=20)
     parser.add_argument("--customers", type=int, default=30)
     parser.add_argument("--seed", type=int, default=7)
     parser.add_argument("--time-limit", type=float, default=60.0)
+
+
+def main(argv: list[str] | None = None) -> int:
+    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
+    add_model_arguments(parser)
     args = parser.parse_args(argv)
 
     instance = make_instance(args.facilities, args.customers, args.seed)

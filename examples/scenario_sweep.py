@@ -29,7 +29,7 @@ from typing import NamedTuple
 
 import facility_location
 import library_choice
-from facility_location import make_instance, prepared_model
+from facility_location import add_model_arguments, make_instance, prepared_model
 
 EXTRA_MISSING = (
     "scenario_sweep.py needs the distributed extra (Dask and rich): "
@@ -134,12 +134,8 @@ def with_progress(outcomes: Iterable[Outcome], count: int) -> list[Outcome]:
 
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
-    parser.add_argument("--dll-path", help="path of the Gurobi library (default: found automatically)")
+    add_model_arguments(parser)
     parser.add_argument("--scenarios", type=int, default=8)
-    parser.add_argument("--facilities", type=int, default=20)
-    parser.add_argument("--customers", type=int, default=30)
-    parser.add_argument("--seed", type=int, default=7)
-    parser.add_argument("--time-limit", type=float, default=60.0)
     mode = parser.add_mutually_exclusive_group()
     mode.add_argument("--serial", action="store_true", help="solve in this process, one after another")
     mode.add_argument("--workers", type=int, help="size of the local process pool (default: one per core)")
