@@ -4,7 +4,8 @@
 
 Each tool runs every workload in one process of its own; each workload is repeated and the
 median is reported. The table of times and of ratios measured in this run is printed as
-Markdown, and a chart of the ratios is written (--chart, default bench/ratios.png).
+Markdown, and a chart of the ratios is written (--chart, default bench/ratios.png). With
+"ours", the scenario sweep of bench/sweep.py follows: serial against a pool of 2 workers.
 """
 
 from __future__ import annotations
@@ -21,6 +22,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import sweep  # noqa: E402
 import workloads  # noqa: E402
 
 TOOLS = ["ours", "floor", "highspy", "pyoptinterface", "gurobipy", "pulp", "highs-direct"]
@@ -192,6 +194,8 @@ def main(argv=None):
         state = result.get("error") or result.get("skipped") or "done"
         print(f"# {tool}: {state} ({elapsed:.0f} s)", file=sys.stderr, flush=True)
     print(markdown(results, tools, args))
+    if "ours" in tools:
+        print(sweep.table(args.scale, args.repeat))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=1)

@@ -13,6 +13,7 @@ from __future__ import annotations
 import argparse
 import math
 import random
+from collections.abc import Sequence
 
 from library_choice import open_model
 
@@ -21,7 +22,9 @@ from velkin_gurobi import Model
 STATUS_NAMES = {0: "other", 1: "optimal", 2: "infeasible", 3: "unbounded", 4: "suboptimal"}
 
 
-Instance = tuple[list[int], list[int], list[int], list[list[float]]]
+# Demand per customer, capacity and fixed cost per facility, cost per unit of
+# demand served from facility i to customer j.
+Instance = tuple[Sequence[float], list[int], list[int], list[list[float]]]
 
 
 def make_instance(facilities: int, customers: int, seed: int) -> Instance:
@@ -36,7 +39,7 @@ def make_instance(facilities: int, customers: int, seed: int) -> Instance:
 
 
 def build(
-    model: Model, demand: list[int], capacity: list[int], fixed_cost: list[int], cost: list[list[float]]
+    model: Model, demand: Sequence[float], capacity: list[int], fixed_cost: list[int], cost: list[list[float]]
 ) -> tuple[list[int], list[list[int]], int]:
     n_fac, n_cust = len(capacity), len(demand)
     opened = model.add_variables(n_fac, names=[f"open_{i}" for i in range(n_fac)], vtypes=["B"] * n_fac)
@@ -77,6 +80,17 @@ def build(
     return opened, share, len(senses)
 
 
+def prepared_model(
+    instance: Instance, dll_path: str | None, time_limit: float
+) -> tuple[Model, list[int], list[list[int]], int]:
+    """The instance built on the chosen library, silent and time-limited, ready to optimise."""
+    model = open_model("facility_location", dll_path)
+    opened, share, n_rows = build(model, *instance)
+    model.set_optimizer_attr("Silent", True)
+    model.set_optimizer_attr("TimeLimit", time_limit)
+    return model, opened, share, n_rows
+
+
 def solution_value(model: Model, var: int) -> float:
     value = model.get_var_value(var)
     if value is None:
@@ -84,20 +98,23 @@ def solution_value(model: Model, var: int) -> float:
     return value
 
 
-def main(argv: list[str] | None = None) -> int:
-    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
+def add_model_arguments(parser: argparse.ArgumentParser) -> None:
+    """The options that choose the library, the instance and the time limit."""
     parser.add_argument("--dll-path", help="path of the Gurobi library (default: found automatically)")
     parser.add_argument("--facilities", type=int, default=20)
     parser.add_argument("--customers", type=int, default=30)
     parser.add_argument("--seed", type=int, default=7)
     parser.add_argument("--time-limit", type=float, default=60.0)
+
+
+def main(argv: list[str] | None = None) -> int:
+    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
+    add_model_arguments(parser)
     args = parser.parse_args(argv)
 
-    demand, capacity, fixed_cost, cost = make_instance(args.facilities, args.customers, args.seed)
-    model = open_model("facility_location", args.dll_path)
-    opened, share, n_rows = build(model, demand, capacity, fixed_cost, cost)
-    model.set_optimizer_attr("Silent", True)
-    model.set_optimizer_attr("TimeLimit", args.time_limit)
+    instance = make_instance(args.facilities, args.customers, args.seed)
+    demand, capacity, _, _ = instance
+    model, opened, share, n_rows = prepared_model(instance, args.dll_path, args.time_limit)
 
     status = model.optimize()
     print(f"Model: {len(opened) * (1 + len(demand))} variables, {n_rows} constraints")

@@ -57,7 +57,8 @@ step "installing into a fresh virtual environment"
 "$python" -m venv "$work/venv"
 venv_python="$work/venv/bin/python"
 "$venv_python" -m pip install --quiet --upgrade pip
-"$venv_python" -m pip install --quiet "$wheel" mypy
+# With the distributed extra, which the scenario sweep example imports.
+"$venv_python" -m pip install --quiet "$wheel[distributed]" mypy
 "$venv_python" -c "import sys; assert sys.prefix != sys.base_prefix; import velkin_gurobi; print(velkin_gurobi.__file__)"
 
 # Everything below runs outside the source tree, so only the installed package is seen.

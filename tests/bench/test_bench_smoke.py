@@ -57,6 +57,7 @@ def test_tiny_run_prints_the_table(tmp_path):
         if line.startswith("| W") and not line.startswith("| W8"):
             assert "-" not in [cell.strip() for cell in line.split("|")[2:5]], line
     assert any(line.startswith("Peak memory of W3") for line in lines)
+    assert any(line.startswith("| S1 scenario sweep, 2 x 3 facilities x 4 customers | ") for line in lines)
     assert "failed" not in proc.stdout
     if importlib.util.find_spec("matplotlib") is not None:
         assert chart.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"

@@ -13,7 +13,8 @@ import pytest
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent.parent / "examples"
 
 
-def run_example(name, standin, *args):
+def run_example(name, standin, *args, quiet=True):
+    """The lines on standard output; `quiet`: nothing may come on standard error."""
     env = {k: v for k, v in os.environ.items() if not k.startswith(("GRB_STANDIN_", "GUROBI_HOME"))}
     result = subprocess.run(
         [sys.executable, str(EXAMPLES / name), "--dll-path", standin, *args],
@@ -23,7 +24,7 @@ def run_example(name, standin, *args):
         timeout=300,
     )
     assert result.returncode == 0, result.stdout + result.stderr
-    assert result.stderr == ""
+    assert result.stderr == "" or not quiet
     return result.stdout.splitlines()
 
 
@@ -44,7 +45,7 @@ def number(line, prefix):
 
 
 def test_every_example_is_tested():
-    tested = {"facility_location.py", "production_mix.py", "project_selection.py", "time_limit.py"}
+    tested = {"facility_location.py", "production_mix.py", "project_selection.py", "scenario_sweep.py", "time_limit.py"}
     assert {p.name for p in EXAMPLES.glob("*.py")} - {"library_choice.py"} == tested
 
 
@@ -109,3 +110,17 @@ class TestTimeLimit:
     def test_no_time_gives_no_incumbent(self, standin):
         lines = run_example("time_limit.py", standin, "--time-limit", "0")
         assert lines == ["Status: 0 (other)", "No incumbent: the time limit came before any solution was found."]
+
+
+@pytest.mark.parametrize("mode", [["--workers", "2"], ["--dask", "local:2"]], ids=["pool", "dask"])
+def test_scenario_sweep_modes_agree(standin, mode):
+    pytest.importorskip("distributed")
+    pytest.importorskip("rich")
+    size = ["--scenarios", "4", "--facilities", "6", "--customers", "8"]
+    serial = run_example("scenario_sweep.py", standin, *size, "--serial", quiet=False)[-4:]
+    for k, line in enumerate(serial):
+        assert re.fullmatch(rf"scenario {k} status 1 objective \d+\.\d+(e[+-]\d+)?", line), line
+    # Scenario 0 is the facility location instance itself.
+    base = run_example("facility_location.py", standin, *size[2:])
+    assert f"{float(serial[0].split()[-1]):.2f}" == base[2].removeprefix("Total cost: ")
+    assert run_example("scenario_sweep.py", standin, *size, *mode, quiet=False)[-4:] == serial
