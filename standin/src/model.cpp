@@ -90,7 +90,9 @@ Result<std::unique_ptr<Model>> Model::create(const Environment& source, const ch
 }
 
 Model::Model(const Environment& source, std::string name)
-    : id_(next_handle_id(HandleKind::Model)), env_(EnvKind::Model, source.params()), name_(std::move(name)) {}
+    : id_(next_handle_id(HandleKind::Model)),
+      env_(EnvKind::Model, source.params(), source.switches()),
+      name_(std::move(name)) {}
 
 Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int* vind, const double* vval,
                              const double* obj, const double* lb, const double* ub, const char* vtype,

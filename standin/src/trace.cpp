@@ -43,7 +43,7 @@ const UnloadReport g_unload_report;
 
 }  // namespace
 
-TraceLine::TraceLine(std::string_view fn, const char* path) : path_(path) {
+TraceLine::TraceLine(std::string_view fn, const char* path) : path_(path != nullptr ? path : "") {
   if (!active()) return;
   line_ = "{\"fn\": ";
   json::append_string(line_, fn);
@@ -143,9 +143,9 @@ TraceLine& TraceLine::live_counts() { return integer("live_envs", live_envs()).i
 void TraceLine::write() {
   if (!active()) return;
   line_ += "}\n";
-  append_to_file(path_, line_);
+  append_to_file(path_.c_str(), line_);
   line_.clear();
-  path_ = nullptr;
+  path_.clear();
 }
 
 }  // namespace standin
