@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 namespace standin {
 namespace {
 constexpr const char* kLoadingKind = "loading";
@@ -11,7 +13,7 @@ constexpr const char* kModelKind = "model";
 Result<std::unique_ptr<Environment>> Environment::create_loading(const char* logfile, const Switches& switches) {
   auto env = std::make_unique<Environment>(EnvKind::Loading, ParameterSet{}, KeptSwitches(switches));
   if (logfile != nullptr) {
-    if (auto set = env->params_.set_string("LogFile", logfile); !set) {
+    if (auto set = env->params_.set_string(GRB_STR_PAR_LOGFILE, logfile); !set) {
       return std::unexpected(set.error());
     }
   }

@@ -88,7 +88,7 @@ class Model {
   LiveToken live_{HandleKind::Model};
   Environment env_;
   std::string name_;
-  int sense_ = 1;
+  int sense_ = GRB_MINIMIZE;
   double objcon_ = 0.0;
   Columns columns_;
   Rows rows_;
