@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from helpers.standin import library_path, read_trace
+from helpers.standin import LIVE, library_path, read_trace
 
 STANDIN_VARIABLES = (
     "GRB_STANDIN_TRACE",
@@ -42,6 +42,9 @@ class Trace:
 def clean_standin_environment(monkeypatch):
     for name in STANDIN_VARIABLES:
         monkeypatch.delenv(name, raising=False)
+    # Environments made while it is set read the switches at every call, so the fixtures
+    # below may turn them on and off for models that already exist.
+    monkeypatch.setenv(LIVE, "1")
 
 
 @pytest.fixture

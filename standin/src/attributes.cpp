@@ -6,27 +6,28 @@
 #include <string>
 #include <unordered_map>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
 #include "text.hpp"
 
 namespace standin {
 namespace {
 
 constexpr std::array<AttrSpec, 15> kAttributes{{
-    {"ModelSense", Attr::ModelSense, AttrType::Int, AttrScope::Model, true},
-    {"NumVars", Attr::NumVars, AttrType::Int, AttrScope::Model, false},
-    {"NumConstrs", Attr::NumConstrs, AttrType::Int, AttrScope::Model, false},
-    {"NumNZs", Attr::NumNZs, AttrType::Int, AttrScope::Model, false},
-    {"IsMIP", Attr::IsMIP, AttrType::Int, AttrScope::Model, false},
-    {"Status", Attr::Status, AttrType::Int, AttrScope::Model, false},
-    {"SolCount", Attr::SolCount, AttrType::Int, AttrScope::Model, false},
-    {"ObjCon", Attr::ObjCon, AttrType::Double, AttrScope::Model, true},
-    {"ObjVal", Attr::ObjVal, AttrType::Double, AttrScope::Model, false},
-    {"Runtime", Attr::Runtime, AttrType::Double, AttrScope::Model, false},
-    {"ModelName", Attr::ModelName, AttrType::String, AttrScope::Model, true},
-    {"Obj", Attr::Obj, AttrType::Double, AttrScope::Variable, true},
-    {"LB", Attr::LB, AttrType::Double, AttrScope::Variable, true},
-    {"UB", Attr::UB, AttrType::Double, AttrScope::Variable, true},
-    {"X", Attr::X, AttrType::Double, AttrScope::Variable, false},
+    {GRB_INT_ATTR_MODELSENSE, Attr::ModelSense, AttrType::Int, AttrScope::Model, true},
+    {GRB_INT_ATTR_NUMVARS, Attr::NumVars, AttrType::Int, AttrScope::Model, false},
+    {GRB_INT_ATTR_NUMCONSTRS, Attr::NumConstrs, AttrType::Int, AttrScope::Model, false},
+    {GRB_INT_ATTR_NUMNZS, Attr::NumNZs, AttrType::Int, AttrScope::Model, false},
+    {GRB_INT_ATTR_IS_MIP, Attr::IsMIP, AttrType::Int, AttrScope::Model, false},
+    {GRB_INT_ATTR_STATUS, Attr::Status, AttrType::Int, AttrScope::Model, false},
+    {GRB_INT_ATTR_SOLCOUNT, Attr::SolCount, AttrType::Int, AttrScope::Model, false},
+    {GRB_DBL_ATTR_OBJCON, Attr::ObjCon, AttrType::Double, AttrScope::Model, true},
+    {GRB_DBL_ATTR_OBJVAL, Attr::ObjVal, AttrType::Double, AttrScope::Model, false},
+    {GRB_DBL_ATTR_RUNTIME, Attr::Runtime, AttrType::Double, AttrScope::Model, false},
+    {GRB_STR_ATTR_MODELNAME, Attr::ModelName, AttrType::String, AttrScope::Model, true},
+    {GRB_DBL_ATTR_OBJ, Attr::Obj, AttrType::Double, AttrScope::Variable, true},
+    {GRB_DBL_ATTR_LB, Attr::LB, AttrType::Double, AttrScope::Variable, true},
+    {GRB_DBL_ATTR_UB, Attr::UB, AttrType::Double, AttrScope::Variable, true},
+    {GRB_DBL_ATTR_X, Attr::X, AttrType::Double, AttrScope::Variable, false},
 }};
 
 constexpr std::size_t kLongestName =

@@ -33,10 +33,17 @@ Model* as_model(GRBmodel* model) { return reinterpret_cast<Model*>(model); }
 GRBenv* to_handle(Environment* env) { return reinterpret_cast<GRBenv*>(env); }
 GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
 
+// The switches a call through `env` or `model` sees; without one, the process's own.
+Switches switches_of(GRBenv* env) { return env != nullptr ? as_env(env)->switches().current() : read_switches(); }
+Switches switches_of(GRBmodel* model) {
+  return model != nullptr ? as_model(model)->env().switches().current() : read_switches();
+}
+
 // One call: its trace line and its fault, if one is injected.
 class Call {
  public:
-  explicit Call(std::string_view fn) : Call(fn, read_switches()) {}
+  Call(std::string_view fn, const Switches& switches)
+      : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
 
   Call& env(GRBenv* env) {
     if (env == nullptr) {
@@ -75,8 +82,6 @@ class Call {
   }
 
  private:
-  Call(std::string_view fn, Switches switches) : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
-
   std::string_view fn_;
   const char* faults_;
 
@@ -86,9 +91,9 @@ class Call {
 
 // Runs an int-returning entry point; no exception crosses the C boundary.
 template <class Body>
-int entry(std::string_view fn, Body&& body) noexcept {
+int entry(std::string_view fn, const Switches& switches, Body&& body) noexcept {
   try {
-    Call call(fn);
+    Call call(fn, switches);
     int rc = kOutOfMemory;
     try {
       rc = body(call);
@@ -141,12 +146,14 @@ void GRBversion(int* majorP, int* minorP, int* technicalP) {
 }
 
 int GRBloadenv(GRBenv** envP, const char* logfilename) {
-  return entry("GRBloadenv", [&](Call& call) {
+  // The new environment keeps the switches this call sees.
+  const Switches switches = read_switches();
+  return entry("GRBloadenv", switches, [&](Call& call) {
     call.trace.text("logfile", logfilename);
     if (envP != nullptr) *envP = nullptr;
     int rc = call.run([&] {
       if (envP == nullptr) return kNullArgument;
-      auto env = Environment::create_loading(logfilename);
+      auto env = Environment::create_loading(logfilename, switches);
       if (!env) return to_code(env.error());
       *envP = to_handle(env->release());
       call.env(*envP);
@@ -158,7 +165,7 @@ int GRBloadenv(GRBenv** envP, const char* logfilename) {
 }
 
 int GRBstartenv(GRBenv* env) {
-  return entry("GRBstartenv", [&](Call& call) {
+  return entry("GRBstartenv", switches_of(env), [&](Call& call) {
     call.env(env);
     return call.run([&] { return env == nullptr ? kNullArgument : kSuccess; });
   });
@@ -166,7 +173,7 @@ int GRBstartenv(GRBenv* env) {
 
 void GRBfreeenv(GRBenv* env) {
   try {
-    Call call("GRBfreeenv");
+    Call call("GRBfreeenv", switches_of(env));
     call.env(env);
     // A model's own environment is freed with its model, never on its own.
     if (env != nullptr && as_env(env)->kind() == EnvKind::Loading) delete as_env(env);
@@ -177,7 +184,7 @@ void GRBfreeenv(GRBenv* env) {
 
 GRBenv* GRBgetenv(GRBmodel* model) {
   try {
-    Call call("GRBgetenv");
+    Call call("GRBgetenv", switches_of(model));
     call.model(model);
     GRBenv* env = nullptr;
     if (!call.null_injected() && model != nullptr) env = to_handle(&as_model(model)->env());
@@ -190,7 +197,7 @@ GRBenv* GRBgetenv(GRBmodel* model) {
 
 int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj, double* lb, double* ub,
                 char* vtype, char** varnames) {
-  return entry("GRBnewmodel", [&](Call& call) {
+  return entry("GRBnewmodel", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("name", Pname).integer("numvars", numvars);
     call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
     call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
@@ -212,7 +219,7 @@ int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, 
 }
 
 int GRBfreemodel(GRBmodel* model) {
-  return entry("GRBfreemodel", [&](Call& call) {
+  return entry("GRBfreemodel", switches_of(model), [&](Call& call) {
     call.model(model);
     int rc = call.run([&] {
       delete as_model(model);
@@ -225,7 +232,7 @@ int GRBfreemodel(GRBmodel* model) {
 
 int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb, double ub, char vtype,
               const char* varname) {
-  return entry("GRBaddvar", [&](Call& call) {
+  return entry("GRBaddvar", switches_of(model), [&](Call& call) {
     call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
     call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
     call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
@@ -239,7 +246,7 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
 
 int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval, double* obj, double* lb,
                double* ub, char* vtype, char** varnames) {
-  return entry("GRBaddvars", [&](Call& call) {
+  return entry("GRBaddvars", switches_of(model), [&](Call& call) {
     call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
     call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
@@ -253,7 +260,7 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
 }
 
 int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs, const char* constrname) {
-  return entry("GRBaddconstr", [&](Call& call) {
+  return entry("GRBaddconstr", switches_of(model), [&](Call& call) {
     call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
     call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
     call.trace.text("name", constrname);
@@ -267,7 +274,7 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
 
 int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind, double* cval, char* sense,
                   double* rhs, char** constrnames) {
-  return entry("GRBaddconstrs", [&](Call& call) {
+  return entry("GRBaddconstrs", switches_of(model), [&](Call& call) {
     call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
     call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
@@ -281,7 +288,7 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 }
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
-  return entry("GRBgetintattr", [&](Call& call) {
+  return entry("GRBgetintattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
@@ -296,7 +303,7 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
 }
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
-  return entry("GRBsetintattr", [&](Call& call) {
+  return entry("GRBsetintattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("value", newvalue);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
@@ -307,7 +314,7 @@ int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
 }
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
-  return entry("GRBgetdblattr", [&](Call& call) {
+  return entry("GRBgetdblattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
@@ -322,7 +329,7 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
 }
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
-  return entry("GRBsetdblattr", [&](Call& call) {
+  return entry("GRBsetdblattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).number("value", newvalue);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
@@ -333,7 +340,7 @@ int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
 }
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
-  return entry("GRBgetdblattrarray", [&](Call& call) {
+  return entry("GRBgetdblattrarray", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
@@ -346,7 +353,7 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 }
 
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
-  return entry("GRBgetstrattr", [&](Call& call) {
+  return entry("GRBgetstrattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
@@ -362,7 +369,7 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
 }
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
-  return entry("GRBsetstrattr", [&](Call& call) {
+  return entry("GRBsetstrattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).text("value", newvalue);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
@@ -373,7 +380,7 @@ int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
 }
 
 int GRBoptimize(GRBmodel* model) {
-  return entry("GRBoptimize", [&](Call& call) {
+  return entry("GRBoptimize", switches_of(model), [&](Call& call) {
     call.model(model);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
@@ -390,7 +397,7 @@ int GRBoptimize(GRBmodel* model) {
 }
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return entry("GRBgetdblparam", [&](Call& call) {
+  return entry("GRBgetdblparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -405,7 +412,7 @@ int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
 }
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return entry("GRBgetintparam", [&](Call& call) {
+  return entry("GRBgetintparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -420,7 +427,7 @@ int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
 }
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return entry("GRBgetstrparam", [&](Call& call) {
+  return entry("GRBgetstrparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -436,7 +443,7 @@ int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
 }
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return entry("GRBsetdblparam", [&](Call& call) {
+  return entry("GRBsetdblparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname).number("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
@@ -447,7 +454,7 @@ int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
 }
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return entry("GRBsetintparam", [&](Call& call) {
+  return entry("GRBsetintparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname).integer("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
@@ -458,7 +465,7 @@ int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
 }
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetstrparam", [&](Call& call) {
+  return entry("GRBsetstrparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname).text("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
@@ -469,7 +476,7 @@ int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
 }
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetparam", [&](Call& call) {
+  return entry("GRBsetparam", switches_of(env), [&](Call& call) {
     call.env(env).trace.text("param", paramname).text("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
@@ -480,7 +487,7 @@ int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
 }
 
 int GRBupdatemodel(GRBmodel* model) {
-  return entry("GRBupdatemodel", [&](Call& call) {
+  return entry("GRBupdatemodel", switches_of(model), [&](Call& call) {
     call.model(model);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
@@ -491,7 +498,7 @@ int GRBupdatemodel(GRBmodel* model) {
 }
 
 int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, double* valueP) {
-  return entry("GRBgetdblattrelement", [&](Call& call) {
+  return entry("GRBgetdblattrelement", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
@@ -504,7 +511,7 @@ int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 }
 
 int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, double newvalue) {
-  return entry("GRBsetdblattrelement", [&](Call& call) {
+  return entry("GRBsetdblattrelement", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     call.trace.number("value", newvalue);
     return call.run([&] {
@@ -516,7 +523,7 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 }
 
 int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* newvalues) {
-  return entry("GRBsetdblattrarray", [&](Call& call) {
+  return entry("GRBsetdblattrarray", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     call.trace.numbers("values", newvalues, len);
     return call.run([&] {

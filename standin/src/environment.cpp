@@ -2,24 +2,26 @@
 
 #include <memory>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 namespace standin {
 namespace {
 constexpr const char* kLoadingKind = "loading";
 constexpr const char* kModelKind = "model";
 }  // namespace
 
-Result<std::unique_ptr<Environment>> Environment::create_loading(const char* logfile) {
-  auto env = std::make_unique<Environment>(EnvKind::Loading, ParameterSet{});
+Result<std::unique_ptr<Environment>> Environment::create_loading(const char* logfile, const Switches& switches) {
+  auto env = std::make_unique<Environment>(EnvKind::Loading, ParameterSet{}, KeptSwitches(switches));
   if (logfile != nullptr) {
-    if (auto set = env->params_.set_string("LogFile", logfile); !set) {
+    if (auto set = env->params_.set_string(GRB_STR_PAR_LOGFILE, logfile); !set) {
       return std::unexpected(set.error());
     }
   }
   return env;
 }
 
-Environment::Environment(EnvKind kind, const ParameterSet& params)
-    : kind_(kind), id_(next_handle_id(HandleKind::Env)), params_(params) {
+Environment::Environment(EnvKind kind, const ParameterSet& params, const KeptSwitches& switches)
+    : kind_(kind), id_(next_handle_id(HandleKind::Env)), params_(params), switches_(switches) {
   if (kind_ == EnvKind::Loading) live_.emplace(HandleKind::Env);
 }
 

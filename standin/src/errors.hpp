@@ -4,19 +4,21 @@
 
 #include <expected>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 namespace standin {
 
 enum class Error : int {
-  OutOfMemory = 10001,
-  NullArgument = 10002,
-  InvalidArgument = 10003,
-  UnknownAttribute = 10004,
-  DataNotAvailable = 10005,
-  IndexOutOfRange = 10006,
-  UnknownParameter = 10007,
-  ValueOutOfRange = 10008,
-  NoLicense = 10009,
-  Exceed2BNonzeros = 10025,
+  OutOfMemory = GRB_ERROR_OUT_OF_MEMORY,
+  NullArgument = GRB_ERROR_NULL_ARGUMENT,
+  InvalidArgument = GRB_ERROR_INVALID_ARGUMENT,
+  UnknownAttribute = GRB_ERROR_UNKNOWN_ATTRIBUTE,
+  DataNotAvailable = GRB_ERROR_DATA_NOT_AVAILABLE,
+  IndexOutOfRange = GRB_ERROR_INDEX_OUT_OF_RANGE,
+  UnknownParameter = GRB_ERROR_UNKNOWN_PARAMETER,
+  ValueOutOfRange = GRB_ERROR_VALUE_OUT_OF_RANGE,
+  NoLicense = GRB_ERROR_NO_LICENSE,
+  Exceed2BNonzeros = GRB_ERROR_EXCEED_2B_NONZEROS,
 };
 
 template <class T>

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
 namespace standin {
 namespace {
 
@@ -13,10 +15,10 @@ enum Integrality : HighsInt { kContinuous = 0, kInteger = 1, kSemiContinuous = 2
 
 Integrality integrality_of(char vtype) {
   switch (vtype) {
-    case 'B':
-    case 'I': return kInteger;
-    case 'S': return kSemiContinuous;
-    case 'N': return kSemiInteger;
+    case GRB_BINARY:
+    case GRB_INTEGER: return kInteger;
+    case GRB_SEMICONT: return kSemiContinuous;
+    case GRB_SEMIINT: return kSemiInteger;
     default: return kContinuous;
   }
 }
@@ -33,7 +35,7 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   const Integrality integrality = integrality_of(vtype);
   double lower = to_highs_bound(lb);
   double upper = to_highs_bound(ub);
-  if (vtype == 'B') {
+  if (vtype == GRB_BINARY) {
     lower = std::max(lower, 0.0);
     upper = std::min(upper, 1.0);
   }

@@ -56,44 +56,44 @@ int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible)
   switch (model_status) {
     // "Optimal" without a feasible point cannot keep the promise of a readable solution.
     case kModelEmpty:
-    case kOptimal: return feasible ? status::kOptimal : status::kNumeric;
-    case kInfeasible: return status::kInfeasible;
-    case kUnboundedOrInfeasible: return status::kInfOrUnbd;
-    case kUnbounded: return status::kUnbounded;
-    case kObjectiveBound: return status::kCutoff;
-    case kObjectiveTarget: return status::kUserObjLimit;
-    case kTimeLimit: return status::kTimeLimit;
+    case kOptimal: return feasible ? GRB_OPTIMAL : GRB_NUMERIC;
+    case kInfeasible: return GRB_INFEASIBLE;
+    case kUnboundedOrInfeasible: return GRB_INF_OR_UNBD;
+    case kUnbounded: return GRB_UNBOUNDED;
+    case kObjectiveBound: return GRB_CUTOFF;
+    case kObjectiveTarget: return GRB_USER_OBJ_LIMIT;
+    case kTimeLimit: return GRB_TIME_LIMIT;
     // HiGHS reports its MIP node limit as a solution limit (older versions: an iteration limit).
-    case kIterationLimit: return node_limit_reached ? status::kNodeLimit : status::kIterationLimit;
-    case kSolutionLimit: return node_limit_reached ? status::kNodeLimit : status::kSolutionLimit;
+    case kIterationLimit: return node_limit_reached ? GRB_NODE_LIMIT : GRB_ITERATION_LIMIT;
+    case kSolutionLimit: return node_limit_reached ? GRB_NODE_LIMIT : GRB_SOLUTION_LIMIT;
     case kInterrupt:
-    case kHighsInterrupt: return status::kInterrupted;
-    case kMemoryLimit: return status::kMemLimit;
-    case kUnknown: return feasible ? status::kSuboptimal : status::kNumeric;
+    case kHighsInterrupt: return GRB_INTERRUPTED;
+    case kMemoryLimit: return GRB_MEM_LIMIT;
+    case kUnknown: return feasible ? GRB_SUBOPTIMAL : GRB_NUMERIC;
     default:  // Notset and the error states
-      return status::kNumeric;
+      return GRB_NUMERIC;
   }
 }
 
 bool status_has_solution(int gurobi_status) {
   switch (gurobi_status) {
-    case status::kInfeasible:
-    case status::kInfOrUnbd:
-    case status::kUnbounded:
-    case status::kCutoff:
-    case status::kNumeric: return false;
+    case GRB_INFEASIBLE:
+    case GRB_INF_OR_UNBD:
+    case GRB_UNBOUNDED:
+    case GRB_CUTOFF:
+    case GRB_NUMERIC: return false;
     default: return true;
   }
 }
 
 // Statuses that solving the same model again would only repeat.
 bool is_final(int gurobi_status) {
-  return gurobi_status == status::kOptimal || gurobi_status == status::kInfeasible ||
-         gurobi_status == status::kInfOrUnbd || gurobi_status == status::kUnbounded;
+  return gurobi_status == GRB_OPTIMAL || gurobi_status == GRB_INFEASIBLE || gurobi_status == GRB_INF_OR_UNBD ||
+         gurobi_status == GRB_UNBOUNDED;
 }
 
-double row_lower(char sense, double rhs) { return sense == '<' ? -kInf : to_highs_bound(rhs); }
-double row_upper(char sense, double rhs) { return sense == '>' ? kInf : to_highs_bound(rhs); }
+double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
+double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
 
 // A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
 // HiGHS refuses such a bound.
@@ -113,11 +113,11 @@ SolveOutcome solve_without_columns(const ProblemView& view, const ParameterSet& 
   SolveOutcome outcome;
   for (std::size_t i = 0; i < view.sense.size(); ++i) {
     if (row_lower(view.sense[i], view.rhs[i]) > tolerance || row_upper(view.sense[i], view.rhs[i]) < -tolerance) {
-      outcome.status = status::kInfeasible;
+      outcome.status = GRB_INFEASIBLE;
       return outcome;
     }
   }
-  outcome.status = status::kOptimal;
+  outcome.status = GRB_OPTIMAL;
   outcome.objval = view.objcon;
   return outcome;
 }
@@ -423,7 +423,7 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   last_handover_ = Handover::Nothing;
   last_iterations_ = 0;
   took_view_ = false;
-  if (has_impossible_bound(view)) return SolveOutcome{status::kInfeasible, {}, std::nullopt};
+  if (has_impossible_bound(view)) return SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
   if (view.obj.empty()) return solve_without_columns(view, params);
   const std::size_t nonzeros = held_nonzeros_ + view.index.size() + view.column_entries.size();
   if (nonzeros > static_cast<std::size_t>(INT_MAX)) return std::unexpected(Error::Exceed2BNonzeros);
@@ -434,7 +434,7 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   took_view_ = true;
   refused_ = refused_ || !accepted;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
-  if (refused_) return SolveOutcome{status::kNumeric, {}, std::nullopt};
+  if (refused_) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   return std::nullopt;
 }
 

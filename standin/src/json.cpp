@@ -3,8 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <system_error>
+
+#include "kesto_core/utf8.hpp"
 
 namespace standin::json {
 namespace {
@@ -15,40 +16,6 @@ void append_escaped_byte(std::string& out, unsigned char byte) {
   out += "\\u00";
   out += kHex[byte >> 4];
   out += kHex[byte & 0xf];
-}
-
-bool is_continuation(unsigned char byte) { return (byte & 0xc0) == 0x80; }
-
-// Length of the valid UTF-8 sequence starting at bytes[i], or 0 if there is none.
-std::size_t utf8_sequence_length(std::string_view bytes, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(bytes[i]);
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-    code = lead & 0x1f;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-    code = lead & 0x0f;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > bytes.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto byte = static_cast<unsigned char>(bytes[i + k]);
-    if (!is_continuation(byte)) return 0;
-    code = (code << 6) | (byte & 0x3f);
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF are not valid UTF-8.
-  if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10ffff)) ||
-      (code >= 0xd800 && code <= 0xdfff)) {
-    return 0;
-  }
-  return length;
 }
 
 }  // namespace
@@ -73,12 +40,13 @@ void append_string(std::string& out, std::string_view bytes) {
   out += '"';
   for (std::size_t i = 0; i < bytes.size();) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = utf8_sequence_length(bytes, i);
-    if (length == 0) {
+    const kesto::Utf8Decoded decoded = kesto::decode_utf8_one(bytes.substr(i));
+    if (!decoded.valid) {
       append_escaped_byte(out, byte);
       ++i;
       continue;
     }
+    const std::size_t length = decoded.length;
     if (length > 1) {
       out.append(bytes.substr(i, length));
     } else if (byte == '"') {

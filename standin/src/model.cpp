@@ -12,10 +12,12 @@
 namespace standin {
 namespace {
 
-constexpr std::size_t kMaxNameLength = 255;  // GRB_MAX_NAMELEN
-constexpr std::size_t kMaxCount = INT_MAX;
-constexpr std::string_view kValidVtypes = "CBISN";
-constexpr std::string_view kValidSenses = "<>=";
+constexpr std::size_t kMaxNameLength = GRB_MAX_NAMELEN;
+constexpr std::size_t kMaxCount = kesto::gurobi::kMaxGrbIndex;
+constexpr char kVtypes[] = {GRB_CONTINUOUS, GRB_BINARY, GRB_INTEGER, GRB_SEMICONT, GRB_SEMIINT};
+constexpr std::string_view kValidVtypes(kVtypes, sizeof kVtypes);
+constexpr char kSenses[] = {GRB_LESS_EQUAL, GRB_GREATER_EQUAL, GRB_EQUAL};
+constexpr std::string_view kValidSenses(kSenses, sizeof kSenses);
 
 Result<std::size_t> name_length(const char* name) {
   if (name == nullptr) return 0;
@@ -90,7 +92,9 @@ Result<std::unique_ptr<Model>> Model::create(const Environment& source, const ch
 }
 
 Model::Model(const Environment& source, std::string name)
-    : id_(next_handle_id(HandleKind::Model)), env_(EnvKind::Model, source.params()), name_(std::move(name)) {}
+    : id_(next_handle_id(HandleKind::Model)),
+      env_(EnvKind::Model, source.params(), source.switches()),
+      name_(std::move(name)) {}
 
 Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int* vind, const double* vval,
                              const double* obj, const double* lb, const double* ub, const char* vtype,
@@ -137,7 +141,7 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
     columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
     columns_.ub.push_back(ub != nullptr ? ub[j] : GRB_INFINITY);
     columns_.obj.push_back(obj != nullptr ? obj[j] : 0.0);
-    columns_.vtype.push_back(vtype != nullptr ? vtype[j] : 'C');
+    columns_.vtype.push_back(vtype != nullptr ? vtype[j] : GRB_CONTINUOUS);
     if (numnz > 0) {
       const int col = static_cast<int>(first) + j;
       for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {
@@ -331,7 +335,7 @@ Result<int> Model::get_int(const AttrSpec& descriptor) const {
     case Attr::NumNZs: return static_cast<int>(std::min<std::size_t>(applied_nonzeros_, INT_MAX));
     case Attr::IsMIP:
       return std::any_of(columns_.vtype.begin(), columns_.vtype.begin() + static_cast<std::ptrdiff_t>(applied_vars_),
-                         [](char t) { return t != 'C'; })
+                         [](char t) { return t != GRB_CONTINUOUS; })
                  ? 1
                  : 0;
     case Attr::Status: return solution_.status;
@@ -343,7 +347,7 @@ Result<int> Model::get_int(const AttrSpec& descriptor) const {
 Result<void> Model::set_int(const AttrSpec& descriptor, int value) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (descriptor.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
-  if (value != 1 && value != -1) return std::unexpected(Error::ValueOutOfRange);
+  if (value != GRB_MINIMIZE && value != GRB_MAXIMIZE) return std::unexpected(Error::ValueOutOfRange);
   sense_ = value;
   mark_changed();
   return {};

@@ -43,7 +43,7 @@ struct Rows {
 
 class Model {
  public:
-  // Copies the parameters of `source`; a null name is an empty one.
+  // Copies the parameters and switches of `source`; a null name is an empty one.
   static Result<std::unique_ptr<Model>> create(const Environment& source, const char* name);
   Model(const Environment& source, std::string name);
   Model(const Model&) = delete;
@@ -88,7 +88,7 @@ class Model {
   LiveToken live_{HandleKind::Model};
   Environment env_;
   std::string name_;
-  int sense_ = 1;
+  int sense_ = GRB_MINIMIZE;
   double objcon_ = 0.0;
   Columns columns_;
   Rows rows_;

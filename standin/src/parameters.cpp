@@ -4,32 +4,33 @@
 #include <limits>
 #include <optional>
 
+#include "kesto_solver_gurobi/gurobi_constants.h"
 #include "text.hpp"
 
 namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-// A string parameter must fit GRBgetstrparam's buffer of 512 bytes with its terminator.
-constexpr std::size_t kMaxStringParam = 511;
+// A string parameter must fit GRBgetstrparam's buffer with its terminator.
+constexpr std::size_t kMaxStringParam = GRB_MAX_STRLEN - 1;
 
 constexpr std::array<ParamSpec, kParamCount> kSpecs{{
-    {"OutputFlag", ParamType::Int, 1, 0, 1},
-    {"LogToConsole", ParamType::Int, 1, 0, 1},
-    {"TimeLimit", ParamType::Double, kInf, 0, kInf},
-    {"MIPGap", ParamType::Double, 1e-4, 0, kInf},
-    {"MIPGapAbs", ParamType::Double, 1e-10, 0, kInf},
-    {"Threads", ParamType::Int, 0, 0, 1024},
-    {"Seed", ParamType::Int, 0, 0, 2000000000},
-    {"Presolve", ParamType::Int, -1, -1, 2},
-    {"Method", ParamType::Int, -1, -1, 5},
-    {"IterationLimit", ParamType::Double, kInf, 0, kInf},
-    {"NodeLimit", ParamType::Double, kInf, 0, kInf},
-    {"SolutionLimit", ParamType::Int, 2000000000, 1, 2000000000},
-    {"FeasibilityTol", ParamType::Double, 1e-6, 1e-9, 1e-2},
-    {"OptimalityTol", ParamType::Double, 1e-6, 1e-9, 1e-2},
-    {"IntFeasTol", ParamType::Double, 1e-5, 1e-9, 1e-1},
-    {"LogFile", ParamType::String, 0, 0, 0},
+    {GRB_INT_PAR_OUTPUTFLAG, ParamType::Int, 1, 0, 1},
+    {GRB_INT_PAR_LOGTOCONSOLE, ParamType::Int, 1, 0, 1},
+    {GRB_DBL_PAR_TIMELIMIT, ParamType::Double, kInf, 0, kInf},
+    {GRB_DBL_PAR_MIPGAP, ParamType::Double, 1e-4, 0, kInf},
+    {GRB_DBL_PAR_MIPGAPABS, ParamType::Double, 1e-10, 0, kInf},
+    {GRB_INT_PAR_THREADS, ParamType::Int, 0, 0, 1024},
+    {GRB_INT_PAR_SEED, ParamType::Int, 0, 0, 2000000000},
+    {GRB_INT_PAR_PRESOLVE, ParamType::Int, -1, -1, 2},
+    {GRB_INT_PAR_METHOD, ParamType::Int, -1, -1, 5},
+    {GRB_DBL_PAR_ITERATIONLIMIT, ParamType::Double, kInf, 0, kInf},
+    {GRB_DBL_PAR_NODELIMIT, ParamType::Double, kInf, 0, kInf},
+    {GRB_INT_PAR_SOLUTIONLIMIT, ParamType::Int, 2000000000, 1, 2000000000},
+    {GRB_DBL_PAR_FEASIBILITYTOL, ParamType::Double, 1e-6, 1e-9, 1e-2},
+    {GRB_DBL_PAR_OPTIMALITYTOL, ParamType::Double, 1e-6, 1e-9, 1e-2},
+    {GRB_DBL_PAR_INTFEASTOL, ParamType::Double, 1e-5, 1e-9, 1e-1},
+    {GRB_STR_PAR_LOGFILE, ParamType::String, 0, 0, 0},
 }};
 
 std::optional<std::size_t> lookup(std::string_view name) {

@@ -3,24 +3,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "handles.hpp"
 #include "json.hpp"
+#include "kesto_core/fd_write.hpp"
 #include "switches.hpp"
 
 namespace standin {
 namespace {
 
+// A trace that cannot be written is lost: the call it records goes on regardless.
 void append_to_file(const char* path, std::string_view text) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
+  kesto::write_all(fd, text);
   ::close(fd);
 }
 
@@ -43,7 +38,7 @@ const UnloadReport g_unload_report;
 
 }  // namespace
 
-TraceLine::TraceLine(std::string_view fn, const char* path) : path_(path) {
+TraceLine::TraceLine(std::string_view fn, const char* path) : path_(path != nullptr ? path : "") {
   if (!active()) return;
   line_ = "{\"fn\": ";
   json::append_string(line_, fn);
@@ -143,9 +138,9 @@ TraceLine& TraceLine::live_counts() { return integer("live_envs", live_envs()).i
 void TraceLine::write() {
   if (!active()) return;
   line_ += "}\n";
-  append_to_file(path_, line_);
+  append_to_file(path_.c_str(), line_);
   line_.clear();
-  path_ = nullptr;
+  path_.clear();
 }
 
 }  // namespace standin

@@ -10,12 +10,13 @@ namespace standin {
 
 class TraceLine {
  public:
-  // `path` is the trace file, or null when tracing is off.
+  // `path` is the trace file, or null when tracing is off. The line keeps its own copy: the
+  // environment that held it may be freed before the line is written.
   TraceLine(std::string_view fn, const char* path);
   TraceLine(const TraceLine&) = delete;
   TraceLine& operator=(const TraceLine&) = delete;
 
-  bool active() const { return path_ != nullptr; }
+  bool active() const { return !path_.empty(); }
 
   // Every adder does nothing on an inactive line. Arrays are written as JSON lists of
   // `count` items, a null pointer as null, and nothing at all when the count is negative.
@@ -41,7 +42,7 @@ class TraceLine {
   template <class T, class Append>
   TraceLine& list(std::string_view name, const T* values, long long count, Append append);
 
-  const char* path_;
+  std::string path_;
   std::string line_;
 };
 

@@ -262,7 +262,7 @@ def test_failed_model_free_is_ignored_and_the_environment_still_freed(standin, t
         m = Model(dll_path={standin!r})
         print(m.add_variable())
     """,
-        {"GRB_STANDIN_TRACE": str(trace)},
+        {"GRB_STANDIN_TRACE": str(trace), "GRB_STANDIN_LIVE": "1"},
         leaks_expected=True,
     )
     assert result.returncode == 0, result.stderr

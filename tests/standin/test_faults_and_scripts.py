@@ -6,7 +6,7 @@ import ctypes
 
 import pytest
 
-from helpers.standin import read_trace, standin_environment
+from helpers.standin import LIVE, read_trace, standin_environment
 
 from .capi import DATA_NOT_AVAILABLE, INVALID_ARGUMENT, LOADED, OPTIMAL, doubles
 
@@ -41,6 +41,30 @@ def test_injected_failures_leave_no_handles(lib, env, trace_path, monkeypatch):
     loadenv, newmodel = read_trace(trace_path)
     assert "env" not in loadenv and newmodel.get("model") is None
     assert loadenv["live_envs"] == newmodel["live_envs"]
+
+
+@pytest.mark.parametrize(
+    ("live", "switched_on_at_loadenv", "seen"),
+    [
+        (False, False, False),  # switched on later: not read again
+        (False, True, True),  # switched off later: kept
+        (True, False, True),  # live: read at every call
+    ],
+)
+def test_switches_are_read_at_loadenv_unless_live(lib, tmp_path, monkeypatch, live, switched_on_at_loadenv, seen):
+    if not live:
+        monkeypatch.delenv(LIVE)
+    trace = tmp_path / "trace.jsonl"
+    switches = {"trace": trace, "fail": {"GRBupdatemodel": 10003}}
+    with standin_environment(**(switches if switched_on_at_loadenv else {})):
+        env = lib.loadenv()
+    model = lib.newmodel(env)
+    trace.unlink(missing_ok=True)
+    with standin_environment(**({} if switched_on_at_loadenv else switches)):
+        rc = lib.GRBupdatemodel(model)
+    assert (rc, [line["fn"] for line in read_trace(trace)]) == ((10003, ["GRBupdatemodel"]) if seen else (0, []))
+    lib.GRBfreemodel(model)
+    lib.GRBfreeenv(env)
 
 
 def test_getenv_null(lib, model, trace_path):

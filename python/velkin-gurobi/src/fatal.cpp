@@ -2,8 +2,9 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <string>
+
+#include "kesto_core/fd_write.hpp"
 
 namespace velkin {
 namespace {
@@ -21,20 +22,10 @@ bool create_fatal_error_type() {
   return fatal_error_type != nullptr;
 }
 
-void write_fd(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 PyObject* raise_fatal(const char* file, int line, std::string_view message) {
-  write_fd(STDERR_FILENO, "velkin_gurobi: fatal error at " + std::string(file) + ":" + std::to_string(line) + ": " +
-                              std::string(message) + "\n");
+  // Best effort: the exception below carries the message whether or not stderr took it.
+  kesto::write_all(STDERR_FILENO, "velkin_gurobi: fatal error at " + std::string(file) + ":" + std::to_string(line) +
+                                      ": " + std::string(message) + "\n");
   PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
   if (text == nullptr) return nullptr;
   PyErr_SetObject(fatal_error_type, text);

@@ -15,9 +15,6 @@ bool create_fatal_error_type();
 // fatal error with the message and returns null.
 PyObject* raise_fatal(const char* file, int line, std::string_view message);
 
-// Writes all of `text` to a file descriptor, bypassing any buffering.
-void write_fd(int fd, std::string_view text);
-
 }  // namespace velkin
 
 #define VELKIN_FATAL(message) ::velkin::raise_fatal(__FILE__, __LINE__, (message))

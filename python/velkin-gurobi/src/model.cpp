@@ -8,6 +8,7 @@
 
 #include "convert.hpp"
 #include "fatal.hpp"
+#include "kesto_core/fd_write.hpp"
 #include "kesto_core/text.hpp"
 #include "loader.hpp"
 #include "method_parameters.hpp"
@@ -42,7 +43,7 @@ std::expected<GurobiOptimizer, std::string> build_optimizer(const std::optional<
   if (dll_path) {
     source = library_source::DllPath{std::move(*dll_path)};
   } else {
-    write_fd(STDOUT_FILENO, kNoDllPathLine);
+    kesto::write_all(STDOUT_FILENO, kNoDllPathLine);  // a notice: nothing to do if it is lost
     auto found = load_gurobi(std::nullopt);
     if (!found) return std::unexpected(std::string(kLoadFailedPrefix) + found.error());
     source = std::move(*found);
