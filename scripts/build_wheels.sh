@@ -27,14 +27,6 @@ export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
 step() { printf '\n== %s\n' "$*"; }
 
-# The newest interpreter of a version: pyenv's, else one on PATH.
-find_python() {
-  local version=$1 found
-  found=$(ls -d "${PYENV_ROOT:-$HOME/.pyenv}/versions/$version".*/bin/"python$version" 2>/dev/null | sort -V | tail -n 1)
-  [[ -n "$found" ]] || found=$(command -v "python$version" || true)
-  echo "$found"
-}
-
 # The highest GLIBC_x.y version any ELF file of an unpacked wheel asks for.
 newest_glibc_symbol() {
   find "$1" -name '*.so*' -type f -exec objdump -T {} + | grep -o 'GLIBC_[0-9.]*' | sort -uV | tail -n 1
@@ -62,7 +54,7 @@ if [[ -n "${PYTHONS:-}" ]]; then
   read -ra pythons <<<"$PYTHONS"
 else
   for version in "${VERSIONS[@]}"; do
-    python=$(find_python "$version")
+    python=$(bash scripts/find_python.sh "$version")
     if [[ -n "$python" ]]; then pythons+=("$python"); else echo "CPython $version not found: no wheel for it"; fi
   done
 fi

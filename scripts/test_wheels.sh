@@ -3,8 +3,9 @@
 # environment of its own CPython, as a user without a compiler would: binary
 # packages only, and on PATH nothing but the environment's own bin/ and
 # readelf (the stand-in's export checks read the installed library). Then runs
-# the README's code blocks (the quick start first) and the module tests there;
-# the wheel for FULL_SUITE (default: the newest Python's) runs the whole suite.
+# the README's code blocks (the quick start first) and the module tests there.
+# The wheel for FULL_SUITE (default: the newest Python's) then runs the whole
+# suite, with the machine's PATH: some tests compile C or C++ of their own.
 # Extra arguments go to every pytest run.
 #
 #   scripts/test_wheels.sh
@@ -43,11 +44,10 @@ for wheel in "${wheels[@]}"; do
   run python -m pip install --quiet --only-binary=:all: "$wheel[test]"
   run python -c "import velkin_gurobi, velkin_gurobi_standin; print(velkin_gurobi.__file__)"
 
+  step "the README's code and the module tests on $tag"
+  run python -m pytest -q -p no:cacheprovider tests/examples/test_readme.py tests/module "$@"
   if [[ "$tag" == "$full_suite" ]]; then
     step "the whole suite on $tag"
-    run python -m pytest -q -p no:cacheprovider tests "$@"
-  else
-    step "the README's code and the module tests on $tag"
-    run python -m pytest -q -p no:cacheprovider tests/examples/test_readme.py tests/module "$@"
+    env -u CC -u CXX PATH="$bin:$PATH" python -m pytest -q -p no:cacheprovider tests "$@"
   fi
 done
