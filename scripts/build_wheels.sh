@@ -43,10 +43,9 @@ auditwheel() { PATH="$(dirname "$tools_python"):$PATH" "$tools/bin/auditwheel" "
 
 # CMake takes a compiler as one program: small wrappers around `zig cc`/`zig c++`.
 bin="$(mkdir -p "$work/bin" && cd "$work/bin" && pwd)"
-for pair in cc:cc c++:c++; do
-  printf '#!/bin/sh\nexec "%s" -m ziglang %s -target x86_64-linux-gnu.%s "$@"\n' \
-    "$tools_python" "${pair#*:}" "$GLIBC_FLOOR" >"$bin/${pair%%:*}"
-  chmod +x "$bin/${pair%%:*}"
+for tool in cc c++; do
+  printf '#!/bin/sh\nexec "%s" -m ziglang %s -target x86_64-linux-gnu.%s "$@"\n' "$tools_python" "$tool" "$GLIBC_FLOOR" >"$bin/$tool"
+  chmod +x "$bin/$tool"
 done
 
 pythons=()
@@ -83,6 +82,12 @@ for python in "${pythons[@]}"; do
   fi
   if find "$unpacked" -name '*.so*' -type f -exec readelf -d {} + | grep -E 'NEEDED.*lib(std)?c\+\+|libgcc_s'; then
     echo "the C++ runtime must be linked in statically" >&2
+    exit 1
+  fi
+  # The stand-in's exports are checked by its tests; the module's are checked here.
+  exported=$(nm -D --defined-only "$unpacked"/velkin_gurobi.*.so | awk '{print $3}')
+  if [[ "$exported" != PyInit_velkin_gurobi ]]; then
+    echo "the module exports more than its init function:" $exported >&2
     exit 1
   fi
   auditwheel repair --plat "$PLATFORM" --only-plat -w "$dist" "$wheel"
