@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
-#include <string>
-#include <unordered_map>
 
 #include "kesto_solver_gurobi/gurobi_constants.h"
 #include "text.hpp"
@@ -33,41 +30,50 @@ constexpr std::array<AttrSpec, 15> kAttributes{{
 constexpr std::size_t kLongestName =
     std::ranges::max(kAttributes, {}, [](const AttrSpec& descriptor) { return descriptor.name.size(); }).name.size();
 
-using LoweredName = std::array<char, kLongestName>;
-
-// The name in lower case, padded with NULs; none when it is longer than every known name.
-std::optional<LoweredName> lowered(std::string_view name) {
-  if (name.size() > kLongestName) return std::nullopt;
-  LoweredName result{};
-  std::ranges::transform(name, result.begin(), lower_ascii);
-  return result;
-}
-
-struct LoweredNameHash {
-  std::size_t operator()(const LoweredName& name) const {
-    return std::hash<std::string_view>{}(std::string_view(name.data(), name.size()));
+// The most known names that share one length.
+constexpr std::size_t kMostOfOneLength = [] {
+  std::size_t most = 0;
+  for (const auto& descriptor : kAttributes) {
+    most = std::max<std::size_t>(
+        most, std::ranges::count(kAttributes, descriptor.name.size(), [](const AttrSpec& d) { return d.name.size(); }));
   }
-};
+  return most;
+}();
 
-// Attributes by lowered name: every call looks one up.
-const std::unordered_map<LoweredName, const AttrSpec*, LoweredNameHash>& attribute_index() {
-  static const auto index = [] {
-    std::unordered_map<LoweredName, const AttrSpec*, LoweredNameHash> built;
-    for (const auto& descriptor : kAttributes) built.emplace(*lowered(descriptor.name), &descriptor);
-    return built;
-  }();
-  return index;
+using SameLength = std::array<const AttrSpec*, kMostOfOneLength>;
+
+// Attributes by the length of their name: every call looks one up, and
+// comparing a name with the few known names of its length costs less than
+// hashing it.
+constexpr std::array<SameLength, kLongestName + 1> kByLength = [] {
+  std::array<SameLength, kLongestName + 1> table{};
+  for (const auto& descriptor : kAttributes) {
+    for (const AttrSpec*& slot : table[descriptor.name.size()]) {
+      if (slot == nullptr) {
+        slot = &descriptor;
+        break;
+      }
+    }
+  }
+  return table;
+}();
+
+const AttrSpec* known_attribute(std::string_view name) {
+  if (name.size() > kLongestName) return nullptr;
+  for (const AttrSpec* descriptor : kByLength[name.size()]) {
+    if (descriptor == nullptr) break;
+    if (equals_ignore_case(descriptor->name, name)) return descriptor;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 Result<const AttrSpec*> find_attribute(std::string_view name, AttrType type, AttrScope scope) {
-  const auto key = lowered(name);
-  if (!key) return std::unexpected(Error::UnknownAttribute);
-  const auto found = attribute_index().find(*key);
-  if (found == attribute_index().end()) return std::unexpected(Error::UnknownAttribute);
-  const AttrSpec* descriptor = found->second;
-  if (descriptor->type != type || descriptor->scope != scope) return std::unexpected(Error::UnknownAttribute);
+  const AttrSpec* descriptor = known_attribute(name);
+  if (descriptor == nullptr || descriptor->type != type || descriptor->scope != scope) {
+    return std::unexpected(Error::UnknownAttribute);
+  }
   return descriptor;
 }
 
