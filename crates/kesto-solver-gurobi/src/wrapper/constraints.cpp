@@ -16,7 +16,15 @@ void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>&
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
-  auto refused = [](int code) { return std::unexpected(ObjectiveError(SolverRefusal{code})); };
+  if (const int code = write_objective(*objective, maximise); code != 0) {
+    // Built in place: moving a finished ObjectiveError into the result makes
+    // GCC 12 report a false maybe-uninitialized in the variant's other member.
+    return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>, code);
+  }
+  return {};
+}
+
+int GurobiOptimizer::write_objective(const GrbFunction& objective, bool maximise) {
   std::vector<double> zeros(var_count_, 0.0);
   if (api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data()) != 0) {
     // The range reset's code is not reported: a refused range is tried again
@@ -24,20 +32,17 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
     // no coefficient of the previous objective survives unnoticed.
     for (std::uint64_t i = 0; i < var_count_; ++i) {
       if (const int code = api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0); code != 0) {
-        return refused(code);
+        return code;
       }
     }
   }
-  for (std::size_t k = 0; k < objective->indices.size(); ++k) {
-    const int code =
-        api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(objective->indices[k]), objective->coefficients[k]);
-    if (code != 0) return refused(code);
+  for (std::size_t k = 0; k < objective.indices.size(); ++k) {
+    const int code = api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(objective.indices[k]),
+                                                objective.coefficients[k]);
+    if (code != 0) return code;
   }
-  if (const int code = api().GRBsetdblattr(model_, GRB_DBL_ATTR_OBJCON, objective->constant); code != 0) return refused(code);
-  if (const int code = api().GRBsetintattr(model_, GRB_INT_ATTR_MODELSENSE, maximise ? GRB_MAXIMIZE : GRB_MINIMIZE); code != 0) {
-    return refused(code);
-  }
-  return {};
+  if (const int code = api().GRBsetdblattr(model_, GRB_DBL_ATTR_OBJCON, objective.constant); code != 0) return code;
+  return api().GRBsetintattr(model_, GRB_INT_ATTR_MODELSENSE, maximise ? GRB_MAXIMIZE : GRB_MINIMIZE);
 }
 
 std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constraints(

@@ -15,6 +15,8 @@
 
 namespace kesto::gurobi {
 
+struct GrbFunction;
+
 using SharedApi = std::shared_ptr<const GurobiApi>;
 
 // One Gurobi environment, freed when the last shared reference goes.
@@ -90,6 +92,10 @@ class GurobiOptimizer {
       : api_(std::move(api)), env_(std::move(env)), model_(model) {}
 
   const GurobiApi& api() const { return *api_; }
+
+  // Writes the objective: every coefficient reset, then its terms, constant
+  // and sense. The first code Gurobi refused with, or 0.
+  int write_objective(const GrbFunction& objective, bool maximise);
 
   // Declared before the model so that they are released after it: the model
   // is freed first, then the environment, then the library is closed.
