@@ -6,6 +6,7 @@ import textwrap
 import pytest
 
 import velkin_gurobi
+from helpers.gurobi_functions import GUROBI_FUNCTIONS
 from helpers.native import compile_library
 from velkin_gurobi import Model
 
@@ -24,12 +25,6 @@ def fatal_error(call):
     assert type(info.value).__bases__ == (BaseException,)
     assert len(info.value.args) == 1
     return info.value.args[0]
-
-
-GRB_NAMES = """GRBversion GRBstartenv GRBloadenv GRBfreeenv GRBgetenv GRBnewmodel GRBfreemodel GRBaddvar GRBaddvars
-GRBaddconstr GRBaddconstrs GRBgetintattr GRBsetintattr GRBgetdblattr GRBsetdblattr GRBgetdblattrarray GRBgetstrattr
-GRBsetstrattr GRBoptimize GRBgetdblparam GRBgetintparam GRBgetstrparam GRBsetdblparam GRBsetintparam GRBsetstrparam
-GRBsetparam GRBupdatemodel GRBgetdblattrelement GRBsetdblattrelement GRBsetdblattrarray""".split()
 
 
 class TestClass:
@@ -202,13 +197,13 @@ class TestConstructionFailures:
         assert message.startswith(f'Gurobi setup failed: DlOpen {{ source: "{path}: ')
 
     def test_missing_function_fails_the_load(self, tmp_path):
-        body = "\n".join(f"void {n}(void) {{}}" for n in GRB_NAMES if n != "GRBsetparam")
+        body = "\n".join(f"void {n}(void) {{}}" for n in GUROBI_FUNCTIONS if n != "GRBsetparam")
         path = compile_library(tmp_path, "libpartial.so", body)
         message = fatal_error(lambda: Model(dll_path=path))
         assert message == f'Gurobi setup failed: DlSym {{ source: "{path}: undefined symbol: GRBsetparam" }}'
 
     def test_symbol_resolving_to_null_fails_the_load(self, tmp_path):
-        body = "\n".join(f"void {n}(void) {{}}" for n in GRB_NAMES if n != "GRBaddconstrs")
+        body = "\n".join(f"void {n}(void) {{}}" for n in GUROBI_FUNCTIONS if n != "GRBaddconstrs")
         body += textwrap.dedent("""
             static void *resolve_nothing(void) { return 0; }
             void GRBaddconstrs(void) __attribute__((ifunc("resolve_nothing")));

@@ -7,7 +7,7 @@
 #include "buffer_input.hpp"
 #include "numpy_scalars.hpp"
 
-#include "kesto_solver_gurobi/gurobi_constants.h"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace velkin {
 
@@ -15,7 +15,8 @@ const char* const kNegativeDetail = "must not be negative";
 
 namespace {
 
-using kesto::gurobi::kMaxGrbIndex;
+// Gurobi's index limit, as the backend states it.
+constexpr std::uint64_t kMaxGrbIndex = kesto::gurobi::kMaxIndex;
 
 bool has_index(PyObject* object) { return PyLong_Check(object) || PyIndex_Check(object); }
 

@@ -90,29 +90,23 @@ PyCFunction keywords_method(PyCFunctionWithKeywords method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// One entry of the method table, named and documented from the method's parameters.
+// One entry of the method table, named and documented from the method's
+// parameters; its flags follow the calling convention the method list gave
+// the function.
 template <const auto& parameters>
-PyMethodDef keywords_entry(PyCFunctionWithKeywords method) {
+PyMethodDef method_entry(PyCFunctionWithKeywords method) {
   return {parameters.function, keywords_method(method), kWithArguments, method_text_signature<parameters>()};
 }
 template <const auto& parameters>
-PyMethodDef no_arguments_entry(PyCFunction method) {
+PyMethodDef method_entry(PyCFunction method) {
+  static_assert(parameters.names.empty(), "a method without arguments has no parameters");
   return {parameters.function, method, METH_NOARGS, method_text_signature<parameters>()};
 }
 
-PyMethodDef model_methods[] = {
-    keywords_entry<kAddVariableParameters>(model_add_variable),
-    keywords_entry<kAddVariablesParameters>(model_add_variables),
-    keywords_entry<kAddConstraintParameters>(model_add_constraint),
-    keywords_entry<kAddConstraintsParameters>(model_add_constraints),
-    keywords_entry<kSetObjectiveParameters>(model_set_objective),
-    no_arguments_entry<kUpdateParameters>(model_update),
-    no_arguments_entry<kOptimizeParameters>(model_optimize),
-    keywords_entry<kGetVarValueParameters>(model_get_var_value),
-    no_arguments_entry<kGetObjectiveValueParameters>(model_get_objective_value),
-    keywords_entry<kSetOptimizerAttrParameters>(model_set_optimizer_attr),
-    {nullptr, nullptr, 0, nullptr},
-};
+#define VELKIN_METHOD_ENTRY(name, Constant, ...) method_entry<k##Constant##Parameters>(model_##name),
+// The list's entries, then the empty entry that ends the table.
+PyMethodDef model_methods[] = {VELKIN_MODEL_METHODS(VELKIN_METHOD_ENTRY) PyMethodDef{}};
+#undef VELKIN_METHOD_ENTRY
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 
 #include "buffer_input.hpp"
 #include "convert.hpp"
-#include "kesto_solver_gurobi/wrapper/utils.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
 #include "refusals.hpp"

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <expected>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "kesto_core/functions/function.hpp"
@@ -12,13 +11,6 @@
 #include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace kesto::gurobi {
-
-// Gurobi takes names and texts as NUL-terminated strings: true when `text`
-// holds no NUL character, so that Gurobi would see all of it. The one test of
-// every name handed to Gurobi (the model's, variables', constraints' and
-// parameters'); add_constraints leaves it to its caller, which reports the
-// name's position.
-bool passes_as_c_string(std::string_view text);
 
 struct GrbFunction {
   std::vector<std::uint64_t> indices;
