@@ -9,11 +9,12 @@
 
 namespace velkin {
 
-// Bytes that one heap copy of each of the first `count` texts of a list or
-// tuple takes: its UTF-8 form (bounded from its length when not ASCII), a
-// NUL and the allocator's overhead. A str that is not ASCII also caches its
-// UTF-8 form when converted; that copy is counted in. 0 for other objects.
-std::uint64_t text_copy_bytes(PyObject* texts, std::uint64_t count);
+// Bytes the first `count` names of a list or tuple take in the module's copy
+// and in Gurobi's: each copy holds a name's UTF-8 form (bounded from its
+// length when not ASCII), a NUL and the allocator's overhead. A str that is
+// not ASCII also caches its UTF-8 form when converted; that is counted in.
+// 0 for other objects.
+std::uint64_t name_bytes(PyObject* names, std::uint64_t count);
 
 struct RowsShape {
   std::uint64_t rows = 0;

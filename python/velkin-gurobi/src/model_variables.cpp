@@ -19,19 +19,18 @@ using kesto::gurobi::kMaxGrbIndex;
 // (two bounds, a type byte, a name and its pointer, the backend's index), the
 // returned list (a pointer and an int object of 32 bytes), and Gurobi's own
 // copy (41 bytes measured with the stand-in library and default names).
-// Names given take their bytes twice more: the module's copy and Gurobi's.
+// Names given add what name_bytes counts.
 constexpr std::uint64_t kModuleBytesPerVariable =
     2 * sizeof(double) + 1 + sizeof(std::string) + sizeof(char*) + sizeof(std::uint64_t);
 constexpr std::uint64_t kListBytesPerVariable = sizeof(PyObject*) + 32;
 constexpr std::uint64_t kLibraryBytesPerVariable = 48;
 constexpr std::uint64_t kBytesPerVariable = kModuleBytesPerVariable + kListBytesPerVariable + kLibraryBytesPerVariable;
-constexpr std::uint64_t kNameCopies = 2;
 
 // A batch that cannot fit in the memory the process can still get is refused
 // before anything is allocated, rather than filling memory until the system
 // ends the process. `n` is at most Gurobi's index limit here.
 bool batch_fits(std::uint64_t n, PyObject* names) {
-  return fits_in_memory(n * kBytesPerVariable + kNameCopies * text_copy_bytes(names, n));
+  return fits_in_memory(n * kBytesPerVariable + name_bytes(names, n));
 }
 
 constexpr const char* kNewVariables = "the new variables";
