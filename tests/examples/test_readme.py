@@ -84,6 +84,7 @@ def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch):
         message(lambda: model.add_constraint([0], [math.inf], 0.0, "<", 1.0)),
         message(lambda: fail_objective(model, monkeypatch)),
         warning(lambda: model.set_optimizer_attr("Threads", 5000)),
+        warning(lambda: model.add_constraints([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "L"], [1.0, 1.0])),
         message(lambda: model.add_variables(2**31)),
         message(lambda: model.set_objective([0], [1.0], 0.0, 2**31)),
         message(lambda: model.set_optimizer_attr("Silent", None)),

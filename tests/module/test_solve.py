@@ -118,27 +118,41 @@ class TestSetOptimizerAttr:
                 '"Threads" left unset: error code 10007',
             ),
             ("Threads", 2**63, [("GRBsetdblparam", "Threads", float(2**63))], '"Threads" left unset: error code 10007'),
-            # Refused as an int and as a double: the int call's code tells why.
+            # Refused as an int and as a double: the reason gives both codes.
             (
                 "Threads",
                 5000,
                 [("GRBsetintparam", "Threads", 5000), ("GRBsetdblparam", "Threads", 5000.0)],
-                '"Threads" left unset: error code 10008',
+                '"Threads" left unset: as an int: error code 10008; as a double: error code 10007',
             ),
             (
                 "MIPGap",
                 -1,
                 [("GRBsetintparam", "MIPGap", -1), ("GRBsetdblparam", "MIPGap", -1.0)],
-                '"MIPGap" left unset: error code 10008',
+                '"MIPGap" left unset: as an int: error code 10007; as a double: error code 10008',
+            ),
+            # A whole float that an int parameter refuses as a double is given as an int.
+            ("Threads", 2.0, [("GRBsetdblparam", "Threads", 2.0), ("GRBsetintparam", "Threads", 2)], None),
+            ("Threads", 2.5, [("GRBsetdblparam", "Threads", 2.5)], '"Threads" left unset: error code 10007'),
+            (
+                "Threads",
+                5000.0,
+                [("GRBsetdblparam", "Threads", 5000.0), ("GRBsetintparam", "Threads", 5000)],
+                '"Threads" left unset: as a double: error code 10007; as an int: error code 10008',
             ),
             ("Thr\0eads", 2, [], '"Thr\\0eads" left unset: its name or value holds a NUL character'),
             ("LogFile", "a\0b", [], '"LogFile" left unset: its name or value holds a NUL character'),
-            ("", 1, [("GRBsetintparam", "", 1), ("GRBsetdblparam", "", 1.0)], '"" left unset: error code 10007'),
+            (
+                "",
+                1,
+                [("GRBsetintparam", "", 1), ("GRBsetdblparam", "", 1.0)],
+                '"" left unset: as an int: error code 10007; as a double: error code 10007',
+            ),
             (
                 "NoSuchParameter",
                 1,
                 [("GRBsetintparam", "NoSuchParameter", 1), ("GRBsetdblparam", "NoSuchParameter", 1.0)],
-                '"NoSuchParameter" left unset: error code 10007',
+                '"NoSuchParameter" left unset: as an int: error code 10007; as a double: error code 10007',
             ),
         ],
     )

@@ -1,5 +1,6 @@
 // Model.add_variable and Model.add_variables.
 
+#include "batch_cost.hpp"
 #include "convert.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -18,23 +19,18 @@ using kesto::gurobi::kMaxGrbIndex;
 // (two bounds, a type byte, a name and its pointer, the backend's index), the
 // returned list (a pointer and an int object of 32 bytes), and Gurobi's own
 // copy (41 bytes measured with the stand-in library and default names).
+// Names given add what name_bytes counts.
 constexpr std::uint64_t kModuleBytesPerVariable =
     2 * sizeof(double) + 1 + sizeof(std::string) + sizeof(char*) + sizeof(std::uint64_t);
 constexpr std::uint64_t kListBytesPerVariable = sizeof(PyObject*) + 32;
 constexpr std::uint64_t kLibraryBytesPerVariable = 48;
 constexpr std::uint64_t kBytesPerVariable = kModuleBytesPerVariable + kListBytesPerVariable + kLibraryBytesPerVariable;
 
-// Batches below this size are not checked: reading the limits costs about a
-// hundred times as much as adding a small batch.
-constexpr std::uint64_t kCheckedBatchBytes = 64ull << 20;
-
 // A batch that cannot fit in the memory the process can still get is refused
 // before anything is allocated, rather than filling memory until the system
-// ends the process.
-bool fits_in_memory(std::uint64_t n) {
-  if (n < kCheckedBatchBytes / kBytesPerVariable) return true;
-  const auto available = available_memory();
-  return !available || n <= *available / kBytesPerVariable;
+// ends the process. `n` is at most Gurobi's index limit here.
+bool batch_fits(std::uint64_t n, PyObject* names) {
+  return fits_in_memory(n * kBytesPerVariable + name_bytes(names, n));
 }
 
 constexpr const char* kNewVariables = "the new variables";
@@ -79,7 +75,7 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   if (batch.n > kMaxGrbIndex) {
     return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxGrbIndex));
   }
-  if (!fits_in_memory(batch.n)) {
+  if (!batch_fits(batch.n, objects[1])) {
     return fail(PyExc_MemoryError, n_arg, "asks for more variables than fit in this machine's memory");
   }
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
