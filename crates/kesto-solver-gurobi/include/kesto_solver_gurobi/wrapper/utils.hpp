@@ -40,7 +40,13 @@ struct ConstraintRecord {
 
 std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function);
 
-// The function's constant moves to the right-hand side. The result's arrays
+// Merges the terms of a row that name the same variable: the first keeps its
+// position and gets the coefficients of the others added, in row order.
+// Gurobi refuses a row that names a variable twice.
+void merge_repeated_terms(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients);
+
+// The function's constant moves to the right-hand side; repeated variables
+// are merged. The result's arrays
 // reuse the capacity of `storage`, so a caller converting many constraints
 // can hand back the previous result and allocate once.
 std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint,
