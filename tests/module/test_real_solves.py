@@ -76,170 +76,95 @@ def applied_and_pending(m):
 
 
 NAN, INF = float("nan"), float("inf")
-NEW_VARIABLES = "Gurobi refused the new variables: error code"
+VARIABLES, OBJECTIVE = "Gurobi refused the new variables: error code", "Gurobi refused the objective: error code"
 LOST = "; variable 2 and constraint 1 no longer exist"
 
-# case, injected faults, operation, exception and message (None: none), the
-# terms Gurobi received for the last row, the next variable and constraint
-# indices, the optimum then (None: not checked).
+
+def case(name, operation, error=None, message=None, faults=None, row=None, counts=(3, 2), optimum=16):
+    """The refusal and its message, the terms Gurobi received for the last row,
+    the next variable and constraint indices, and the optimum then (None: not
+    checked)."""
+    return pytest.param(faults or {}, operation, error, message, row, counts, optimum, id=name)
+
+
 REFUSALS = [
-    ("nan_bound", {}, lambda m: m.add_variable(lb=NAN), RuntimeError, f"{NEW_VARIABLES} 10003", None, 3, 2, 16),
-    (
-        "type_code",
-        {},
-        lambda m: m.add_variables(2, vtypes=["C", "Q"]),
-        RuntimeError,
-        f"{NEW_VARIABLES} 10003",
-        None,
-        3,
-        2,
-        16,
-    ),
-    (
-        "long_name",
-        {},
-        lambda m: m.add_variables(1, names=["v" * 256]),
-        RuntimeError,
-        f"{NEW_VARIABLES} 10003",
-        None,
-        3,
-        2,
-        16,
-    ),
-    (
+    case("nan_bound", lambda m: m.add_variable(lb=NAN), RuntimeError, f"{VARIABLES} 10003"),
+    case("type_code", lambda m: m.add_variables(2, vtypes=["C", "Q"]), RuntimeError, f"{VARIABLES} 10003"),
+    case("long_name", lambda m: m.add_variables(1, names=["v" * 256]), RuntimeError, f"{VARIABLES} 10003"),
+    case(
         "nan_rhs_in_batch",
-        {},
         lambda m: m.add_constraints([[0], [1]], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, NAN]),
         RuntimeError,
         "Gurobi refused constraint 3: error code 10003",
-        None,
-        3,
-        2,
-        16,
     ),
-    (
+    case(
         "inf_coefficient",
-        {},
         lambda m: m.add_constraint([0], [INF], 0.0, "<", 1.0),
         RuntimeError,
         "Gurobi refused constraint 2: error code 10003",
-        None,
-        3,
-        2,
-        16,
     ),
-    (
+    case(
         "long_row_name",
-        {},
         lambda m: m.add_constraint([0], [1.0], 0.0, "<", 1.0, "c" * 256),
         RuntimeError,
         "Gurobi refused constraint 2: error code 10003",
-        None,
-        3,
-        2,
-        16,
     ),
-    (
+    case(
         "unknown_index",
-        {},
         lambda m: m.add_constraint([0, 99], [1.0, 1.0], 0.0, "<", 0.5),
         IndexError,
         "variable index 99 out of range (variables: 3)",
-        None,
-        3,
-        2,
-        16,
     ),
     # The previous objective stays.
-    (
-        "nan_objective_coefficient",
-        {},
-        lambda m: m.set_objective([0, 1], [-1.0, NAN], 0.0, 0),
-        RuntimeError,
-        "Gurobi refused the objective: error code 10003",
-        None,
-        3,
-        2,
-        16,
-    ),
-    (
-        "nan_objective_constant",
-        {},
-        lambda m: m.set_objective([0], [1.0], NAN, 0),
-        RuntimeError,
-        "Gurobi refused the objective: error code 10003",
-        None,
-        3,
-        2,
-        16,
-    ),
+    case("nan_coefficient", lambda m: m.set_objective([0, 1], [-1.0, NAN], 0.0, 0), RuntimeError, f"{OBJECTIVE} 10003"),
+    case("nan_constant", lambda m: m.set_objective([0], [1.0], NAN, 0), RuntimeError, f"{OBJECTIVE} 10003"),
     # Repeated variables add up, in the first one's place.
-    (
+    case(
         "repeated",
-        {},
         lambda m: m.add_constraint([0, 1, 0], [1.0, 1.0, 1.0], 0.0, "<", 5.0),
-        None,
-        None,
-        ([0, 1], [2.0, 1.0]),
-        3,
-        3,
-        14.5,
+        row=([0, 1], [2.0, 1.0]),
+        counts=(3, 3),
+        optimum=14.5,
     ),
-    (
+    case(
         "repeated_long_row",
-        {},
         lambda m: m.add_constraint([0, 1] * 9, [0.5] * 18, 0.0, "<", 9.0),
-        None,
-        None,
-        ([0, 1], [4.5, 4.5]),
-        3,
-        3,
-        12,
+        row=([0, 1], [4.5, 4.5]),
+        counts=(3, 3),
+        optimum=12,
     ),
     # Gurobi refuses anyway: what was pending is gone, and the error says so.
-    (
+    case(
         "refused_row",
-        {"GRBaddconstr": 10003},
         lambda m: m.add_constraint([0], [1.0], 0.0, "<", 1.0),
         RuntimeError,
         f"Gurobi refused constraint 2: error code 10003{LOST}",
-        None,
-        2,
-        1,
-        16,
+        faults={"GRBaddconstr": 10003},
+        counts=(2, 1),
     ),
-    (
+    case(
         "out_of_memory",
-        {"GRBaddvars": 10001},
         lambda m: m.add_variable(),
         MemoryError,
-        f"{NEW_VARIABLES} 10001{LOST}",
-        None,
-        2,
-        1,
-        16,
+        f"{VARIABLES} 10001{LOST}",
+        faults={"GRBaddvars": 10001},
+        counts=(2, 1),
     ),
-    (
+    case(
         "objective_out_of_memory",
-        {"GRBsetintattr": 10001},
         lambda m: m.set_objective([0], [1.0], 0.0, 0),
         MemoryError,
-        f"Gurobi refused the objective: error code 10001{LOST}",
-        None,
-        2,
-        1,
-        None,
+        f"{OBJECTIVE} 10001{LOST}",
+        faults={"GRBsetintattr": 10001},
+        counts=(2, 1),
+        optimum=None,
     ),
 ]
 
 
-@pytest.mark.parametrize(
-    "faults, operation, error, message, row, next_var, next_constr, optimum",
-    [r[1:] for r in REFUSALS],
-    ids=[r[0] for r in REFUSALS],
-)
+@pytest.mark.parametrize("faults, operation, error, message, row, counts, optimum", REFUSALS)
 def test_refusals_leave_the_model_as_stated(
-    quiet, trace, fail, faults, operation, error, message, row, next_var, next_constr, optimum
+    quiet, trace, fail, faults, operation, error, message, row, counts, optimum
 ):
     m = quiet
     applied_and_pending(m)
@@ -258,8 +183,7 @@ def test_refusals_leave_the_model_as_stated(
         last = trace.calls("GRBaddconstr")[-1]
         assert (last["cind"], last["cval"]) == row
     fail()
-    assert m.add_variable() == next_var
-    assert m.add_constraint([], [], 0.0, "<", 0.0) == next_constr
+    assert (m.add_variable(), m.add_constraint([], [], 0.0, "<", 0.0)) == counts
     assert m.optimize() == 1
     if optimum is not None:
         assert m.get_objective_value() == pytest.approx(optimum)
