@@ -94,6 +94,7 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
   // Arrays reused from row to row, so that a batch allocates them once.
   GrbConstraint storage;
   std::vector<int> indices;
+  RepeatedTerms repeats(var_count_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
     std::string default_name;
@@ -105,6 +106,7 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
       name = default_name.c_str();
     }
     if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]}, std::move(storage))) {
+      repeats.merge(constraint->indices, constraint->coefficients);
       to_grb_indices(constraint->indices, indices);
       const int code = api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(),
                                           constraint->coefficients.data(), constraint->sense, constraint->rhs, name);

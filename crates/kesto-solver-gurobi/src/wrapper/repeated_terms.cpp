@@ -1,7 +1,7 @@
 // Rows that name a variable more than once, merged before Gurobi sees them.
 
 #include <algorithm>
-#include <unordered_map>
+#include <numeric>
 
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 
@@ -12,14 +12,11 @@ namespace {
 // kept before it: no allocation, and cheaper than sorting at this size.
 constexpr std::size_t kDirectTerms = 16;
 
-// Keeps the first term of each variable, with the coefficients of its repeats
-// added to it in row order. `position_of` gives the kept position of a
-// variable already seen, or `kept` when it is new.
-template <class PositionOf>
-void merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients, PositionOf&& position_of) {
+void merge_directly(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
   std::size_t kept = 0;
   for (std::size_t k = 0; k < indices.size(); ++k) {
-    const std::size_t at = position_of(indices[k], kept);
+    const auto end = indices.begin() + static_cast<std::ptrdiff_t>(kept);
+    const auto at = static_cast<std::size_t>(std::find(indices.begin(), end, indices[k]) - indices.begin());
     if (at < kept) {
       coefficients[at] += coefficients[k];
       continue;
@@ -32,29 +29,65 @@ void merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficient
   coefficients.resize(kept);
 }
 
-bool has_repeats(const std::vector<std::uint64_t>& indices) {
-  std::vector<std::uint64_t> sorted(indices);
-  std::sort(sorted.begin(), sorted.end());
-  return std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+// A long row with repeats: its positions sorted by variable, then by
+// position, give each variable's first term and its repeats in row order.
+void merge_sorted(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  const std::size_t n = indices.size();
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return indices[a] != indices[b] ? indices[a] < indices[b] : a < b; });
+  auto same = [&](std::size_t a, std::size_t b) { return indices[a] == indices[b]; };
+  std::vector<char> dropped(n, 0);
+  for (std::size_t g = 0; g < n;) {
+    const std::size_t first = order[g];
+    for (++g; g < n && same(order[g], first); ++g) {
+      coefficients[first] += coefficients[order[g]];
+      dropped[order[g]] = 1;
+    }
+  }
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (dropped[k] != 0) continue;
+    indices[kept] = indices[k];
+    coefficients[kept] = coefficients[k];
+    ++kept;
+  }
+  indices.resize(kept);
+  coefficients.resize(kept);
 }
 
 }  // namespace
 
-void merge_repeated_terms(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
-  if (indices.size() <= kDirectTerms) {
-    merge(indices, coefficients, [&](std::uint64_t variable, std::size_t kept) {
-      return static_cast<std::size_t>(
-          std::find(indices.begin(), indices.begin() + static_cast<std::ptrdiff_t>(kept), variable) - indices.begin());
-    });
-    return;
+bool RepeatedTerms::has_repeats(const std::vector<std::uint64_t>& indices) {
+  if (seen_.empty()) seen_.assign(static_cast<std::size_t>(variables_ / 64 + 1), 0);
+  bool repeats = false;
+  std::size_t marked = 0;
+  for (; marked < indices.size() && !repeats; ++marked) {
+    const std::uint64_t variable = indices[marked];
+    // A variable beyond the model is Gurobi's to refuse; the row is merged
+    // the slow way all the same.
+    if (variable >= variables_) {
+      repeats = true;
+      break;
+    }
+    std::uint64_t& word = seen_[static_cast<std::size_t>(variable / 64)];
+    const std::uint64_t bit = std::uint64_t{1} << (variable % 64);
+    repeats = (word & bit) != 0;
+    word |= bit;
   }
-  // A long row is sorted once to see whether it repeats anything; only one
-  // that does pays for a map of the positions kept.
-  if (!has_repeats(indices)) return;
-  std::unordered_map<std::uint64_t, std::size_t> kept_at;
-  kept_at.reserve(indices.size());
-  merge(indices, coefficients,
-        [&](std::uint64_t variable, std::size_t kept) { return kept_at.try_emplace(variable, kept).first->second; });
+  for (std::size_t k = 0; k < marked; ++k) {
+    if (indices[k] < variables_) seen_[static_cast<std::size_t>(indices[k] / 64)] = 0;
+  }
+  return repeats;
+}
+
+void RepeatedTerms::merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  if (indices.size() <= kDirectTerms) {
+    merge_directly(indices, coefficients);
+  } else if (has_repeats(indices)) {
+    merge_sorted(indices, coefficients);
+  }
 }
 
 }  // namespace kesto::gurobi

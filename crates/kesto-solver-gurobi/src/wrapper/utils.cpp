@@ -50,7 +50,6 @@ std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const Constra
   if (affine == nullptr) return std::unexpected(std::string("Unsupported function type in constraint"));
   GrbConstraint result = std::move(storage);
   split_terms(*affine, result.indices, result.coefficients);
-  merge_repeated_terms(result.indices, result.coefficients);
   result.sense = set->sense;
   result.rhs = affine->constant == 0.0 ? set->value : set->value - affine->constant;
   return result;
