@@ -14,8 +14,10 @@ void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>&
   for (std::size_t k = 0; k < indices.size(); ++k) out[k] = to_grb_int(indices[k]);
 }
 
-bool accepted_coefficients(const std::vector<double>& coefficients) {
-  return std::all_of(coefficients.begin(), coefficients.end(), accepted_coefficient);
+// Gurobi takes an infinite objective coefficient, but not NaN.
+bool accepted_objective(const GrbFunction& objective) {
+  return std::all_of(objective.coefficients.begin(), objective.coefficients.end(), accepted_value) &&
+         accepted_value(objective.constant);
 }
 
 // The value a one-sided set compares with; none for an interval.
@@ -44,7 +46,7 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
   // An objective Gurobi would refuse is refused before anything changes.
-  if (!accepted_coefficients(objective->coefficients) || !accepted_value(objective->constant)) {
+  if (!accepted_objective(*objective)) {
     return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>,
                                                GRB_ERROR_INVALID_ARGUMENT);
   }

@@ -11,10 +11,11 @@
 
 namespace kesto::gurobi {
 
-// Bounds, right-hand sides and the objective's constant: anything but NaN.
+// Bounds, right-hand sides, constants and objective coefficients: anything
+// but NaN.
 inline bool accepted_value(double value) { return !std::isnan(value); }
 
-// Row and objective coefficients: finite numbers.
+// Row coefficients: finite numbers.
 inline bool accepted_coefficient(double value) { return std::isfinite(value); }
 
 // Names of variables and constraints: at most GRB_MAX_NAMELEN bytes.
