@@ -55,6 +55,7 @@ def warning(call):
 
 
 def fail_objective(model, monkeypatch):
+    # The model's three variables are still pending: the refusal discards them.
     monkeypatch.setenv("GRB_STANDIN_FAIL", "GRBsetintattr=10003")
     try:
         model.set_objective([0], [1.0], 0.0, 1)
@@ -80,11 +81,12 @@ def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch):
         message(lambda: model.add_constraint([-1], [1.0], 0.0, "<", 1.0)),
         message(lambda: model.add_constraint([2**31], [1.0], 0.0, "<", 1.0)),
         message(lambda: model.add_constraint([7], [1.0], 0.0, "<", 1.0)),
-        message(lambda: model.add_variable(vtype="c")),
+        message(lambda: model.add_variable(vtype="Q")),
         message(lambda: model.add_constraint([0], [math.inf], 0.0, "<", 1.0)),
         message(lambda: fail_objective(model, monkeypatch)),
+        # The refusal above discarded the three variables: variable 0 is added again.
+        warning(lambda: (model.add_variable(), model.add_constraints([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "L"], [1.0, 1.0]))),
         warning(lambda: model.set_optimizer_attr("Threads", 5000)),
-        warning(lambda: model.add_constraints([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "L"], [1.0, 1.0])),
         message(lambda: model.add_variables(2**31)),
         message(lambda: model.set_objective([0], [1.0], 0.0, 2**31)),
         message(lambda: model.set_optimizer_attr("Silent", None)),

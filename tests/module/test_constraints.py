@@ -142,10 +142,10 @@ class TestAddConstraint:
         assert empty["numnz"] == 0 and empty["rhs"] == 0.5
         assert ragged["cind"] == [0, 1, 2] and ragged["cval"] == [1.0, 2.0, 3.0]
 
-    def test_repeated_variables_pass_and_unknown_indices_are_refused(self, model, trace):
+    def test_repeated_variables_add_up_and_unknown_indices_are_refused(self, model, trace):
         model_with_variables(model, trace, 1)
         assert model.add_constraint([0, 0], [1.0, 2.0], 0.0, "<", 1.0) == 0
-        assert addconstrs(trace)[0]["cind"] == [0, 0]
+        assert (addconstrs(trace)[0]["cind"], addconstrs(trace)[0]["cval"]) == ([0], [3.0])
         with pytest.raises(IndexError):
             model.add_constraint([7], [1.0], 0.0, "<", 1.0)
         assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 1

@@ -9,8 +9,10 @@ class TestOptimize:
     def test_status_mapping(self, model, trace, script, grb_status, expected):
         script(grb_status)
         assert model.optimize() == expected
-        assert trace.fns() == ["GRBoptimize", "GRBgetintattr"]
-        assert trace.only("GRBgetintattr")["attr"] == "Status"
+        # SolCount is read unless the status says infeasible or unbounded.
+        reads = ["Status"] if grb_status in (3, 5) else ["Status", "SolCount"]
+        assert trace.fns() == ["GRBoptimize"] + ["GRBgetintattr"] * len(reads)
+        assert [c["attr"] for c in trace.calls("GRBgetintattr")] == reads
 
     @pytest.mark.parametrize("code", [10009, -3])
     def test_solver_failure(self, model, trace, fail, code):
@@ -65,6 +67,24 @@ class TestResults:
         reads = trace.calls("GRBgetdblattrelement")
         assert [(c["attr"], c["element"]) for c in reads] == [("X", 0), ("X", 1), ("X", 3)]
         assert trace.only("GRBgetdblattr")["attr"] == "ObjVal"
+
+    @pytest.mark.parametrize(
+        "grb_status, objval, values",
+        [
+            (2, 4.0, (4.0, 1.5)),
+            (9, 4.0, (4.0, 1.5)),  # an incumbent at a time limit
+            (9, 1e100, (None, None)),  # Gurobi's infinity: no incumbent
+            (9, -1e100, (None, None)),
+            (3, 4.0, (None, None)),  # an infeasible or unbounded LP's last point
+            (5, 4.0, (None, None)),
+            (2, None, (None, None)),  # SolCount 0
+        ],
+    )
+    def test_values_only_for_a_solution(self, model, script, grb_status, objval, values):
+        model.add_variables(1)
+        script(grb_status, x=None if objval is None else [1.5], objval=objval)
+        model.optimize()
+        assert (model.get_objective_value(), model.get_var_value(0)) == values
 
     def test_index_beyond_gurobi_range_names_no_variable(self, model, trace, script):
         model.add_variables(1)

@@ -48,14 +48,14 @@ PyRef consecutive_indices(std::uint64_t start, std::uint64_t n) {
   return list;
 }
 
-PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
+PyObject* raise_refusal(VariableRefusal refusal, const Arg& names, ModelCounts before, ModelCounts after) {
   switch (refusal.kind) {
     case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
     case VariableRefusal::CountTooLarge:
     case VariableRefusal::SequenceTooShort:
       PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
       break;
-    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code); break;
+    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code, before, after); break;
   }
   return nullptr;
 }
@@ -125,8 +125,9 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
     }
     PyRef result = PyRef::steal(PyLong_FromUnsignedLongLong(optimizer.var_count()));
     if (!result) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     auto index = optimizer.add_variable(name, vtype, lb, ub);
-    if (!index) return raise_refusal(index.error(), name_arg);
+    if (!index) return raise_refusal(index.error(), name_arg, before, counts_of(optimizer));
     return result.release();
   });
 }
@@ -141,9 +142,12 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
     PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
     if (!result) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
-    if (!indices) return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"));
+    if (!indices) {
+      return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"), before, counts_of(optimizer));
+    }
     return result.release();
   });
 }

@@ -1,5 +1,6 @@
 // Update, solve, result queries and solver parameters.
 
+#include <cmath>
 #include <limits>
 
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -144,6 +145,7 @@ std::expected<void, KestoError> GurobiOptimizer::update() {
 }
 
 std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
+  has_solution_ = false;
   if (const int code = api().GRBoptimize(model_); code != 0) {
     return std::unexpected(failure("Gurobi optimization failed: ", code));
   }
@@ -151,21 +153,39 @@ std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
   if (api().GRBgetintattr(model_, GRB_INT_ATTR_STATUS, &status) != 0) {
     return std::unexpected(kesto_error::Msg{"Failed to get status"});
   }
+  has_solution_ = read_solution_state(status);
   return to_solve_status(status);
+}
+
+// Gurobi answers X and ObjVal after solves that found nothing too: the
+// simplex point of an infeasible or unbounded LP, 1e100 after a limit.
+bool GurobiOptimizer::read_solution_state(int status) const {
+  if (status == GRB_INFEASIBLE || status == GRB_UNBOUNDED) return false;
+  int solutions = 0;
+  if (api().GRBgetintattr(model_, GRB_INT_ATTR_SOLCOUNT, &solutions) != 0 || solutions <= 0) return false;
+  return read_objective().has_value();
 }
 
 std::optional<double> GurobiOptimizer::get_var_value(std::uint64_t index) const {
   // An index beyond Gurobi's int range names no variable; passing its low
   // 32 bits would read another one.
-  if (index > kMaxGrbIndex) return std::nullopt;
+  if (index > kMaxGrbIndex || !has_solution_) return std::nullopt;
   double value = 0.0;
   if (api().GRBgetdblattrelement(model_, GRB_DBL_ATTR_X, static_cast<int>(index), &value) != 0) return std::nullopt;
   return value;
 }
 
 std::optional<double> GurobiOptimizer::get_objective_value() const {
+  if (!has_solution_) return std::nullopt;
+  return read_objective();
+}
+
+// ObjVal, unless Gurobi has none or answers its infinity.
+std::optional<double> GurobiOptimizer::read_objective() const {
   double value = 0.0;
-  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0) return std::nullopt;
+  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0 || std::fabs(value) >= GRB_INFINITY) {
+    return std::nullopt;
+  }
   return value;
 }
 

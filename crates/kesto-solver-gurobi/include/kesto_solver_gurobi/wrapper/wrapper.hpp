@@ -62,7 +62,12 @@ class GurobiOptimizer {
   GurobiOptimizer& operator=(const GurobiOptimizer&) = delete;
   ~GurobiOptimizer();  // Gurobi: GRBfreemodel.
 
-  // Variables. Gurobi: one GRBaddvars per call.
+  // Variables. Gurobi: one GRBaddvars per call. Data Gurobi would refuse
+  // (accepted.hpp) is refused before any Gurobi call, with Gurobi's code, so
+  // that the call changes nothing. When Gurobi still refuses a call, it may
+  // have discarded the changes it had not applied yet: the model is then
+  // updated (GRBupdatemodel, GRBgetintattr NumVars and NumConstrs) and the
+  // counts below follow what it kept.
   std::expected<std::uint64_t, VariableRefusal> add_variable(std::optional<std::string_view> name,
                                                              std::optional<char32_t> vtype, std::optional<double> lb,
                                                              std::optional<double> ub);
@@ -96,8 +101,9 @@ class GurobiOptimizer {
   std::optional<double> get_objective_value() const;               // Gurobi: GRBgetdblattr "ObjVal".
 
   // The number of variables handed out, against which the module checks the
-  // indices a caller names. No Gurobi call.
+  // indices a caller names, and the number of constraints. No Gurobi call.
   std::uint64_t var_count() const { return var_count_; }
+  std::uint64_t constr_count() const { return constr_count_; }
 
  private:
   GurobiOptimizer(SharedApi api, SharedEnv env, GRBmodel* model)
@@ -109,6 +115,15 @@ class GurobiOptimizer {
   // and sense. The first code Gurobi refused with, or 0.
   int write_objective(const GrbFunction& objective, bool maximise);
 
+  // After a refused call: applies what Gurobi kept and reads the counts back
+  // from it. The counts stay as they are when Gurobi cannot tell.
+  void recount();
+
+  // Whether the last solve left a solution: SolCount above 0, not infeasible
+  // or unbounded, and an objective value below Gurobi's infinity.
+  bool read_solution_state(int status) const;
+  std::optional<double> read_objective() const;
+
   // Declared before the model so that they are released after it: the model
   // is freed first, then the environment, then the library is closed.
   SharedApi api_;
@@ -116,6 +131,7 @@ class GurobiOptimizer {
   GRBmodel* model_ = nullptr;
   std::uint64_t var_count_ = 0;
   std::uint64_t constr_count_ = 0;
+  bool has_solution_ = false;
 };
 
 static_assert(ModelLike<GurobiOptimizer>);
