@@ -65,12 +65,12 @@ def pytest_configure(config):
     gurobi.export_to_subprocesses(path)
 
 
-def on_gurobi(config):
+def gurobi_run(config):
     return config.getoption("--gurobi")
 
 
 def pytest_collection_modifyitems(config, items):
-    if not on_gurobi(config):
+    if not gurobi_run(config):
         return
     for item in items:
         for mark in item.iter_markers("standin_only"):
@@ -81,13 +81,19 @@ def pytest_collection_modifyitems(config, items):
 def pytest_runtest_makereport(item, call):
     outcome = yield
     report = outcome.get_result()
-    if report.failed and call.excinfo is not None and on_gurobi(item.config) and SIZE_LIMIT in str(call.excinfo.value):
+    if report.failed and call.excinfo is not None and gurobi_run(item.config) and SIZE_LIMIT in str(call.excinfo.value):
         report.outcome = "skipped"
         report.longrepr = (str(item.path), item.location[1], "over the size limit of Gurobi's trial licence (10010)")
 
 
+@pytest.fixture
+def on_gurobi(request):
+    """Whether the tests run on Gurobi's own library (--gurobi)."""
+    return gurobi_run(request.config)
+
+
 def needs_standin(request, what):
-    if on_gurobi(request.config):
+    if gurobi_run(request.config):
         pytest.skip(f"needs the stand-in's {what}, which Gurobi does not have")
 
 
@@ -147,7 +153,7 @@ def model(standin, request):
     import velkin_gurobi
 
     m = velkin_gurobi.Model(dll_path=standin)
-    if not on_gurobi(request.config):
+    if not gurobi_run(request.config):
         request.getfixturevalue("trace").clear()
     return m
 
