@@ -25,7 +25,7 @@ SITE_DIRECTORY = FORWARDER_SOURCE / "site"
 LIBRARY_NAME = "libvelkin_gurobi_forwarder.so"
 UNAVAILABLE_EXIT = 3
 
-# gurobipy's environment, kept for the life of the process: the forwarder hands it out.
+# gurobipy's environment and the forwarder, kept for the life of the process.
 _started: list[Any] = []
 
 
@@ -123,6 +123,9 @@ def attach(forwarder: str | os.PathLike[str]) -> str:
         code = library.velkin_forwarder_attach(os.fsencode(gurobi_library()), environment_pointer(env))
         if code != 0:
             raise RuntimeError(f"the forwarding library refused gurobipy's library (code {code})")
+        # Never released, not even when the interpreter shuts down: the module's
+        # models may be freed after this module's globals, and they came from it.
+        ctypes.pythonapi.Py_IncRef(ctypes.py_object(env))
         _started.extend((env, library))
     return path
 
