@@ -45,9 +45,11 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   }
   if (integrality == kSemiContinuous || integrality == kSemiInteger) {
     if (lower > upper) return {0.0, 0.0, kContinuous};
-    // A range that holds 0 already is the whole set of values: HiGHS takes semi-continuous
-    // and semi-integer variables only with a lower bound of at least 0.
-    if (lower <= 0.0 && upper >= 0.0) return {lower, upper, integrality == kSemiInteger ? kInteger : kContinuous};
+    const HighsInt kind = integrality == kSemiInteger ? kInteger : kContinuous;
+    // A range that holds 0 already is the whole set of values.
+    if (lower <= 0.0 && upper >= 0.0) return {lower, upper, kind};
+    // HiGHS's own semi-variables need a lower bound above 0 and an upper bound of at most 1e5.
+    return {std::min(lower, 0.0), std::max(upper, 0.0), kind, true, lower, upper};
   }
   return {lower, upper, integrality};
 }
