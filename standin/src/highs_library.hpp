@@ -17,26 +17,43 @@ struct HighsCallbackInput {
 using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput*, void*);
 
 // Every HiGHS function the stand-in calls: member name, symbol, return type, parameters.
-#define STANDIN_HIGHS_FUNCTIONS(X)                                                                                     \
-  X(create, "Highs_create", void*, ())                                                                                 \
-  X(destroy, "Highs_destroy", void, (void*))                                                                           \
-  X(pass_lp, "Highs_passLp", HighsInt,                                                                                 \
-    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,     \
-     const double*, const double*, const HighsInt*, const HighsInt*, const double*))                                   \
-  X(pass_mip, "Highs_passMip", HighsInt,                                                                               \
-    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,     \
-     const double*, const double*, const HighsInt*, const HighsInt*, const double*, const HighsInt*))                  \
-  X(add_cols, "Highs_addCols", HighsInt,                                                                               \
-    (void*, HighsInt, const double*, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*,         \
-     const double*))                                                                                                   \
-  X(add_rows, "Highs_addRows", HighsInt,                                                                               \
-    (void*, HighsInt, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*, const double*))        \
-  X(change_sense, "Highs_changeObjectiveSense", HighsInt, (void*, HighsInt))                                           \
-  X(change_offset, "Highs_changeObjectiveOffset", HighsInt, (void*, double))                                           \
-  X(change_costs, "Highs_changeColsCostByRange", HighsInt, (void*, HighsInt, HighsInt, const double*))                 \
-  X(change_bounds, "Highs_changeColsBoundsByRange", HighsInt,                                                          \
-    (void*, HighsInt, HighsInt, const double*, const double*))                                                         \
-  X(change_integrality, "Highs_changeColsIntegralityByRange", HighsInt, (void*, HighsInt, HighsInt, const HighsInt*))  \
+#define STANDIN_HIGHS_FUNCTIONS(X)                                                                                    \
+  STANDIN_HIGHS_READ_BACK_FUNCTIONS(X)                                                                                \
+  X(create, "Highs_create", void*, ())                                                                                \
+  X(destroy, "Highs_destroy", void, (void*))                                                                          \
+  X(pass_lp, "Highs_passLp", HighsInt,                                                                                \
+    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \
+     const double*, const double*, const HighsInt*, const HighsInt*, const double*))                                  \
+  X(pass_mip, "Highs_passMip", HighsInt,                                                                              \
+    (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \
+     const double*, const double*, const HighsInt*, const HighsInt*, const double*, const HighsInt*))                 \
+  X(add_cols, "Highs_addCols", HighsInt,                                                                              \
+    (void*, HighsInt, const double*, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*,        \
+     const double*))                                                                                                  \
+  X(add_rows, "Highs_addRows", HighsInt,                                                                              \
+    (void*, HighsInt, const double*, const double*, HighsInt, const HighsInt*, const HighsInt*, const double*))       \
+  X(change_sense, "Highs_changeObjectiveSense", HighsInt, (void*, HighsInt))                                          \
+  X(change_offset, "Highs_changeObjectiveOffset", HighsInt, (void*, double))                                          \
+  X(change_costs, "Highs_changeColsCostByRange", HighsInt, (void*, HighsInt, HighsInt, const double*))                \
+  X(change_bounds, "Highs_changeColsBoundsByRange", HighsInt,                                                         \
+    (void*, HighsInt, HighsInt, const double*, const double*))                                                        \
+  X(change_integrality, "Highs_changeColsIntegralityByRange", HighsInt, (void*, HighsInt, HighsInt, const HighsInt*)) \
+  X(set_solution, "Highs_setSolution", HighsInt, (void*, const double*, const double*, const double*, const double*)) \
+  X(set_callback, "Highs_setCallback", HighsInt, (void*, HighsCallback, void*))                                       \
+  X(start_callback, "Highs_startCallback", HighsInt, (void*, HighsInt))                                               \
+  X(run, "Highs_run", HighsInt, (void*))                                                                              \
+  X(get_model_status, "Highs_getModelStatus", HighsInt, (const void*))                                                \
+  X(get_objective_value, "Highs_getObjectiveValue", double, (const void*))                                            \
+  X(get_solution, "Highs_getSolution", HighsInt, (const void*, double*, double*, double*, double*))                   \
+  X(get_int_info, "Highs_getIntInfoValue", HighsInt, (const void*, const char*, HighsInt*))                           \
+  X(get_int64_info, "Highs_getInt64InfoValue", HighsInt, (const void*, const char*, std::int64_t*))                   \
+  X(set_bool_option, "Highs_setBoolOptionValue", HighsInt, (void*, const char*, HighsInt))                            \
+  X(set_int_option, "Highs_setIntOptionValue", HighsInt, (void*, const char*, HighsInt))                              \
+  X(set_double_option, "Highs_setDoubleOptionValue", HighsInt, (void*, const char*, double))                          \
+  X(set_string_option, "Highs_setStringOptionValue", HighsInt, (void*, const char*, const char*))
+
+// Those that read parts of the model back, remove them or free rows (semi-variables' indicators).
+#define STANDIN_HIGHS_READ_BACK_FUNCTIONS(X)                                                                           \
   X(change_row_bounds, "Highs_changeRowsBoundsByRange", HighsInt,                                                      \
     (void*, HighsInt, HighsInt, const double*, const double*))                                                         \
   X(delete_cols, "Highs_deleteColsByRange", HighsInt, (void*, HighsInt, HighsInt))                                     \
@@ -44,20 +61,7 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
   X(get_cols, "Highs_getColsByRange", HighsInt,                                                                        \
     (const void*, HighsInt, HighsInt, HighsInt*, double*, double*, double*, HighsInt*, HighsInt*, HighsInt*, double*)) \
   X(get_rows, "Highs_getRowsByRange", HighsInt,                                                                        \
-    (const void*, HighsInt, HighsInt, HighsInt*, double*, double*, HighsInt*, HighsInt*, HighsInt*, double*))          \
-  X(set_solution, "Highs_setSolution", HighsInt, (void*, const double*, const double*, const double*, const double*))  \
-  X(set_callback, "Highs_setCallback", HighsInt, (void*, HighsCallback, void*))                                        \
-  X(start_callback, "Highs_startCallback", HighsInt, (void*, HighsInt))                                                \
-  X(run, "Highs_run", HighsInt, (void*))                                                                               \
-  X(get_model_status, "Highs_getModelStatus", HighsInt, (const void*))                                                 \
-  X(get_objective_value, "Highs_getObjectiveValue", double, (const void*))                                             \
-  X(get_solution, "Highs_getSolution", HighsInt, (const void*, double*, double*, double*, double*))                    \
-  X(get_int_info, "Highs_getIntInfoValue", HighsInt, (const void*, const char*, HighsInt*))                            \
-  X(get_int64_info, "Highs_getInt64InfoValue", HighsInt, (const void*, const char*, std::int64_t*))                    \
-  X(set_bool_option, "Highs_setBoolOptionValue", HighsInt, (void*, const char*, HighsInt))                             \
-  X(set_int_option, "Highs_setIntOptionValue", HighsInt, (void*, const char*, HighsInt))                               \
-  X(set_double_option, "Highs_setDoubleOptionValue", HighsInt, (void*, const char*, double))                           \
-  X(set_string_option, "Highs_setStringOptionValue", HighsInt, (void*, const char*, const char*))
+    (const void*, HighsInt, HighsInt, HighsInt*, double*, double*, HighsInt*, HighsInt*, HighsInt*, double*))
 
 struct HighsApi {
 #define STANDIN_HIGHS_POINTER(member, symbol, result, parameters) result(*member) parameters = nullptr;
