@@ -44,8 +44,9 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
     upper = std::floor(upper + int_tolerance);
   }
   if (integrality == kSemiContinuous || integrality == kSemiInteger) {
-    if (lower > upper) return {0.0, 0.0, kContinuous};
+    // The column keeps its integrality whatever its bounds become: bound changes leave it.
     const HighsInt kind = integrality == kSemiInteger ? kInteger : kContinuous;
+    if (lower > upper) return {0.0, 0.0, kind};
     // A range that holds 0 already is the whole set of values.
     if (lower <= 0.0 && upper >= 0.0) return {lower, upper, kind};
     // HiGHS's own semi-variables need a lower bound above 0 and an upper bound of at most 1e5.

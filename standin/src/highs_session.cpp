@@ -565,17 +565,29 @@ bool HighsSession::may_be_unbounded(const ProblemView& view, double int_toleranc
   return false;
 }
 
-// A feasible MIP whose LP relaxation is unbounded is unbounded (for rational data, as all
-// floating-point data is); HiGHS's branch and bound may answer optimal for one.
-void HighsSession::confirm_bounded(const ParameterSet& params, SolveOutcome& result) {
+// An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
+// either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
+// data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
+// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap.
+void HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
+  const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
+  const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
+  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return;
   relax_guessed_indicators(true);
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   run(params);
   const HighsInt relaxed = api_.get_model_status(highs_);
+  const double bound = api_.get_objective_value(highs_);
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
-  if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible)
+  if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
     result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+    return;
+  }
+  const double gap = (*result.objval - bound) * sense_;
+  const double allowed =
+      std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(*result.objval));
+  if (limited && !(relaxed == kOptimal && gap <= allowed)) result.status = GRB_SUBOPTIMAL;
 }
 
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
@@ -585,14 +597,7 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     changed_ = false;
     api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
     last_outcome_ = outcome(params);
-    if (is_mip_ && last_outcome_->status == GRB_OPTIMAL && may_be_unbounded(view, integer_tolerance(params))) {
-      confirm_bounded(params, *last_outcome_);
-    }
-    // A guessed limit that binds may have cut a better solution short.
-    const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, last_outcome_->x[k.col]); };
-    if (last_outcome_->status == GRB_OPTIMAL && std::any_of(indicators_.begin(), indicators_.end(), at_limit)) {
-      last_outcome_->status = GRB_SUBOPTIMAL;
-    }
+    if (is_mip_ && last_outcome_->status == GRB_OPTIMAL) confirm_optimal(view, params, *last_outcome_);
   }
   return *last_outcome_;
 }

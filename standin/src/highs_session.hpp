@@ -68,7 +68,7 @@ class HighsSession {
   HighsInt run(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
-  void confirm_bounded(const ParameterSet& params, SolveOutcome& result);
+  void confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
 
   const HighsApi& api_;
   void* highs_;
