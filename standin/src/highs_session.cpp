@@ -21,6 +21,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // HiGHS model statuses.
 enum HighsModelStatus : HighsInt {
   kNotset = 0,
+  kSolveError = 4,
   kModelEmpty = 6,
   kOptimal = 7,
   kInfeasible = 8,
@@ -428,7 +429,7 @@ bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance)
       if (std::isfinite(side)) continue;
       side = implied_limit(j, upward, columns.lower, columns.upper);
       if (std::isfinite(side)) continue;
-      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward);
+      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, guess_scale_);
       indicator.guessed = true;
     }
     indicators_.push_back(indicator);
@@ -568,11 +569,12 @@ bool HighsSession::may_be_unbounded(const ProblemView& view, double int_toleranc
 // An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
 // either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
 // data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
-// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap.
-void HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
+// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap;
+// else it is suboptimal, and the answer is whether a guessed limit cut it short.
+bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
   const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
   const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
-  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return;
+  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return false;
   relax_guessed_indicators(true);
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   run(params);
@@ -582,22 +584,50 @@ void HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
   relax_guessed_indicators(false);
   if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
     result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
-    return;
+    return false;
   }
   const double gap = (*result.objval - bound) * sense_;
   const double allowed =
       std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(*result.objval));
-  if (limited && !(relaxed == kOptimal && gap <= allowed)) result.status = GRB_SUBOPTIMAL;
+  if (!limited || (relaxed == kOptimal && gap <= allowed)) return false;
+  result.status = GRB_SUBOPTIMAL;
+  return true;
+}
+
+// HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
+// within it may exceed it slightly, and then reports a solve error. A second run with a tenth
+// of the tolerance finds a point that passes.
+void HighsSession::rerun_tighter(const ParameterSet& params) {
+  constexpr double kTighter = 0.1;
+  const double tolerance = integer_tolerance(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
+  run(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+}
+
+// Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
+bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
+  if (is_mip_) offer_incumbent(view);
+  run(params);
+  if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
+  api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
+  last_outcome_ = outcome(params);
+  return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
 }
 
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
+  constexpr int kLimitRaises = 2;
+  constexpr double kLimitRaise = 1e3;
   if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
-    if (is_mip_) offer_incumbent(view);
-    run(params);
+    bool cut_short = solve_once(view, params);
+    // Guessed limits that bind are raised, while that may still find a better solution.
+    for (int raise = 0; cut_short && raise < kLimitRaises; ++raise) {
+      guess_scale_ *= kLimitRaise;
+      remove_indicators();
+      add_indicators(view, integer_tolerance(params));
+      cut_short = solve_once(view, params);
+    }
     changed_ = false;
-    api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
-    last_outcome_ = outcome(params);
-    if (is_mip_ && last_outcome_->status == GRB_OPTIMAL) confirm_optimal(view, params, *last_outcome_);
   }
   return *last_outcome_;
 }

@@ -66,9 +66,11 @@ class HighsSession {
   void relax_guessed_indicators(bool relaxed);
   void offer_incumbent(const ProblemView& view);
   HighsInt run(const ParameterSet& params);
+  void rerun_tighter(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
-  void confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
+  bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
+  bool solve_once(const ProblemView& view, const ParameterSet& params);
 
   const HighsApi& api_;
   void* highs_;
@@ -84,6 +86,7 @@ class HighsSession {
   // Semi-variables' indicators: HiGHS's columns from held_cols_ and its rows from held_rows_,
   // two for each.
   std::vector<SemiIndicator> indicators_;
+  double guess_scale_ = 1.0;  // raised while guessed limits bind
   std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start
   Handover last_handover_ = Handover::Nothing;

@@ -42,8 +42,8 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
   return with_margin(limit, upward);
 }
 
-double guessed_limit(double near, bool upward) {
-  const double span = std::max(kGuessedSpan, kGuessedFactor * std::abs(near));
+double guessed_limit(double near, bool upward, double scale) {
+  const double span = scale * std::max(kGuessedSpan, kGuessedFactor * std::abs(near));
   return upward ? span : -span;
 }
 

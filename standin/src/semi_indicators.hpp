@@ -27,8 +27,8 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
                  HighsInt col, bool upward, std::span<const double> col_lower, std::span<const double> col_upper);
 
 // The limit used when no row bounds an infinite side of the range starting at `near` (the
-// range's finite side).
-double guessed_limit(double near, bool upward);
+// range's finite side), times `scale`.
+double guessed_limit(double near, bool upward, double scale);
 
 // Whether `value` is at a guessed limit: a solution there may have been cut short by it.
 bool at_guessed_limit(const SemiIndicator& indicator, double value);
