@@ -415,11 +415,16 @@ double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const
   return limit;
 }
 
-// An indicator for every semi-variable whose range excludes 0: a binary column and two rows
-// after the model's own. An infinite side of the range is replaced by the limit the rows put
-// on the column, or, when they put none, by a guess.
-bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance) {
-  const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
+// The indicators of every semi-variable whose range excludes 0. An infinite side of the range
+// is replaced by the limit the rows put on the column, or, when they put none, by a guess.
+std::vector<SemiIndicator> HighsSession::semi_indicators(const ProblemView& view, double int_tolerance) const {
+  std::vector<SemiIndicator> indicators;
+  const auto semi_type = [](char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; };
+  const auto vtypes = view.vtype.first(held_cols_);
+  if (std::none_of(vtypes.begin(), vtypes.end(), semi_type)) return indicators;
+  std::optional<ColumnBlock> columns;  // every column's bounds, for the limits rows imply
+  const double magnitude =
+      guess_scale_ * std::max({largest_finite(view.lb), largest_finite(view.ub), largest_finite(view.rhs)});
   for (std::size_t j = 0; j < held_cols_; ++j) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
     if (!column.semi) continue;
@@ -427,13 +432,20 @@ bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance)
     for (const bool upward : {false, true}) {
       double& side = upward ? indicator.upper : indicator.lower;
       if (std::isfinite(side)) continue;
-      side = implied_limit(j, upward, columns.lower, columns.upper);
+      if (!columns) columns = column_block(view, 0, held_cols_, int_tolerance);
+      side = implied_limit(j, upward, columns->lower, columns->upper);
       if (std::isfinite(side)) continue;
-      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, guess_scale_);
+      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, magnitude);
       indicator.guessed = true;
     }
-    indicators_.push_back(indicator);
+    indicators.push_back(indicator);
   }
+  return indicators;
+}
+
+// Each indicator as a binary column and two rows after the model's own.
+bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance) {
+  indicators_ = semi_indicators(view, int_tolerance);
   if (indicators_.empty()) return true;
   const std::size_t count = indicators_.size();
   const std::vector<double> zeros(count, 0.0);
@@ -616,8 +628,8 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
 }
 
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
-  constexpr int kLimitRaises = 2;
-  constexpr double kLimitRaise = 1e3;
+  constexpr int kLimitRaises = 3;
+  constexpr double kLimitRaise = 10.0;
   if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
     bool cut_short = solve_once(view, params);
     // Guessed limits that bind are raised, while that may still find a better solution.

@@ -60,6 +60,7 @@ class HighsSession {
   bool add_columns(const ProblemView& view, double int_tolerance);
   bool add_rows(const ProblemView& view);
   bool remove_indicators();
+  std::vector<SemiIndicator> semi_indicators(const ProblemView& view, double int_tolerance) const;
   bool add_indicators(const ProblemView& view, double int_tolerance);
   double implied_limit(std::size_t col, bool upward, std::span<const double> lower,
                        std::span<const double> upper) const;

@@ -4,13 +4,14 @@
 #include <cmath>
 #include <limits>
 
+#include "highs_columns.hpp"
+
 namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kMargin = 1e-6;        // relative, and absolute below 1
-constexpr double kGuessedSpan = 1e6;    // a guessed limit is at least this far from 0
-constexpr double kGuessedFactor = 1e3;  // and this many times the range's finite side
+constexpr double kMargin = 1e-6;         // relative, and absolute below 1
+constexpr double kGuessedFactor = 10.0;  // a guessed limit's distance from 0, over the model's values
 
 double with_margin(double limit, bool upward) {
   const double margin = kMargin * std::max(1.0, std::abs(limit));
@@ -42,9 +43,17 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
   return with_margin(limit, upward);
 }
 
-double guessed_limit(double near, bool upward, double scale) {
-  const double span = scale * std::max(kGuessedSpan, kGuessedFactor * std::abs(near));
+double guessed_limit(double near, bool upward, double magnitude) {
+  const double span = kGuessedFactor * std::max({1.0, std::abs(near), magnitude});
   return upward ? span : -span;
+}
+
+double largest_finite(std::span<const double> values) {
+  double largest = 0.0;
+  for (const double value : values) {
+    if (std::abs(value) < kGurobiInfiniteBound) largest = std::max(largest, std::abs(value));
+  }
+  return largest;
 }
 
 bool at_guessed_limit(const SemiIndicator& indicator, double value) {

@@ -27,8 +27,12 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
                  HighsInt col, bool upward, std::span<const double> col_lower, std::span<const double> col_upper);
 
 // The limit used when no row bounds an infinite side of the range starting at `near` (the
-// range's finite side), times `scale`.
-double guessed_limit(double near, bool upward, double scale);
+// range's finite side): well beyond it and beyond `magnitude`, the model's largest value.
+// HiGHS's answers degrade with limits from about 1e9, so the guess is not larger still.
+double guessed_limit(double near, bool upward, double magnitude);
+
+// The largest magnitude among the values below Gurobi's infinity.
+double largest_finite(std::span<const double> values);
 
 // Whether `value` is at a guessed limit: a solution there may have been cut short by it.
 bool at_guessed_limit(const SemiIndicator& indicator, double value);
