@@ -598,12 +598,15 @@ bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
     result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
     return false;
   }
-  const double gap = (*result.objval - bound) * sense_;
-  const double allowed =
-      std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(*result.objval));
-  if (!limited || (relaxed == kOptimal && gap <= allowed)) return false;
+  if (!limited || (relaxed == kOptimal && within_gap(*result.objval, bound, params))) return false;
   result.status = GRB_SUBOPTIMAL;
   return true;
+}
+
+// Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
+bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
+  const double gap = (value - bound) * sense_;
+  return gap <= std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(value));
 }
 
 // HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
@@ -628,16 +631,21 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
 }
 
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
-  constexpr int kLimitRaises = 3;
   constexpr double kLimitRaise = 10.0;
+  constexpr double kLargestScale = 1e3;  // three raises in the model's life
   if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
     bool cut_short = solve_once(view, params);
-    // Guessed limits that bind are raised, while that may still find a better solution.
-    for (int raise = 0; cut_short && raise < kLimitRaises; ++raise) {
+    // Guessed limits that bind are raised, while that still finds a better solution.
+    while (cut_short && guess_scale_ < kLargestScale) {
+      const double before = *last_outcome_->objval;
       guess_scale_ *= kLimitRaise;
       remove_indicators();
       add_indicators(view, integer_tolerance(params));
       cut_short = solve_once(view, params);
+      if (cut_short && within_gap(*last_outcome_->objval, before, params)) {
+        last_outcome_->status = GRB_OPTIMAL;
+        cut_short = false;
+      }
     }
     changed_ = false;
   }

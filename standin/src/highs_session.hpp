@@ -72,6 +72,7 @@ class HighsSession {
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
+  bool within_gap(double value, double bound, const ParameterSet& params) const;
 
   const HighsApi& api_;
   void* highs_;
@@ -87,7 +88,7 @@ class HighsSession {
   // Semi-variables' indicators: HiGHS's columns from held_cols_ and its rows from held_rows_,
   // two for each.
   std::vector<SemiIndicator> indicators_;
-  double guess_scale_ = 1.0;  // raised while guessed limits bind
+  double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
   std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start
   Handover last_handover_ = Handover::Nothing;
