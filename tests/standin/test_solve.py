@@ -219,6 +219,16 @@ def test_semicontinuous(lib, env):
     lib.addconstr(semi_integer, {0: 1}, b">", 1.0)
     status, objval, x = lib.solve(semi_integer)
     assert status == OPTIMAL and x == pytest.approx([3.0])
+    # Warm solves after bound changes: a range that comes to hold 0, or to be empty, and back.
+    for handle, bound, value, expected in [
+        (model2, b"LB", -1.0, [-1.0]),
+        (model2, b"LB", 2.0, [0.0]),
+        (semi_integer, b"UB", 2.7, None),
+        (semi_integer, b"UB", 5.5, [3.0]),
+    ]:
+        assert lib.GRBsetdblattrelement(handle, bound, 0, value) == 0
+        status, _, x = lib.solve(handle)
+        assert (status, x) == ((INFEASIBLE, None) if expected is None else (OPTIMAL, pytest.approx(expected)))
     for handle in (model, model2, semi_integer):
         lib.GRBfreemodel(handle)
 
