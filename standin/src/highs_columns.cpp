@@ -49,7 +49,7 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
     if (lower > upper) return {0.0, 0.0, kind};
     // A range that holds 0 already is the whole set of values.
     if (lower <= 0.0 && upper >= 0.0) return {lower, upper, kind};
-    // HiGHS's own semi-variables need a lower bound above 0 and an upper bound of at most 1e5.
+    // Else the span of 0 and the range, with an indicator (semi_indicators.hpp).
     return {std::min(lower, 0.0), std::max(upper, 0.0), kind, true, lower, upper};
   }
   return {lower, upper, integrality};

@@ -27,8 +27,8 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
                  HighsInt col, bool upward, std::span<const double> col_lower, std::span<const double> col_upper);
 
 // The limit used when no row bounds an infinite side of the range starting at `near` (the
-// range's finite side): well beyond it and beyond `magnitude`, the model's largest value.
-// HiGHS's answers degrade with limits from about 1e9, so the guess is not larger still.
+// range's finite side): ten times the larger of it and `magnitude`, the model's largest value.
+// It stays near the model's values: HiGHS's answers degrade with limits from about 1e9.
 double guessed_limit(double near, bool upward, double magnitude);
 
 // The largest magnitude among the values below Gurobi's infinity.
