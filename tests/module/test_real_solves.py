@@ -1,5 +1,6 @@
 """Real solves through the stand-in's HiGHS backend."""
 
+import math
 import os
 import subprocess
 import sys
@@ -207,13 +208,39 @@ def test_unbounded(quiet):
     assert m.get_objective_value() is None
 
 
-def test_semi_continuous(quiet):
+@pytest.mark.parametrize(
+    ("vtype", "lb", "ub", "cap", "expected"),
+    [
+        ("S", 2.0, 5.0, 1.5, 0.0),  # the range is beyond the cap: only 0 is left
+        ("S", 2.0, math.inf, 1e5, 1e5),
+        ("N", 2.0, math.inf, 1e5, 1e5),
+        ("S", 2.0, 2e5, 1.5e5, 1.5e5),
+        ("N", 2.0, 2e5, 1.5e5, 1.5e5),
+        ("S", 2.0, math.inf, 1e6, 1e6),
+        ("N", 2.5, math.inf, 1e7 + 0.5, 1e7),
+        ("S", -5.0, -2.0, 1.0, 0.0),  # a range below 0
+        ("N", -math.inf, -2.5, -1.0, -3.0),
+    ],
+)
+def test_semi_variables(quiet, vtype, lb, ub, cap, expected):
+    """Maximise x, a semi-variable, under x <= cap."""
     m = quiet
-    x = m.add_variable(vtype="S", lb=2.0, ub=5.0)
-    m.add_constraint([x], [1.0], 0.0, "<", 1.5)
+    x = m.add_variable(vtype=vtype, lb=lb, ub=ub)
+    m.add_constraint([x], [1.0], 0.0, "<", cap)
     m.set_objective([x], [1.0], 0.0, 1)
+    assert (m.optimize(), m.get_var_value(x)) == (1, pytest.approx(expected))
+
+
+@pytest.mark.parametrize("int_feas_tol", [1e-9, 1e-5, 0.1])
+def test_integrality_tolerance_leaves_rows_and_bounds_alone(quiet, int_feas_tol):
+    m = quiet
+    m.set_optimizer_attr("IntFeasTol", int_feas_tol)
+    x = m.add_variable(lb=-math.inf, ub=0.0)
+    n = m.add_variable(vtype="I", lb=-2.0, ub=0.0)
+    m.add_constraint([x], [1.0], 0.0, "=", -0.05)
+    m.set_objective([x, n], [1.0, 2.0], 0.0, 0)
     assert m.optimize() == 1
-    assert m.get_var_value(x) == pytest.approx(0.0)
+    assert (m.get_objective_value(), m.get_var_value(x)) == (pytest.approx(-4.05), pytest.approx(-0.05))
 
 
 def test_time_limit_stops_the_solve(quiet):
