@@ -60,6 +60,7 @@ class HighsSession {
   void offer_incumbent(const ProblemView& view);
   HighsInt run(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
+  SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
 
   const HighsApi& api_;
   void* highs_;

@@ -68,7 +68,7 @@ def test_refusals_leave_the_model_as_stated(quiet, trace):
     m = quiet
     a = m.add_variable("a", "C", 0, 1)
     with pytest.raises(RuntimeError, match="^Gurobi refused the new variables: error code 10003$"):
-        m.add_variable("b", "c", 0, 2)  # a lower-case type code
+        m.add_variable("b", "X", 0, 2)  # a type code Gurobi does not take
     c = m.add_variable("c", "C", 0, 3)
     assert c == 1
     with pytest.raises(IndexError, match=r"^variable index 99 out of range \(variables: 2\)$"):
