@@ -80,7 +80,7 @@ def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch):
         message(lambda: model.add_constraint([-1], [1.0], 0.0, "<", 1.0)),
         message(lambda: model.add_constraint([2**31], [1.0], 0.0, "<", 1.0)),
         message(lambda: model.add_constraint([7], [1.0], 0.0, "<", 1.0)),
-        message(lambda: model.add_variable(vtype="c")),
+        message(lambda: model.add_variable(vtype="X")),
         message(lambda: model.add_constraint([0], [math.inf], 0.0, "<", 1.0)),
         message(lambda: fail_objective(model, monkeypatch)),
         warning(lambda: model.set_optimizer_attr("Threads", 5000)),
