@@ -59,15 +59,15 @@ const char* presolve_option(const ParameterSet& params) {
 }
 
 // Gurobi parameters that steer the search and have a HiGHS counterpart: heuristic effort,
-// RINS and symmetry detection (MIP), the barrier's tolerance and crossover (LP). Each value
-// is set every time, so that a change back to the default reaches the kept instance too.
+// RINS and symmetry detection (MIP), the barrier's tolerance (LP). Each value is set every
+// time, so that a change back to the default reaches the kept instance too. Crossover is not
+// passed on: without it HiGHS can call an LP that its presolve solved "unknown".
 void apply_search_options(const HighsApi& api, void* h, const ParameterSet& params) {
   api.set_double_option(h, "mip_heuristic_effort", params.double_value(Param::Heuristics));
   api.set_bool_option(h, "mip_heuristic_run_rins", params.int_value(Param::RINS) != 0);
   api.set_bool_option(h, "mip_detect_symmetry", params.int_value(Param::Symmetry) != 0);
   api.set_double_option(h, "ipm_optimality_tolerance",
                         std::max(params.double_value(Param::BarConvTol), kHighsMinTolerance));
-  api.set_string_option(h, "run_crossover", params.int_value(Param::Crossover) == 0 ? "off" : "on");
 }
 
 int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
