@@ -17,6 +17,7 @@ constexpr HighsInt kHighsStatusError = -1;
 constexpr HighsInt kFormatRowWise = 2;
 constexpr HighsInt kSolutionFeasible = 2;  // value of the info "primal_solution_status"
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kHighsMinTolerance = 1e-12;  // HiGHS refuses smaller tolerances
 
 // HiGHS model statuses.
 enum HighsModelStatus : HighsInt {
@@ -58,6 +59,23 @@ HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); 
 // IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
 double integer_tolerance(const ParameterSet& params) {
   return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
+}
+
+const char* presolve_option(const ParameterSet& params) {
+  const int presolve = params.int_value(Param::Presolve);
+  return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
+}
+
+// Gurobi parameters that steer the search and have a HiGHS counterpart: heuristic effort,
+// RINS and symmetry detection (MIP), the barrier's tolerance (LP). Each value is set every
+// time, so that a change back to the default reaches the kept instance too. Crossover is not
+// passed on: without it HiGHS can call an LP that its presolve solved "unknown".
+void apply_search_options(const HighsApi& api, void* h, const ParameterSet& params) {
+  api.set_double_option(h, "mip_heuristic_effort", params.double_value(Param::Heuristics));
+  api.set_bool_option(h, "mip_heuristic_run_rins", params.int_value(Param::RINS) != 0);
+  api.set_bool_option(h, "mip_detect_symmetry", params.int_value(Param::Symmetry) != 0);
+  api.set_double_option(h, "ipm_optimality_tolerance",
+                        std::max(params.double_value(Param::BarConvTol), kHighsMinTolerance));
 }
 
 int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
@@ -254,9 +272,8 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   // First, so that nothing is printed at all when output is off.
   api_.set_bool_option(h, "output_flag", params.int_value(Param::OutputFlag) != 0);
   api_.set_bool_option(h, "log_to_console", params.int_value(Param::LogToConsole) != 0);
-  if (const std::string& log_file = params.string_value(Param::LogFile); !log_file.empty()) {
-    api_.set_string_option(h, "log_file", log_file.c_str());
-  }
+  // Always set: "" closes the file of an earlier LogFile, and HiGHS stops writing to it.
+  api_.set_string_option(h, "log_file", params.string_value(Param::LogFile).c_str());
   api_.set_double_option(h, "infinite_bound", kGurobiInfiniteBound);
   api_.set_double_option(h, "infinite_cost", kGurobiInfiniteBound);
   const double time_limit = params.double_value(Param::TimeLimit);
@@ -265,8 +282,7 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   api_.set_double_option(h, "mip_abs_gap", params.double_value(Param::MIPGapAbs));
   api_.set_int_option(h, "threads", std::max(params.int_value(Param::Threads), 0));
   api_.set_int_option(h, "random_seed", params.int_value(Param::Seed));
-  const int presolve = params.int_value(Param::Presolve);
-  api_.set_string_option(h, "presolve", presolve == 0 ? "off" : presolve == -1 ? "choose" : "on");
+  api_.set_string_option(h, "presolve", presolve_option(params));
   const int method = params.int_value(Param::Method);
   api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
   api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
@@ -275,6 +291,7 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
   api_.set_double_option(h, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
   api_.set_double_option(h, "mip_feasibility_tolerance", int_tolerance);
+  apply_search_options(api_, h, params);
   applied_params_ = params;
   changed_ = true;
 }
@@ -627,6 +644,9 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
   last_outcome_ = outcome(params);
+  if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
+    last_outcome_ = settle_infeasible_or_unbounded(view, params);
+  }
   return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
 }
 
@@ -650,6 +670,27 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     changed_ = false;
   }
   return *last_outcome_;
+}
+
+// Without dual reductions Gurobi tells an infeasible model from an unbounded one. HiGHS's
+// "unbounded or infeasible" comes from its presolve or from a dual ray; solving again without
+// presolve, and if HiGHS still cannot tell, solving for feasibility alone (costs 0) decides.
+SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params) {
+  api_.set_string_option(highs_, "presolve", "off");
+  run(params);
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  SolveOutcome result = outcome(params);
+  if (result.status != GRB_INF_OR_UNBD) return result;
+  const std::vector<double> zero_costs(held_cols_, 0.0);
+  const auto last = as_highs_int(held_cols_ - 1);
+  api_.change_costs(highs_, 0, last, zero_costs.data());
+  run(params);
+  const HighsInt feasibility = api_.get_model_status(highs_);
+  api_.change_costs(highs_, 0, last, view.obj.data());
+  result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
+                  : feasibility == kOptimal  ? GRB_UNBOUNDED
+                                             : GRB_INF_OR_UNBD;
+  return result;
 }
 
 }  // namespace standin

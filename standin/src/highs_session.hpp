@@ -73,6 +73,7 @@ class HighsSession {
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
   bool within_gap(double value, double bound, const ParameterSet& params) const;
+  SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
 
   const HighsApi& api_;
   void* highs_;

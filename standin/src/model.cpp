@@ -8,6 +8,7 @@
 
 #include "kesto_solver_gurobi/gurobi_c.h"
 #include "scripted_solve.hpp"
+#include "text.hpp"
 
 namespace standin {
 namespace {
@@ -85,9 +86,8 @@ void reserve_more(Container& items, std::size_t extra) {
 
 }  // namespace
 
+// Gurobi keeps a model name of any length here; only setting ModelName later is limited.
 Result<std::unique_ptr<Model>> Model::create(const Environment& source, const char* name) {
-  auto length = name_length(name);
-  if (!length) return std::unexpected(length.error());
   return std::make_unique<Model>(source, name == nullptr ? std::string() : std::string(name));
 }
 
@@ -110,7 +110,7 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   }
   if (vtype != nullptr) {
     for (int j = 0; j < numvars; ++j) {
-      if (kValidVtypes.find(vtype[j]) == std::string_view::npos) {
+      if (kValidVtypes.find(upper_ascii(vtype[j])) == std::string_view::npos) {
         return std::unexpected(Error::InvalidArgument);
       }
     }
@@ -141,7 +141,8 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
     columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
     columns_.ub.push_back(ub != nullptr ? ub[j] : GRB_INFINITY);
     columns_.obj.push_back(obj != nullptr ? obj[j] : 0.0);
-    columns_.vtype.push_back(vtype != nullptr ? vtype[j] : GRB_CONTINUOUS);
+    // Gurobi takes type codes in either case and keeps them in upper case.
+    columns_.vtype.push_back(vtype != nullptr ? upper_ascii(vtype[j]) : GRB_CONTINUOUS);
     if (numnz > 0) {
       const int col = static_cast<int>(first) + j;
       for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {

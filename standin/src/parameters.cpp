@@ -1,5 +1,6 @@
 #include "parameters.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -15,39 +16,52 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::size_t kMaxStringParam = GRB_MAX_STRLEN - 1;
 
 constexpr std::array<ParamSpec, kParamCount> kSpecs{{
-    {GRB_INT_PAR_OUTPUTFLAG, ParamType::Int, 1, 0, 1},
-    {GRB_INT_PAR_LOGTOCONSOLE, ParamType::Int, 1, 0, 1},
-    {GRB_DBL_PAR_TIMELIMIT, ParamType::Double, kInf, 0, kInf},
-    {GRB_DBL_PAR_MIPGAP, ParamType::Double, 1e-4, 0, kInf},
-    {GRB_DBL_PAR_MIPGAPABS, ParamType::Double, 1e-10, 0, kInf},
-    {GRB_INT_PAR_THREADS, ParamType::Int, 0, 0, 1024},
-    {GRB_INT_PAR_SEED, ParamType::Int, 0, 0, 2000000000},
-    {GRB_INT_PAR_PRESOLVE, ParamType::Int, -1, -1, 2},
-    {GRB_INT_PAR_METHOD, ParamType::Int, -1, -1, 5},
-    {GRB_DBL_PAR_ITERATIONLIMIT, ParamType::Double, kInf, 0, kInf},
-    {GRB_DBL_PAR_NODELIMIT, ParamType::Double, kInf, 0, kInf},
-    {GRB_INT_PAR_SOLUTIONLIMIT, ParamType::Int, 2000000000, 1, 2000000000},
-    {GRB_DBL_PAR_FEASIBILITYTOL, ParamType::Double, 1e-6, 1e-9, 1e-2},
-    {GRB_DBL_PAR_OPTIMALITYTOL, ParamType::Double, 1e-6, 1e-9, 1e-2},
-    {GRB_DBL_PAR_INTFEASTOL, ParamType::Double, 1e-5, 1e-9, 1e-1},
-    {GRB_STR_PAR_LOGFILE, ParamType::String, 0, 0, 0},
+#define STANDIN_PARAMETER_SPEC(name, type, default_value, min, max, text) \
+  {#name, ParamType::type, default_value, min, max, text},
+    STANDIN_PARAMETERS(STANDIN_PARAMETER_SPEC)
+#undef STANDIN_PARAMETER_SPEC
 }};
 
-std::optional<std::size_t> lookup(std::string_view name) {
-  for (std::size_t i = 0; i < kSpecs.size(); ++i) {
-    if (equals_ignore_case(kSpecs[i].name, name)) return i;
+// Lookup is a binary search: the list must be sorted, without repeats, as names compare.
+constexpr bool sorted_without_repeats() {
+  for (std::size_t i = 1; i < kSpecs.size(); ++i) {
+    if (!less_ignore_case(kSpecs[i - 1].name, kSpecs[i].name)) return false;
   }
-  return std::nullopt;
+  return true;
+}
+static_assert(sorted_without_repeats(), "parameter_list.hpp must be sorted by name without regard to case");
+
+// Each String parameter's place among the String values.
+constexpr std::array<std::size_t, kParamCount> kStringSlots = [] {
+  std::array<std::size_t, kParamCount> slots{};
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < kSpecs.size(); ++i) {
+    if (kSpecs[i].type == ParamType::String) slots[i] = next++;
+  }
+  return slots;
+}();
+
+std::optional<std::size_t> lookup(std::string_view name) {
+  const auto found =
+      std::lower_bound(kSpecs.begin(), kSpecs.end(), name,
+                       [](const ParamSpec& spec, std::string_view key) { return less_ignore_case(spec.name, key); });
+  if (found == kSpecs.end() || !equals_ignore_case(found->name, name)) return std::nullopt;
+  return static_cast<std::size_t>(found - kSpecs.begin());
 }
 
 }  // namespace
 
 ParameterSet::ParameterSet() {
   for (std::size_t i = 0; i < kSpecs.size(); ++i) {
-    if (kSpecs[i].type == ParamType::Int) ints_[i] = static_cast<int>(kSpecs[i].default_value);
-    if (kSpecs[i].type == ParamType::Double) doubles_[i] = kSpecs[i].default_value;
+    if (kSpecs[i].type == ParamType::String) {
+      strings_[kStringSlots[i]].assign(kSpecs[i].default_text);
+    } else {
+      numbers_[i] = kSpecs[i].default_value;
+    }
   }
 }
+
+const std::string& ParameterSet::string_value(Param param) const { return strings_[kStringSlots[index(param)]]; }
 
 Result<std::size_t> ParameterSet::find(std::string_view name, ParamType type) const {
   auto i = lookup(name);
@@ -55,54 +69,48 @@ Result<std::size_t> ParameterSet::find(std::string_view name, ParamType type) co
   return *i;
 }
 
-Result<void> ParameterSet::store_int(std::size_t i, int value) {
-  if (value < kSpecs[i].min || value > kSpecs[i].max) return std::unexpected(Error::ValueOutOfRange);
-  ints_[i] = value;
-  return {};
-}
-
-Result<void> ParameterSet::store_double(std::size_t i, double value) {
+Result<void> ParameterSet::store_number(std::size_t i, double value) {
   if (std::isnan(value) || value < kSpecs[i].min || value > kSpecs[i].max) {
     return std::unexpected(Error::ValueOutOfRange);
   }
-  doubles_[i] = value;
+  numbers_[i] = value;
   return {};
 }
 
 Result<void> ParameterSet::store_string(std::size_t i, std::string_view value) {
   if (value.size() > kMaxStringParam) return std::unexpected(Error::InvalidArgument);
-  strings_[i].assign(value);
+  strings_[kStringSlots[i]].assign(value);
   return {};
 }
 
 Result<int> ParameterSet::get_int(std::string_view name) const {
   auto i = find(name, ParamType::Int);
   if (!i) return std::unexpected(i.error());
-  return ints_[*i];
+  return static_cast<int>(numbers_[*i]);
 }
 
 Result<double> ParameterSet::get_double(std::string_view name) const {
   auto i = find(name, ParamType::Double);
   if (!i) return std::unexpected(i.error());
-  return doubles_[*i];
+  return numbers_[*i];
 }
 
 Result<const std::string*> ParameterSet::get_string(std::string_view name) const {
   auto i = find(name, ParamType::String);
   if (!i) return std::unexpected(i.error());
-  return &strings_[*i];
+  return &strings_[kStringSlots[*i]];
 }
 
 Result<void> ParameterSet::set_int(std::string_view name, int value) {
   auto i = find(name, ParamType::Int);
   if (!i) return std::unexpected(i.error());
-  return store_int(*i, value);
+  return store_number(*i, value);
 }
 
 Result<void> ParameterSet::set_double(std::string_view name, double value) {
   auto i = find(name, ParamType::Double);
   if (!i) return std::unexpected(i.error());
-  return store_double(*i, value);
+  return store_number(*i, value);
 }
 
 Result<void> ParameterSet::set_string(std::string_view name, std::string_view value) {
@@ -118,12 +126,12 @@ Result<void> ParameterSet::set_text(std::string_view name, std::string_view text
     case ParamType::Int: {
       auto value = parse_int(text);
       if (!value) return std::unexpected(Error::InvalidArgument);
-      return store_int(*i, *value);
+      return store_number(*i, *value);
     }
     case ParamType::Double: {
       auto value = parse_double(text);
       if (!value) return std::unexpected(Error::InvalidArgument);
-      return store_double(*i, *value);
+      return store_number(*i, *value);
     }
     case ParamType::String: return store_string(*i, text);
   }

@@ -8,31 +8,26 @@
 #include <string_view>
 
 #include "errors.hpp"
+#include "parameter_list.hpp"
 
 namespace standin {
 
 enum class ParamType { Int, Double, String };
 
+// Every Gurobi parameter, in the order of the list, which is also the order of the table.
 enum class Param : std::size_t {
-  OutputFlag,
-  LogToConsole,
-  TimeLimit,
-  MIPGap,
-  MIPGapAbs,
-  Threads,
-  Seed,
-  Presolve,
-  Method,
-  IterationLimit,
-  NodeLimit,
-  SolutionLimit,
-  FeasibilityTol,
-  OptimalityTol,
-  IntFeasTol,
-  LogFile,
+#define STANDIN_PARAMETER_ENUM(name, type, default_value, min, max, text) name,
+  STANDIN_PARAMETERS(STANDIN_PARAMETER_ENUM)
+#undef STANDIN_PARAMETER_ENUM
 };
 
-inline constexpr std::size_t kParamCount = static_cast<std::size_t>(Param::LogFile) + 1;
+#define STANDIN_PARAMETER_ONE(name, type, default_value, min, max, text) +1
+inline constexpr std::size_t kParamCount = 0 STANDIN_PARAMETERS(STANDIN_PARAMETER_ONE);
+#undef STANDIN_PARAMETER_ONE
+
+#define STANDIN_PARAMETER_TEXT(name, type, default_value, min, max, text) +(ParamType::type == ParamType::String)
+inline constexpr std::size_t kStringParamCount = 0 STANDIN_PARAMETERS(STANDIN_PARAMETER_TEXT);
+#undef STANDIN_PARAMETER_TEXT
 
 struct ParamSpec {
   std::string_view name;
@@ -40,6 +35,7 @@ struct ParamSpec {
   double default_value;  // for Int and Double parameters
   double min;
   double max;
+  std::string_view default_text;  // for String parameters
 };
 
 // The value table of one environment. Copying it is how a model gets its own parameters.
@@ -58,20 +54,19 @@ class ParameterSet {
   // Parses the text according to the parameter's type.
   Result<void> set_text(std::string_view name, std::string_view text);
 
-  int int_value(Param param) const { return ints_[index(param)]; }
-  double double_value(Param param) const { return doubles_[index(param)]; }
-  const std::string& string_value(Param param) const { return strings_[index(param)]; }
+  int int_value(Param param) const { return static_cast<int>(numbers_[index(param)]); }
+  double double_value(Param param) const { return numbers_[index(param)]; }
+  const std::string& string_value(Param param) const;
 
  private:
   static constexpr std::size_t index(Param param) { return static_cast<std::size_t>(param); }
   Result<std::size_t> find(std::string_view name, ParamType type) const;
-  Result<void> store_int(std::size_t i, int value);
-  Result<void> store_double(std::size_t i, double value);
+  Result<void> store_number(std::size_t i, double value);
   Result<void> store_string(std::size_t i, std::string_view value);
 
-  std::array<int, kParamCount> ints_{};
-  std::array<double, kParamCount> doubles_{};
-  std::array<std::string, kParamCount> strings_{};
+  // Int and Double values (every int fits a double exactly), then String values in their own slots.
+  std::array<double, kParamCount> numbers_{};
+  std::array<std::string, kStringParamCount> strings_{};
 };
 
 }  // namespace standin

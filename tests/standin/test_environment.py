@@ -9,16 +9,31 @@ import pytest
 
 from .capi import INVALID_ARGUMENT, NULL_ARGUMENT, UNKNOWN_PARAMETER, VALUE_OUT_OF_RANGE
 
+# Gurobi's own types, defaults and ranges: those the stand-in passes on to HiGHS, and a few of
+# those it accepts without effect.
 INT_DEFAULTS = {
     b"OutputFlag": (1, 0, 1),
     b"LogToConsole": (1, 0, 1),
-    b"Threads": (0, 0, 1024),
+    b"Threads": (0, -1, 1024),
     b"Seed": (0, 0, 2000000000),
     b"Presolve": (-1, -1, 2),
-    b"Method": (-1, -1, 5),
+    b"Method": (-1, -1, 6),
     b"SolutionLimit": (2000000000, 1, 2000000000),
+    b"Crossover": (-1, -1, 5),
+    b"RINS": (-1, -1, 2000000000),
+    b"Symmetry": (-1, -1, 2),
+    b"DualReductions": (1, 0, 1),
+    b"MIPFocus": (0, 0, 3),
+    b"Cuts": (-1, -1, 3),
+    b"NumericFocus": (0, 0, 3),
+    b"AggFill": (-1, -1, 2000000000),
+    b"ZeroObjNodes": (-1, -1, 2000000000),
 }
 DOUBLE_DEFAULTS = {
+    b"Heuristics": (0.05, 0, 1),
+    b"BarConvTol": (1e-8, 0, 1),
+    b"MarkowitzTol": (0.0078125, 1e-4, 0.999),
+    b"WorkLimit": (math.inf, 0, math.inf),
     b"TimeLimit": (math.inf, 0, math.inf),
     b"MIPGap": (1e-4, 0, math.inf),
     b"MIPGapAbs": (1e-10, 0, math.inf),
@@ -50,6 +65,8 @@ def test_defaults(lib):
         name: (0, entry[0]) for name, entry in DOUBLE_DEFAULTS.items()
     }
     assert lib.strparam(env, b"LogFile") == (0, b"")
+    assert lib.strparam(env, b"NodefileDir") == (0, b".")
+    assert lib.strparam(env, b"WorkerPool") == (0, b"")
     lib.GRBfreeenv(env)
 
 
@@ -87,6 +104,15 @@ def test_names_ignore_case_and_types_must_match(lib, env):
     assert lib.dblparam(env, b"LogFile")[0] == UNKNOWN_PARAMETER
     assert lib.strparam(env, b"Seed")[0] == UNKNOWN_PARAMETER
     assert lib.GRBsetintparam(env, b"NoSuchParam", 1) == UNKNOWN_PARAMETER
+    # Names whose order depends on case (BQPCuts, BarConvTol), near-misses, the list's ends.
+    assert lib.GRBsetintparam(env, b"bqpcuts", 2) == 0
+    assert lib.intparam(env, b"BQPCUTS") == (0, 2)
+    assert lib.GRBsetstrparam(env, b"csappname", b"app") == 0
+    assert lib.strparam(env, b"CSAppName") == (0, b"app")
+    assert lib.GRBsetdblparam(env, b"MIPGa", 0.1) == UNKNOWN_PARAMETER
+    assert lib.GRBsetdblparam(env, b"MIPGapAbsX", 0.1) == UNKNOWN_PARAMETER
+    assert lib.GRBsetintparam(env, b"A", 1) == UNKNOWN_PARAMETER
+    assert lib.GRBsetintparam(env, b"zz", 1) == UNKNOWN_PARAMETER
     assert lib.GRBsetparam(env, b"NoSuchParam", b"1") == UNKNOWN_PARAMETER
 
 

@@ -45,6 +45,19 @@ def test_newmodel_defaults_and_name(lib, env):
     assert lib.GRBfreemodel(None) == 0
 
 
+def test_newmodel_takes_lower_case_types_and_a_long_name(lib, env):
+    # Gurobi keeps a model name of any length from GRBnewmodel, and reads type codes in either case.
+    model = lib.newmodel(env, 5, obj=[1.0] * 5, lb=[0, 0, 0, 1, 1], ub=[2.5] * 5, vtype=b"cbisn", name=b"m" * 300)
+    value = ctypes.c_char_p()
+    assert lib.GRBgetstrattr(model, b"ModelName", ctypes.byref(value)) == 0
+    assert value.value == b"m" * 300
+    assert lib.GRBsetintattr(model, b"ModelSense", -1) == 0
+    assert lib.GRBoptimize(model) == 0
+    assert lib.intattr(model, b"IsMIP") == (0, 1)
+    assert lib.dblarray(model, b"X", 0, 5) == (0, [2.5, 1.0, 2.0, 2.5, 2.0])
+    assert lib.GRBfreemodel(model) == 0
+
+
 def test_additions_wait_for_update(lib, model):
     assert lib.GRBaddvars(model, 3, 0, None, None, None, None, None, None, b"CBI", None) == 0
     assert lib.GRBaddvar(model, 0, None, None, 1.0, -1.0, 1.0, b"C", b"w") == 0

@@ -79,3 +79,30 @@ def test_rounds_hand_over_changes_and_agree_with_fresh_solves(lib, env, trace_pa
         # Warm LP re-solves need a fraction of a cold solve's simplex iterations.
         assert all(warm < cold / 2 for _, warm, cold in rounds[:3]), rounds
     assert rounds[-1][1] == 0
+
+
+def test_parameter_changes_reach_the_kept_instance(lib, env, tmp_path):
+    """Each round changes a parameter of the model, solves it again and checks whether HiGHS's
+    log file grew: LogFile "" stops the writing, and changes back to a default count too."""
+    log = tmp_path / "solve.log"
+    model = build(lib, env, b"C")
+    params = lib.GRBgetenv(model)
+    assert lib.GRBsetintparam(params, b"LogToConsole", 0) == 0
+    assert lib.GRBsetintparam(params, b"OutputFlag", 1) == 0
+    rounds = [
+        (b"LogFile", str(log).encode(), True),
+        (b"LogFile", b"", False),
+        (b"LogFile", str(log).encode(), True),
+        (b"OutputFlag", 0, False),
+        (b"OutputFlag", 1, True),
+    ]
+    grew = []
+    for name, value, _ in rounds:
+        set_value = lib.GRBsetstrparam if isinstance(value, bytes) else lib.GRBsetintparam
+        assert set_value(params, name, value) == 0
+        size = log.stat().st_size if log.exists() else 0
+        assert lib.GRBoptimize(model) == 0
+        assert lib.intattr(model, b"Status") == (0, OPTIMAL)
+        grew.append(log.stat().st_size > size)
+    assert grew == [expected for _, _, expected in rounds]
+    lib.GRBfreemodel(model)

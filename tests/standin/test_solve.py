@@ -98,14 +98,30 @@ def test_unbounded(lib, env, presolve):
     lib.GRBfreemodel(model)
 
 
-def test_infeasible_or_unbounded(lib, env):
-    # Free x with min -x and an infeasible row: presolve can only say "one of the two".
-    model = lib.newmodel(env, 2, obj=[-1.0, 0.0], lb=[-1e100, 0.0])
-    lib.addconstr(model, {1: 1}, b">", 2.0)
-    lib.addconstr(model, {1: 1}, b"<", 1.0)
+@pytest.mark.parametrize(
+    ("vtype", "rows", "dual_reductions", "statuses"),
+    [
+        # Free x with min -x, and rows on y + z that may exclude every point: presolve can only
+        # say "one of the two"; without dual reductions the answer is definite, as Gurobi's is.
+        (b"CCC", [(b">", 2.0), (b"<", 1.0)], 1, {INFEASIBLE, INF_OR_UNBD}),
+        (b"CCC", [(b">", 2.0), (b"<", 1.0)], 0, {INFEASIBLE}),
+        (b"III", [(b">", 2.0), (b"<", 1.0)], 1, {INFEASIBLE, INF_OR_UNBD}),
+        (b"III", [(b">", 2.0), (b"<", 1.0)], 0, {INFEASIBLE}),
+        (b"III", [(b">", 2.0)], 1, {UNBOUNDED, INF_OR_UNBD}),
+        (b"III", [(b">", 2.0)], 0, {UNBOUNDED}),
+        (b"CCC", [(b">", 2.0)], 0, {UNBOUNDED}),
+    ],
+)
+def test_infeasible_or_unbounded(lib, env, vtype, rows, dual_reductions, statuses):
+    model = lib.newmodel(env, 3, obj=[-1.0, 0.0, 0.0], lb=[-1e100, 0.0, 0.0], vtype=vtype)
+    assert lib.GRBsetintparam(lib.GRBgetenv(model), b"DualReductions", dual_reductions) == 0
+    for sense, rhs in rows:
+        lib.addconstr(model, {1: 1.0, 2: 1.0}, sense, rhs)
     status, objval, x = lib.solve(model)
-    assert status in (INFEASIBLE, INF_OR_UNBD)
+    assert status in statuses
     assert (objval, x) == (None, None)
+    # Solved again unchanged: the same answer.
+    assert lib.solve(model)[0] == status
     lib.GRBfreemodel(model)
 
 
