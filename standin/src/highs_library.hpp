@@ -19,6 +19,8 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
 // Every HiGHS function the stand-in calls: member name, symbol, return type, parameters.
 #define STANDIN_HIGHS_FUNCTIONS(X)                                                                                    \
   X(create, "Highs_create", void*, ())                                                                                \
+  X(version_major, "Highs_versionMajor", HighsInt, ())                                                                \
+  X(version_minor, "Highs_versionMinor", HighsInt, ())                                                                \
   X(destroy, "Highs_destroy", void, (void*))                                                                          \
   X(pass_lp, "Highs_passLp", HighsInt,                                                                                \
     (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \

@@ -15,7 +15,8 @@ namespace {
 
 constexpr HighsInt kHighsStatusError = -1;
 constexpr HighsInt kFormatRowWise = 2;
-constexpr HighsInt kSolutionFeasible = 2;  // value of the info "primal_solution_status"
+constexpr HighsInt kSolutionNone = 0;  // values of the info "primal_solution_status"
+constexpr HighsInt kSolutionFeasible = 2;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // HiGHS model statuses.
@@ -36,14 +37,6 @@ enum HighsModelStatus : HighsInt {
   kMemoryLimit = 18,
   kHighsInterrupt = 19,
 };
-
-// HiGHS's callbacks that may stop a solve: simplex, interior point, branch and bound.
-constexpr HighsInt kInterruptCallbacks[] = {1, 2, 6};
-
-// HiGHS keeps the answer of the last call, also across solves: it is written every time.
-void stop_on_interrupt(int, const char*, const void*, HighsCallbackInput* input, void*) {
-  if (input != nullptr) input->user_interrupt = interrupt_requested() ? 1 : 0;
-}
 
 HighsInt clamp_to_int(double value) {
   if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
@@ -228,10 +221,7 @@ Result<std::unique_ptr<HighsSession>> HighsSession::open() {
   return std::make_unique<HighsSession>(*api, highs);
 }
 
-HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs) {
-  api_.set_callback(highs_, stop_on_interrupt, nullptr);
-  for (HighsInt callback : kInterruptCallbacks) api_.start_callback(highs_, callback);
-}
+HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs), stop_(api, highs) {}
 
 HighsSession::~HighsSession() { api_.destroy(highs_); }
 
@@ -262,7 +252,9 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   const int method = params.int_value(Param::Method);
   api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
   api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
-  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(params.double_value(Param::NodeLimit)));
+  api_.set_int_option(h, "ipm_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
+  // HiGHS counts the root as a node: with 0 it stops before the root's heuristics, Gurobi after.
+  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(std::max(params.double_value(Param::NodeLimit), 1.0)));
   api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
   api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
   api_.set_double_option(h, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
@@ -383,7 +375,6 @@ void HighsSession::offer_incumbent(const ProblemView& view) {
 }
 
 HighsInt HighsSession::run(const ParameterSet& params) {
-  InterruptScope interrupt;
   HighsInt run_status = api_.run(highs_);
   if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
       params.int_value(Param::Threads) > 0) {
@@ -409,14 +400,25 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   }
 
   SolveOutcome result;
-  result.status = gurobi_status(model_status, node_limit_reached, feasible);
-  if (feasible && status_has_solution(result.status)) {
-    result.x.resize(held_cols_);
-    api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
-    result.objval = api_.get_objective_value(highs_);
-    if (is_mip_) incumbent_ = result.x;
-  }
+  result.status = model_status == kInterrupt && stop_.iteration_limit_reached()
+                      ? GRB_ITERATION_LIMIT
+                      : gurobi_status(model_status, node_limit_reached, feasible);
+  if (!status_has_solution(result.status)) return result;
+  // An LP stopped by its iteration limit shows the point where it stopped, as no solution.
+  const bool lp_stopped = !is_mip_ && result.status == GRB_ITERATION_LIMIT && solution_status != kSolutionNone;
+  if (!feasible && !lp_stopped) return stopped_without_solution(result.status);
+  result.is_solution = !lp_stopped;
+  result.x.resize(held_cols_);
+  api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
+  result.objval = api_.get_objective_value(highs_);
+  if (is_mip_ && feasible) incumbent_ = result.x;
   return result;
+}
+
+// A limit or an interrupt without a solution: as in Gurobi, ObjVal reads infinite in the
+// direction of the objective and SolCount 0.
+SolveOutcome HighsSession::stopped_without_solution(int status) const {
+  return SolveOutcome{status, {}, sense_ * GRB_INFINITY, false};
 }
 
 Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& view, const ParameterSet& params) {
@@ -440,7 +442,13 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
 
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
   if (changed_ || !last_status_ || !is_final(*last_status_)) {
+    // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
+    if (interrupt_requested()) {
+      last_status_ = GRB_INTERRUPTED;
+      return stopped_without_solution(GRB_INTERRUPTED);
+    }
     if (is_mip_) offer_incumbent(view);
+    stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
     run(params);
     changed_ = false;
     api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);

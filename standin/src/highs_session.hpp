@@ -10,6 +10,7 @@
 
 #include "errors.hpp"
 #include "highs_library.hpp"
+#include "highs_stop.hpp"
 #include "parameters.hpp"
 #include "problem_view.hpp"
 #include "solve_outcome.hpp"
@@ -60,9 +61,11 @@ class HighsSession {
   void offer_incumbent(const ProblemView& view);
   HighsInt run(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
+  SolveOutcome stopped_without_solution(int status) const;
 
   const HighsApi& api_;
   void* highs_;
+  HighsStop stop_;
   std::size_t held_cols_ = 0;
   std::size_t held_rows_ = 0;
   std::size_t held_nonzeros_ = 0;
