@@ -153,15 +153,6 @@ def test_time_limit_with_and_without_incumbent(lib, env):
     lib.GRBfreemodel(model)
 
 
-def test_node_limit(lib, env):
-    model = _market_split(lib, env)
-    lib.GRBsetdblparam(lib.GRBgetenv(model), b"NodeLimit", 5.0)
-    status, objval, x = lib.solve(model)
-    assert status == NODE_LIMIT
-    _check_incumbent(lib, model, objval, x)
-    lib.GRBfreemodel(model)
-
-
 def _small_lp(lib, env):
     # min x0 + 2 x1 + 3 x2 + x3 over three covering rows, 0 <= x <= 10.
     model = lib.newmodel(env, 4, obj=[1.0, 2.0, 3.0, 1.0], ub=[10.0] * 4)
@@ -193,6 +184,7 @@ def _maximised_split(lib, env):
         (_small_lp, {b"IterationLimit": 1.0, b"Method": 2}, ITERATION_LIMIT, 0, "point", "point"),
         (_market_split, {b"IterationLimit": 5.0}, ITERATION_LIMIT, 1, "incumbent", "incumbent"),
         (_market_split, {b"NodeLimit": 0.0}, NODE_LIMIT, 1, "incumbent", "incumbent"),
+        (_market_split, {b"NodeLimit": 5.0}, NODE_LIMIT, 1, "incumbent", "incumbent"),
     ],
 )
 def test_results_after_limits(lib, env, build, params, status, solcount, objval, x):
