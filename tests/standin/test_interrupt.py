@@ -57,7 +57,7 @@ CHILD = textwrap.dedent("""
         # A process that ignores SIGINT solves on to its time limit, and SIGINT stays ignored.
         ("mip", "ignored", 4.0, 1.0, ["0", "0", "True"], [(0, 9), (0, 9)]),
         # A SIGINT while the model is handed over to HiGHS stops the solve too.
-        ("lp", "handled", 300.0, 0.0, ["KeyboardInterrupt", "0", "False"], [(0, 11), (0, 9)]),
+        ("lp", "handled", 300.0, 0.1, ["KeyboardInterrupt", "0", "False"], [(0, 11), (0, 9)]),
     ],
 )
 def test_sigint_during_a_solve(tmp_path, kind, disposition, time_limit, delay, out, solves):
