@@ -3,7 +3,8 @@
 // makes the same stand-in calls on prepared arrays, with no checks, no error messages and
 // no intermediate objects. Errors are not reported: the bench feeds it valid input only.
 //
-// Compiled by bench/run.py at run time against the running interpreter's headers.
+// Built by bench/CMakeLists.txt (the velkin_floor target), which bench/run.py configures at
+// run time for the running interpreter.
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>

@@ -15,6 +15,7 @@ import importlib.util
 import json
 import math
 import os
+import shutil
 import subprocess
 import sys
 import sysconfig
@@ -164,14 +165,32 @@ def standin_path():
     return velkin_gurobi_standin.library_path()
 
 
+def build_tool(name):
+    """A build tool beside the running interpreter (a virtual environment's own), else on PATH."""
+    beside = os.path.join(os.path.dirname(sys.executable), name)
+    return beside if os.access(beside, os.X_OK) else shutil.which(name)
+
+
+def run_build_step(command):
+    """Runs a CMake step, showing its output only when it fails."""
+    result = subprocess.run(command, capture_output=True, text=True)
+    if result.returncode != 0:
+        raise RuntimeError(f"{' '.join(command)} failed:\n{result.stdout}{result.stderr}")
+
+
 def build_floor():
-    """Compiles bench/floor.cpp for this interpreter (cached by its content and the
-    backend headers it includes) and imports it."""
-    source = os.path.join(HERE, "floor.cpp")
+    """Builds the floor (the velkin_floor target of bench/CMakeLists.txt) for this
+    interpreter, cached by what it is built from, and imports it."""
     include = os.path.join(ROOT, "crates", "kesto-solver-gurobi", "include")
-    content = hashlib.sha256(sys.version.encode())
+    inputs = [
+        os.path.join(HERE, "floor.cpp"),
+        os.path.join(HERE, "CMakeLists.txt"),
+        os.path.join(ROOT, "cmake", "VelkinDefaults.cmake"),
+        os.path.join(ROOT, "crates", "kesto-solver-gurobi", "gurobi_c.cmake"),
+    ]
     headers = (os.path.join(folder, name) for folder, _, names in os.walk(include) for name in names)
-    for path in [source, *sorted(headers)]:
+    content = hashlib.sha256((sys.executable + sys.version).encode())
+    for path in [*inputs, *sorted(headers)]:
         with open(path, "rb") as f:
             content.update(f.read())
     digest = content.hexdigest()[:16]
@@ -179,28 +198,28 @@ def build_floor():
     build_dir = os.path.join(tempfile.gettempdir(), f"velkin-floor-{digest}")
     target = os.path.join(build_dir, "velkin_floor" + suffix)
     if not os.path.exists(target):
+        cmake, ninja = build_tool("cmake"), build_tool("ninja")
+        if cmake is None:
+            raise RuntimeError("the floor is built with CMake: install cmake (the test extra has it)")
+        generator = ["-G", "Ninja", f"-DCMAKE_MAKE_PROGRAM={ninja}"] if ninja else []
+        scratch = f"{build_dir}.{os.getpid()}"
+        run_build_step(
+            [
+                cmake,
+                "-S",
+                HERE,
+                "-B",
+                scratch,
+                *generator,
+                "-DCMAKE_BUILD_TYPE=Release",
+                "-DVELKIN_WERROR=ON",
+                f"-DPython_EXECUTABLE={sys.executable}",
+            ]
+        )
+        run_build_step([cmake, "--build", scratch])
         os.makedirs(build_dir, exist_ok=True)
-        partial = target + f".{os.getpid()}"
-        command = [
-            os.environ.get("CXX", "g++"),
-            "-std=c++23",
-            "-O2",
-            "-Wall",
-            "-Wextra",
-            "-Werror",
-            "-shared",
-            "-fPIC",
-            "-I",
-            sysconfig.get_paths()["include"],
-            "-I",
-            include,
-            source,
-            "-o",
-            partial,
-            "-ldl",
-        ]
-        subprocess.run(command, check=True)
-        os.replace(partial, target)
+        os.replace(os.path.join(scratch, "velkin_floor" + suffix), target)
+        shutil.rmtree(scratch, ignore_errors=True)
     module_spec = importlib.util.spec_from_file_location("velkin_floor", target)
     module = importlib.util.module_from_spec(module_spec)
     module_spec.loader.exec_module(module)

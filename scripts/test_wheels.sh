@@ -21,7 +21,7 @@ ln -sf "$(command -v readelf)" "$utilities/readelf"
 
 step() { printf '\n== %s\n' "$*"; }
 
-wheels=(dist/velkin_gurobi-*-manylinux_*.whl)
+wheels=(dist/velkin_gurobi-*-manylinux*.whl)
 [[ -f "${wheels[0]}" ]] || { echo "no manylinux wheel in dist/: run scripts/build_wheels.sh" >&2; exit 1; }
 full_suite=${FULL_SUITE:-$(basename "${wheels[-1]}" | cut -d- -f3)}
 

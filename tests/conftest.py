@@ -1,9 +1,12 @@
 import gc
 import math
 import os
+import re
+import tempfile
 
 import pytest
 
+from helpers import gurobi
 from helpers.standin import LIVE, library_path, read_trace
 
 STANDIN_VARIABLES = (
@@ -38,6 +41,69 @@ class Trace:
         return call
 
 
+# Gurobi's answer when a model exceeds the trial licence's size limit, as the module
+# renders it ("error code 10010", "Gurobi optimization failed: 10010").
+SIZE_LIMIT = re.compile(r"(error code |failed: )10010\b")
+
+
+def pytest_addoption(parser):
+    parser.addoption(
+        "--gurobi",
+        action="store_true",
+        help="run on Gurobi's own library from an installed gurobipy, through the forwarding library "
+        "of tests/vendor (docs/development.md, the vendor check)",
+    )
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "standin_only(reason): the test needs the stand-in; skipped with --gurobi")
+    if not config.getoption("--gurobi"):
+        return
+    forwarder = os.environ.get(gurobi.FORWARDER_VARIABLE) or gurobi.build_forwarder(tempfile.mkdtemp())
+    try:
+        path = gurobi.activate(forwarder)
+    except gurobi.GurobiUnavailable as error:
+        raise pytest.UsageError(f"--gurobi: {error}") from error
+    gurobi.export_to_subprocesses(path)
+
+
+def gurobi_run(config):
+    return config.getoption("--gurobi")
+
+
+def pytest_collection_modifyitems(config, items):
+    if not gurobi_run(config):
+        return
+    for item in items:
+        for mark in item.iter_markers("standin_only"):
+            item.add_marker(pytest.mark.skip(reason=f"stand-in only: {mark.args[0]}"))
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    if (
+        report.failed
+        and call.excinfo is not None
+        and gurobi_run(item.config)
+        and SIZE_LIMIT.search(str(call.excinfo.value))
+    ):
+        report.outcome = "skipped"
+        report.longrepr = (str(item.path), item.location[1], "over the size limit of Gurobi's trial licence (10010)")
+
+
+@pytest.fixture
+def on_gurobi(request):
+    """Whether the tests run on Gurobi's own library (--gurobi)."""
+    return gurobi_run(request.config)
+
+
+def needs_standin(request, what):
+    if gurobi_run(request.config):
+        pytest.skip(f"needs the stand-in's {what}, which Gurobi does not have")
+
+
 @pytest.fixture(autouse=True)
 def clean_standin_environment(monkeypatch):
     for name in STANDIN_VARIABLES:
@@ -48,7 +114,8 @@ def clean_standin_environment(monkeypatch):
 
 
 @pytest.fixture
-def trace(tmp_path, monkeypatch):
+def trace(tmp_path, monkeypatch, request):
+    needs_standin(request, "call trace")
     # Models of earlier tests kept alive by tracebacks must not free
     # themselves into this test's trace.
     gc.collect()
@@ -58,8 +125,9 @@ def trace(tmp_path, monkeypatch):
 
 
 @pytest.fixture
-def fail(monkeypatch):
+def fail(monkeypatch, request):
     """fail(GRBoptimize=10009, ...) makes the stand-in's functions return those codes."""
+    needs_standin(request, "fault injection")
 
     def set_failures(**codes):
         monkeypatch.setenv("GRB_STANDIN_FAIL", ",".join(f"{k}={v}" for k, v in codes.items()))
@@ -68,8 +136,9 @@ def fail(monkeypatch):
 
 
 @pytest.fixture
-def script(monkeypatch):
+def script(monkeypatch, request):
     """script(status, x=[...], objval=...) makes GRBoptimize finish without solving."""
+    needs_standin(request, "scripted solves")
 
     def set_script(status, x=None, objval=None):
         monkeypatch.setenv("GRB_STANDIN_SCRIPT_STATUS", str(status))
@@ -87,11 +156,12 @@ def standin():
 
 
 @pytest.fixture
-def model(standin, trace):
+def model(standin, request):
     import velkin_gurobi
 
     m = velkin_gurobi.Model(dll_path=standin)
-    trace.clear()
+    if not gurobi_run(request.config):
+        request.getfixturevalue("trace").clear()
     return m
 
 

@@ -116,6 +116,13 @@ const char* handover_name(Handover handover) {
   }
 }
 
+// A change refused while variables or rows are pending discards them, as Gurobi 13 does:
+// argument refusals and injected faults alike, so that tests meet it.
+int discarding_on_refusal(GRBmodel* model, int rc) {
+  if (rc != kSuccess && model != nullptr) as_model(model)->discard_pending();
+  return rc;
+}
+
 // Checks the common arguments of the attribute functions and looks the attribute up.
 Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present, AttrType type,
                                   AttrScope scope) {
@@ -236,11 +243,11 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
     call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
     call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
     call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int vbeg = 0;
       return to_code(as_model(model)->add_vars(1, numnz, &vbeg, vind, vval, &obj, &lb, &ub, &vtype, &varname));
-    });
+    }));
   });
 }
 
@@ -252,10 +259,10 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
     call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
     call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
     call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
-    });
+    }));
   });
 }
 
@@ -264,11 +271,11 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
     call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
     call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
     call.trace.text("name", constrname);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int cbeg = 0;
       return to_code(as_model(model)->add_constrs(1, numnz, &cbeg, cind, cval, &sense, &rhs, &constrname));
-    });
+    }));
   });
 }
 
@@ -280,10 +287,10 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
     call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
     call.trace.characters("sense", sense, numconstrs).numbers("rhs", rhs, numconstrs);
     call.trace.texts("names", constrnames, numconstrs);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames));
-    });
+    }));
   });
 }
 
@@ -305,11 +312,11 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
   return entry("GRBsetintattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("value", newvalue);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       return to_code(as_model(model)->set_int(**descriptor, newvalue));
-    });
+    }));
   });
 }
 
@@ -331,11 +338,11 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
   return entry("GRBsetdblattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).number("value", newvalue);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       return to_code(as_model(model)->set_double(**descriptor, newvalue));
-    });
+    }));
   });
 }
 
@@ -371,11 +378,11 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
   return entry("GRBsetstrattr", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).text("value", newvalue);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       return to_code(as_model(model)->set_string(**descriptor, newvalue));
-    });
+    }));
   });
 }
 
@@ -514,11 +521,11 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
   return entry("GRBsetdblattrelement", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     call.trace.number("value", newvalue);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       return to_code(as_model(model)->set_double_array(**descriptor, element, 1, &newvalue));
-    });
+    }));
   });
 }
 
@@ -526,11 +533,11 @@ int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
   return entry("GRBsetdblattrarray", switches_of(model), [&](Call& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     call.trace.numbers("values", newvalues, len);
-    return call.run([&] {
+    return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       return to_code(as_model(model)->set_double_array(**descriptor, start, len, newvalues));
-    });
+    }));
   });
 }
 

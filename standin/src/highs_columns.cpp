@@ -44,10 +44,13 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
     upper = std::floor(upper + int_tolerance);
   }
   if (integrality == kSemiContinuous || integrality == kSemiInteger) {
-    if (lower > upper) return {0.0, 0.0, kContinuous};
-    // A range that holds 0 already is the whole set of values: HiGHS takes semi-continuous
-    // and semi-integer variables only with a lower bound of at least 0.
-    if (lower <= 0.0 && upper >= 0.0) return {lower, upper, integrality == kSemiInteger ? kInteger : kContinuous};
+    // The column keeps its integrality whatever its bounds become: bound changes leave it.
+    const HighsInt kind = integrality == kSemiInteger ? kInteger : kContinuous;
+    if (lower > upper) return {0.0, 0.0, kind};
+    // A range that holds 0 already is the whole set of values.
+    if (lower <= 0.0 && upper >= 0.0) return {lower, upper, kind};
+    // Else the span of 0 and the range, with an indicator (semi_indicators.hpp).
+    return {std::min(lower, 0.0), std::max(upper, 0.0), kind, true, lower, upper};
   }
   return {lower, upper, integrality};
 }

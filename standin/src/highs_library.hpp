@@ -18,6 +18,7 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
 
 // Every HiGHS function the stand-in calls: member name, symbol, return type, parameters.
 #define STANDIN_HIGHS_FUNCTIONS(X)                                                                                    \
+  STANDIN_HIGHS_READ_BACK_FUNCTIONS(X)                                                                                \
   X(create, "Highs_create", void*, ())                                                                                \
   X(version_major, "Highs_versionMajor", HighsInt, ())                                                                \
   X(version_minor, "Highs_versionMinor", HighsInt, ())                                                                \
@@ -52,6 +53,17 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
   X(set_int_option, "Highs_setIntOptionValue", HighsInt, (void*, const char*, HighsInt))                              \
   X(set_double_option, "Highs_setDoubleOptionValue", HighsInt, (void*, const char*, double))                          \
   X(set_string_option, "Highs_setStringOptionValue", HighsInt, (void*, const char*, const char*))
+
+// Those that read parts of the model back, remove them or free rows (semi-variables' indicators).
+#define STANDIN_HIGHS_READ_BACK_FUNCTIONS(X)                                                                           \
+  X(change_row_bounds, "Highs_changeRowsBoundsByRange", HighsInt,                                                      \
+    (void*, HighsInt, HighsInt, const double*, const double*))                                                         \
+  X(delete_cols, "Highs_deleteColsByRange", HighsInt, (void*, HighsInt, HighsInt))                                     \
+  X(delete_rows, "Highs_deleteRowsByRange", HighsInt, (void*, HighsInt, HighsInt))                                     \
+  X(get_cols, "Highs_getColsByRange", HighsInt,                                                                        \
+    (const void*, HighsInt, HighsInt, HighsInt*, double*, double*, double*, HighsInt*, HighsInt*, HighsInt*, double*)) \
+  X(get_rows, "Highs_getRowsByRange", HighsInt,                                                                        \
+    (const void*, HighsInt, HighsInt, HighsInt*, double*, double*, HighsInt*, HighsInt*, HighsInt*, double*))
 
 struct HighsApi {
 #define STANDIN_HIGHS_POINTER(member, symbol, result, parameters) result(*member) parameters = nullptr;

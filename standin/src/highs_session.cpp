@@ -22,6 +22,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // HiGHS model statuses.
 enum HighsModelStatus : HighsInt {
   kNotset = 0,
+  kSolveError = 4,
   kModelEmpty = 6,
   kOptimal = 7,
   kInfeasible = 8,
@@ -44,6 +45,13 @@ HighsInt clamp_to_int(double value) {
 }
 
 HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
+
+// IntFeasTol, never looser than FeasibilityTol: HiGHS's branch and bound holds rows and bounds
+// to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
+// IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
+double integer_tolerance(const ParameterSet& params) {
+  return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
+}
 
 int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
   switch (model_status) {
@@ -227,8 +235,8 @@ HighsSession::~HighsSession() { api_.destroy(highs_); }
 
 // Gurobi parameters to HiGHS options. A rejected option leaves HiGHS's default.
 void HighsSession::apply_parameters(const ParameterSet& params, const ProblemView& view) {
-  const double int_tolerance = params.double_value(Param::IntFeasTol);
-  if (applied_params_ && applied_params_->double_value(Param::IntFeasTol) != int_tolerance) {
+  const double int_tolerance = integer_tolerance(params);
+  if (applied_params_ && integer_tolerance(*applied_params_) != int_tolerance) {
     // Integer bounds were rounded with the old tolerance.
     change_bounds(view, {0, held_cols_}, int_tolerance);
   }
@@ -264,7 +272,7 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
 }
 
 bool HighsSession::load_model(const ProblemView& view, const ParameterSet& params) {
-  const ColumnBlock columns = column_block(view, 0, view.obj.size(), params.double_value(Param::IntFeasTol));
+  const ColumnBlock columns = column_block(view, 0, view.obj.size(), integer_tolerance(params));
   const RowBlock rows = buffered_rows(view);
   const auto num_cols = as_highs_int(view.obj.size());
   const auto num_rows = as_highs_int(rows.lower.size());
@@ -339,7 +347,7 @@ bool HighsSession::add_rows(const ProblemView& view) {
 }
 
 bool HighsSession::apply_changes(const ProblemView& view, const ParameterSet& params) {
-  const double int_tolerance = params.double_value(Param::IntFeasTol);
+  const double int_tolerance = integer_tolerance(params);
   bool ok = true;
   if (IndexRange costs{view.changed_costs.first, std::min(view.changed_costs.last, held_cols_)}; !costs.empty()) {
     ok = api_.change_costs(highs_, as_highs_int(costs.first), as_highs_int(costs.last - 1),
@@ -362,6 +370,117 @@ bool HighsSession::apply_changes(const ProblemView& view, const ParameterSet& pa
   return add_rows(view) && ok;
 }
 
+bool HighsSession::remove_indicators() {
+  if (indicators_.empty()) return true;
+  const std::size_t count = indicators_.size();
+  indicators_.clear();
+  changed_ = true;
+  const bool rows =
+      api_.delete_rows(highs_, as_highs_int(held_rows_), as_highs_int(held_rows_ + 2 * count - 1)) != kHighsStatusError;
+  return api_.delete_cols(highs_, as_highs_int(held_cols_), as_highs_int(held_cols_ + count - 1)) !=
+             kHighsStatusError &&
+         rows;
+}
+
+// The tightest limit the rows HiGHS holds put on column `col`, given the columns' bounds.
+double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const double> lower,
+                                   std::span<const double> upper) const {
+  double limit = upward ? kInf : -kInf;
+  const auto c = as_highs_int(col);
+  HighsInt count = 0;
+  HighsInt nonzeros = 0;
+  api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, nullptr, nullptr, nullptr);
+  HighsInt start = 0;
+  std::vector<HighsInt> rows(static_cast<std::size_t>(nonzeros));
+  std::vector<double> unused(static_cast<std::size_t>(nonzeros));
+  api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, &start, rows.data(), unused.data());
+  for (HighsInt row : rows) {
+    double row_lower = 0.0;
+    double row_upper = 0.0;
+    api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, nullptr, nullptr, nullptr);
+    std::vector<HighsInt> index(static_cast<std::size_t>(nonzeros));
+    std::vector<double> value(static_cast<std::size_t>(nonzeros));
+    api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, &start, index.data(), value.data());
+    const double bound = row_limit(index, value, row_lower, row_upper, c, upward, lower, upper);
+    limit = upward ? std::min(limit, bound) : std::max(limit, bound);
+  }
+  return limit;
+}
+
+// The indicators of every semi-variable whose range excludes 0. An infinite side of the range
+// is replaced by the limit the rows put on the column, or, when they put none, by a guess.
+std::vector<SemiIndicator> HighsSession::semi_indicators(const ProblemView& view, double int_tolerance) const {
+  std::vector<SemiIndicator> indicators;
+  const auto semi_type = [](char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; };
+  const auto vtypes = view.vtype.first(held_cols_);
+  if (std::none_of(vtypes.begin(), vtypes.end(), semi_type)) return indicators;
+  std::optional<ColumnBlock> columns;  // every column's bounds, for the limits rows imply
+  const double magnitude =
+      guess_scale_ * std::max({largest_finite(view.lb), largest_finite(view.ub), largest_finite(view.rhs)});
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    if (!column.semi) continue;
+    SemiIndicator indicator{j, column.on_lower, column.on_upper};
+    for (const bool upward : {false, true}) {
+      double& side = upward ? indicator.upper : indicator.lower;
+      if (std::isfinite(side)) continue;
+      if (!columns) columns = column_block(view, 0, held_cols_, int_tolerance);
+      side = implied_limit(j, upward, columns->lower, columns->upper);
+      if (std::isfinite(side)) continue;
+      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, magnitude);
+      indicator.guessed = true;
+    }
+    indicators.push_back(indicator);
+  }
+  return indicators;
+}
+
+// Each indicator as a binary column and two rows after the model's own.
+bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance) {
+  indicators_ = semi_indicators(view, int_tolerance);
+  if (indicators_.empty()) return true;
+  const std::size_t count = indicators_.size();
+  const std::vector<double> zeros(count, 0.0);
+  const std::vector<double> ones(count, 1.0);
+  const std::vector<HighsInt> binary(count, 1);
+  bool ok = api_.add_cols(highs_, as_highs_int(count), zeros.data(), zeros.data(), ones.data(), 0, nullptr, nullptr,
+                          nullptr) != kHighsStatusError;
+  ok = api_.change_integrality(highs_, as_highs_int(held_cols_), as_highs_int(held_cols_ + count - 1), binary.data()) !=
+           kHighsStatusError &&
+       ok;
+  // Row 2k: x - lower * z >= 0; row 2k + 1: x - upper * z <= 0.
+  std::vector<double> row_lower, row_upper, value;
+  std::vector<HighsInt> start, index;
+  for (std::size_t k = 0; k < count; ++k) {
+    const SemiIndicator& indicator = indicators_[k];
+    for (const double side : {indicator.lower, indicator.upper}) {
+      start.push_back(as_highs_int(index.size()));
+      index.insert(index.end(), {as_highs_int(indicator.col), as_highs_int(held_cols_ + k)});
+      value.insert(value.end(), {1.0, -side});
+    }
+    row_lower.insert(row_lower.end(), {0.0, -kInf});
+    row_upper.insert(row_upper.end(), {kInf, 0.0});
+  }
+  ok = api_.add_rows(highs_, as_highs_int(2 * count), row_lower.data(), row_upper.data(), as_highs_int(index.size()),
+                     start.data(), index.data(), value.data()) != kHighsStatusError &&
+       ok;
+  is_mip_ = true;
+  changed_ = true;
+  return ok;
+}
+
+// Frees (or restores) the rows of indicators whose limit was guessed, which leaves the
+// column within the span of 0 and its range: a relaxation of the model.
+void HighsSession::relax_guessed_indicators(bool relaxed) {
+  for (std::size_t k = 0; k < indicators_.size(); ++k) {
+    if (!indicators_[k].guessed) continue;
+    const double lower[] = {relaxed ? -kInf : 0.0, -kInf};
+    const double upper[] = {kInf, relaxed ? kInf : 0.0};
+    const auto row = as_highs_int(held_rows_ + 2 * k);
+    api_.change_row_bounds(highs_, row, row + 1, lower, upper);
+  }
+}
+
 // The last MIP solution as a start, new columns at the value nearest 0 within their bounds.
 // HiGHS checks it and ignores it when it is no longer feasible.
 void HighsSession::offer_incumbent(const ProblemView& view) {
@@ -371,6 +490,7 @@ void HighsSession::offer_incumbent(const ProblemView& view) {
   for (std::size_t j = start.size(); j < held_cols_; ++j) {
     start.push_back(std::max(to_highs_bound(view.lb[j]), std::min(to_highs_bound(view.ub[j]), 0.0)));
   }
+  for (const SemiIndicator& indicator : indicators_) start.push_back(indicator_value(indicator, start[indicator.col]));
   api_.set_solution(highs_, start.data(), nullptr, nullptr, nullptr);
 }
 
@@ -408,8 +528,9 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   const bool lp_stopped = !is_mip_ && result.status == GRB_ITERATION_LIMIT && solution_status != kSolutionNone;
   if (!feasible && !lp_stopped) return stopped_without_solution(result.status);
   result.is_solution = !lp_stopped;
-  result.x.resize(held_cols_);
+  result.x.resize(held_cols_ + indicators_.size());
   api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
+  result.x.resize(held_cols_);
   result.objval = api_.get_objective_value(highs_);
   if (is_mip_ && feasible) incumbent_ = result.x;
   return result;
@@ -431,8 +552,15 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   if (nonzeros > static_cast<std::size_t>(INT_MAX)) return std::unexpected(Error::Exceed2BNonzeros);
 
   const bool first_load = held_cols_ == 0;
-  if (!applied_params_ || *applied_params_ != params) apply_parameters(params, view);
-  const bool accepted = first_load ? load_model(view, params) : apply_changes(view, params);
+  const bool new_params = !applied_params_ || *applied_params_ != params;
+  // Indicators sit after the model's columns and rows, and their limits follow from bounds and
+  // rows: they go before anything is added and come back afterwards.
+  const bool reshaped = first_load || new_params || view.obj.size() > held_cols_ || view.sense.size() > held_rows_ ||
+                        !view.changed_bounds.empty();
+  bool accepted = !reshaped || remove_indicators();
+  if (new_params) apply_parameters(params, view);
+  accepted = (first_load ? load_model(view, params) : apply_changes(view, params)) && accepted;
+  if (reshaped) accepted = add_indicators(view, integer_tolerance(params)) && accepted;
   took_view_ = true;
   refused_ = refused_ || !accepted;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
@@ -440,22 +568,96 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   return std::nullopt;
 }
 
+// A column that may move without end in a direction that improves the objective: without
+// one, no improving ray exists.
+bool HighsSession::may_be_unbounded(const ProblemView& view, double int_tolerance) const {
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    const double gain = -view.obj[j] * view.model_sense;  // per unit upwards
+    if (gain == 0.0) continue;
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    if (gain > 0 ? column.upper == kInf : column.lower == -kInf) return true;
+  }
+  return false;
+}
+
+// An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
+// either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
+// data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
+// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap;
+// else it is suboptimal, and the answer is whether a guessed limit cut it short.
+bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
+  const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
+  const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
+  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return false;
+  relax_guessed_indicators(true);
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  run(params);
+  const HighsInt relaxed = api_.get_model_status(highs_);
+  const double bound = api_.get_objective_value(highs_);
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  relax_guessed_indicators(false);
+  if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
+    result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+    return false;
+  }
+  if (!limited || (relaxed == kOptimal && within_gap(*result.objval, bound, params))) return false;
+  result.status = GRB_SUBOPTIMAL;
+  return true;
+}
+
+// Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
+bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
+  const double gap = (value - bound) * sense_;
+  return gap <= std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(value));
+}
+
+// HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
+// within it may exceed it slightly, and then reports a solve error. A second run with a tenth
+// of the tolerance finds a point that passes.
+void HighsSession::rerun_tighter(const ParameterSet& params) {
+  constexpr double kTighter = 0.1;
+  const double tolerance = integer_tolerance(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
+  run(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+}
+
+// Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
+bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
+  if (is_mip_) offer_incumbent(view);
+  stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
+  run(params);
+  if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
+  api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
+  last_outcome_ = outcome(params);
+  return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
+}
+
 SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
-  if (changed_ || !last_status_ || !is_final(*last_status_)) {
+  constexpr double kLimitRaise = 10.0;
+  constexpr double kLargestScale = 1e3;  // three raises in the model's life
+  if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
     // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
     if (interrupt_requested()) {
-      last_status_ = GRB_INTERRUPTED;
-      return stopped_without_solution(GRB_INTERRUPTED);
+      last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
+      return *last_outcome_;
     }
-    if (is_mip_) offer_incumbent(view);
-    stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
-    run(params);
+    bool cut_short = solve_once(view, params);
+    // Guessed limits that bind are raised, while that still finds a better solution.
+    while (cut_short && guess_scale_ < kLargestScale) {
+      const double before = *last_outcome_->objval;
+      guess_scale_ *= kLimitRaise;
+      remove_indicators();
+      add_indicators(view, integer_tolerance(params));
+      cut_short = solve_once(view, params);
+      if (cut_short && within_gap(*last_outcome_->objval, before, params)) {
+        last_outcome_->status = GRB_OPTIMAL;
+        cut_short = false;
+      }
+    }
     changed_ = false;
-    api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
   }
-  SolveOutcome result = outcome(params);
-  last_status_ = result.status;
-  return result;
+  return *last_outcome_;
 }
 
 }  // namespace standin

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "errors.hpp"
@@ -13,6 +14,7 @@
 #include "highs_stop.hpp"
 #include "parameters.hpp"
 #include "problem_view.hpp"
+#include "semi_indicators.hpp"
 #include "solve_outcome.hpp"
 
 namespace standin {
@@ -58,10 +60,21 @@ class HighsSession {
   bool change_bounds(const ProblemView& view, IndexRange range, double int_tolerance);
   bool add_columns(const ProblemView& view, double int_tolerance);
   bool add_rows(const ProblemView& view);
+  bool remove_indicators();
+  std::vector<SemiIndicator> semi_indicators(const ProblemView& view, double int_tolerance) const;
+  bool add_indicators(const ProblemView& view, double int_tolerance);
+  double implied_limit(std::size_t col, bool upward, std::span<const double> lower,
+                       std::span<const double> upper) const;
+  void relax_guessed_indicators(bool relaxed);
   void offer_incumbent(const ProblemView& view);
   HighsInt run(const ParameterSet& params);
+  void rerun_tighter(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;
+  bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
+  bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
+  bool solve_once(const ProblemView& view, const ParameterSet& params);
+  bool within_gap(double value, double bound, const ParameterSet& params) const;
 
   const HighsApi& api_;
   void* highs_;
@@ -75,7 +88,11 @@ class HighsSession {
   std::optional<ParameterSet> applied_params_;
   bool changed_ = true;   // something reached HiGHS since its last run
   bool refused_ = false;  // HiGHS refused part of the model: its answers mean nothing
-  std::optional<int> last_status_;
+  // Semi-variables' indicators: HiGHS's columns from held_cols_ and its rows from held_rows_,
+  // two for each.
+  std::vector<SemiIndicator> indicators_;
+  double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
+  std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start
   Handover last_handover_ = Handover::Nothing;
   bool took_view_ = false;

@@ -299,6 +299,22 @@ void Model::update() {
   if (stale_) discard_solution();
 }
 
+void Model::discard_pending() {
+  for (auto* values : {&columns_.lb, &columns_.ub, &columns_.obj}) values->resize(applied_vars_);
+  columns_.vtype.resize(applied_vars_);
+  // Entries of pending columns; the applied columns have none left.
+  pending_coefficients_.clear();
+  changed_costs_.last = std::min(changed_costs_.last, applied_vars_);
+  changed_bounds_.last = std::min(changed_bounds_.last, applied_vars_);
+  rows_.sense.resize(applied_constrs_);
+  rows_.rhs.resize(applied_constrs_);
+  // Applied rows are never fewer than those HiGHS holds.
+  rows_.start.resize(applied_constrs_ - rows_.first_buffered + 1);
+  rows_.index.resize(rows_.start.back());
+  rows_.value.resize(rows_.start.back());
+  nonzeros_ = applied_nonzeros_;
+}
+
 Result<void> Model::optimize() {
   // From the start: a SIGINT while the model is updated and handed over stops the solve too.
   InterruptScope interrupt;

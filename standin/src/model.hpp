@@ -59,6 +59,9 @@ class Model {
                            const char* sense, const double* rhs, const char* const* names);
   // Applies pending changes; a solution made stale by them is discarded.
   void update();
+  // Drops the variables and rows added since the last update, as Gurobi does
+  // when it refuses a change while they are pending.
+  void discard_pending();
   // Applies pending changes and solves (scripted or through HiGHS).
   Result<void> optimize();
 

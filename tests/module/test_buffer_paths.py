@@ -70,6 +70,8 @@ def row_forms(rows, dtype):
     mat = np.array(rows, dtype=dtype).reshape(len(rows), -1)
     return mat.tolist(), [
         mat,
+        np.asmatrix(mat),
+        memoryview(mat),
         list(mat),
         [list(row) for row in mat],
         [memoryview(row) for row in mat],
@@ -125,6 +127,7 @@ def test_add_constraint_and_set_objective(standin, trace, arg, values, dtype):
     assert_same_outcomes(standin, trace, reference, others, set_objective)
 
 
+@pytest.mark.filterwarnings("ignore::PendingDeprecationWarning")
 @pytest.mark.parametrize(
     "arg, rows, dtype",
     [

@@ -1,4 +1,6 @@
 import array
+import re
+import warnings
 
 import pytest
 
@@ -40,6 +42,74 @@ def test_unknown_variable_indices_refused_before_gurobi(model, trace, call, inde
     assert model.add_constraint([], [], 0.0, "<", 1.0) == 0
 
 
+# Items that NumPy cannot convert, and matrices, which iterate as matrices:
+# the message names the method and the argument before NumPy's own words,
+# with the type NumPy raised. `numpy_words` gives those words, or None when
+# this NumPy converts the value.
+NAMED_ARRAY_REFUSALS = [
+    (
+        lambda m, np: m.add_constraint([0, 1, 2], np.ones((3, 1)), 0.0, "<", 1.0),
+        lambda np: float(np.ones(1)),
+        "add_constraint() argument 'coeffs' item 0: ",
+    ),
+    (
+        lambda m, np: m.add_variables(3, lbs=np.zeros((3, 1))),
+        lambda np: float(np.ones(1)),
+        "add_variables() argument 'lbs' item 0: ",
+    ),
+    (
+        lambda m, np: m.add_constraint([0], [1.0], 0.0, "<", np.array([1.0])),
+        lambda np: float(np.ones(1)),
+        "add_constraint() argument 'rhs': ",
+    ),
+    (
+        lambda m, np: m.set_objective([0], [1.0], 0.0, np.array([1])),
+        lambda np: int(np.ones(1, dtype=int).__index__()),
+        "set_objective() argument 'sense': ",
+    ),
+    (
+        lambda m, np: m.add_constraint([0], [1.0], 0.0, "<", 10**400),
+        lambda np: float(10**400),
+        "add_constraint() argument 'rhs': ",
+    ),
+    (
+        lambda m, np: m.add_constraint([0, 1], np.asmatrix([[1.0, 2.0]]), 0.0, "<", 1.0),
+        None,
+        "add_constraint() argument 'coeffs' must be a sequence, not numpy.matrix",
+    ),
+    (
+        lambda m, np: m.add_constraint([0, 1], memoryview(np.ones((1, 2))), 0.0, "<", 1.0),
+        None,
+        "add_constraint() argument 'coeffs' must be a sequence, not a memoryview of 2 dimensions",
+    ),
+    # A matrix that is not C-contiguous is not read as a 2-D array.
+    (
+        lambda m, np: m.add_constraints([[0, 1]] * 2, np.asmatrix(np.ones((2, 2))).T, [0.0] * 2, ["<"] * 2, [1.0] * 2),
+        None,
+        "add_constraints() argument 'fs_coeffs' must be a sequence, not numpy.matrix",
+    ),
+]
+
+
+@pytest.mark.filterwarnings("ignore::PendingDeprecationWarning")
+@pytest.mark.parametrize("call, numpy_words, message", NAMED_ARRAY_REFUSALS)
+def test_array_refusals_name_method_and_argument(model, trace, call, numpy_words, message):
+    np = pytest.importorskip("numpy")
+    error = TypeError
+    if numpy_words is not None:
+        try:
+            numpy_words(np)
+        except (TypeError, OverflowError) as raised:
+            error, message = type(raised), message + str(raised)
+        else:
+            pytest.skip("this NumPy converts the value")
+    model_with_variables(model, trace, 3)
+    with pytest.raises(error) as info:
+        call(model, np)
+    assert type(info.value) is error and str(info.value) == message
+    assert trace.calls() == []
+
+
 class TestAddConstraint:
     def test_constant_moves_to_the_right_hand_side(self, model, trace):
         model_with_variables(model, trace)
@@ -72,10 +142,10 @@ class TestAddConstraint:
         assert empty["numnz"] == 0 and empty["rhs"] == 0.5
         assert ragged["cind"] == [0, 1, 2] and ragged["cval"] == [1.0, 2.0, 3.0]
 
-    def test_repeated_variables_pass_and_unknown_indices_are_refused(self, model, trace):
+    def test_repeated_variables_add_up_and_unknown_indices_are_refused(self, model, trace):
         model_with_variables(model, trace, 1)
         assert model.add_constraint([0, 0], [1.0, 2.0], 0.0, "<", 1.0) == 0
-        assert addconstrs(trace)[0]["cind"] == [0, 0]
+        assert (addconstrs(trace)[0]["cind"], addconstrs(trace)[0]["cval"]) == ([0], [3.0])
         with pytest.raises(IndexError):
             model.add_constraint([7], [1.0], 0.0, "<", 1.0)
         assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 1
@@ -150,9 +220,10 @@ class TestAddConstraint:
 class TestAddConstraints:
     def test_batch_with_default_names_then_single(self, model, trace):
         model_with_variables(model, trace)
-        out = model.add_constraints(
-            [[0], [1, 2], []], [[1.0], [1.0, -1.0], []], [0.0, 1.0, 2.0], ["<", "L", ">"], [4.0, 5.0, 6.0]
-        )
+        with pytest.warns(RuntimeWarning, match="sense 'L' of constraint 1"):
+            out = model.add_constraints(
+                [[0], [1, 2], []], [[1.0], [1.0, -1.0], []], [0.0, 1.0, 2.0], ["<", "L", ">"], [4.0, 5.0, 6.0]
+            )
         assert out == [0, 1, 2]
         assert model.add_constraint([3], [1.0], 0.0, "=", 0.0) == 3
         calls = addconstrs(trace)
@@ -171,10 +242,22 @@ class TestAddConstraints:
         assert len(addconstrs(trace)) == 2
         assert model.add_constraints([[0]], [[1.0]], [0.0], ["<"], [1.0], ["n"]) == [2]
 
-    def test_every_other_sense_character_is_equality(self, model, trace):
+    def test_every_other_sense_character_is_equality_with_one_warning(self, model, trace):
         model_with_variables(model, trace)
-        model.add_constraints([[0]] * 4, [[1.0]] * 4, [0.0] * 4, ["=", "x", "\u2264", "<"], [1.0] * 4)
+        args = ([[0]] * 4, [[1.0]] * 4, [0.0] * 4, ["=", "x", "\u2264", "<"], [1.0] * 4)
+        message = "add_constraints: sense 'x' of constraint 1 is not '<', '=' or '>'; it is added as an equality"
+        with pytest.warns(RuntimeWarning) as caught:
+            model.add_constraints(*args)
+        assert [(w.message.args[0], w.filename) for w in caught] == [(message, __file__)]
         assert [c["sense"] for c in addconstrs(trace)] == ["=", "=", "=", "<"]
+        # Raised as an error, the warning comes before anything reaches Gurobi.
+        trace.clear()
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", RuntimeWarning)
+            with pytest.raises(RuntimeWarning, match="^" + re.escape(message) + "$"):
+                model.add_constraints(*args)
+        assert addconstrs(trace) == []
+        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 4
 
     def test_ragged_rows_and_surplus_entries(self, model, trace):
         model_with_variables(model, trace)

@@ -6,6 +6,7 @@ import textwrap
 import pytest
 
 import velkin_gurobi
+from helpers.gurobi_functions import GUROBI_FUNCTIONS
 from helpers.native import compile_library
 from velkin_gurobi import Model
 
@@ -24,12 +25,6 @@ def fatal_error(call):
     assert type(info.value).__bases__ == (BaseException,)
     assert len(info.value.args) == 1
     return info.value.args[0]
-
-
-GRB_NAMES = """GRBversion GRBstartenv GRBloadenv GRBfreeenv GRBgetenv GRBnewmodel GRBfreemodel GRBaddvar GRBaddvars
-GRBaddconstr GRBaddconstrs GRBgetintattr GRBsetintattr GRBgetdblattr GRBsetdblattr GRBgetdblattrarray GRBgetstrattr
-GRBsetstrattr GRBoptimize GRBgetdblparam GRBgetintparam GRBgetstrparam GRBsetdblparam GRBsetintparam GRBsetstrparam
-GRBsetparam GRBupdatemodel GRBgetdblattrelement GRBsetdblattrelement GRBsetdblattrarray""".split()
 
 
 class TestClass:
@@ -202,13 +197,13 @@ class TestConstructionFailures:
         assert message.startswith(f'Gurobi setup failed: DlOpen {{ source: "{path}: ')
 
     def test_missing_function_fails_the_load(self, tmp_path):
-        body = "\n".join(f"void {n}(void) {{}}" for n in GRB_NAMES if n != "GRBsetparam")
+        body = "\n".join(f"void {n}(void) {{}}" for n in GUROBI_FUNCTIONS if n != "GRBsetparam")
         path = compile_library(tmp_path, "libpartial.so", body)
         message = fatal_error(lambda: Model(dll_path=path))
         assert message == f'Gurobi setup failed: DlSym {{ source: "{path}: undefined symbol: GRBsetparam" }}'
 
     def test_symbol_resolving_to_null_fails_the_load(self, tmp_path):
-        body = "\n".join(f"void {n}(void) {{}}" for n in GRB_NAMES if n != "GRBaddconstrs")
+        body = "\n".join(f"void {n}(void) {{}}" for n in GUROBI_FUNCTIONS if n != "GRBaddconstrs")
         body += textwrap.dedent("""
             static void *resolve_nothing(void) { return 0; }
             void GRBaddconstrs(void) __attribute__((ifunc("resolve_nothing")));
@@ -216,6 +211,56 @@ class TestConstructionFailures:
         path = compile_library(tmp_path, "libnullsym.so", body)
         message = fatal_error(lambda: Model(dll_path=path))
         assert message == 'Gurobi setup failed: DlSym { source: "symbol GRBaddconstrs resolved to a null address" }'
+
+
+REMEDY = (
+    "Install Gurobi and set GUROBI_HOME to the directory that holds its lib/ (or pass dll_path), or run without "
+    "Gurobi on the stand-in library that comes with this package: Model(name, velkin_gurobi_standin.library_path())"
+)
+LICENCE_NOTE = (
+    "Error code 10009: Gurobi found no valid licence. Gurobi needs one (a gurobi.lic file, or GRB_LICENSE_FILE "
+    "naming it); to run without a licence, use the stand-in library that comes with this package: "
+    "Model(name, velkin_gurobi_standin.library_path())"
+)
+
+
+# GUROBI_HOME ("scratch": an empty directory; None: unset), dll_path
+# ("missing": a file that does not exist), the stand-in's faults, and the
+# note the failure carries: where the library was looked for and what to do,
+# or why Gurobi refused ({tmp}: the scratch directory; None: no note).
+CONSTRUCTION_NOTES = [
+    (None, "missing", {}, 'Looked for the Gurobi library at: dll_path "{tmp}/libgurobi.so"\n' + REMEDY),
+    ("scratch", None, {}, 'Looked for the Gurobi library at: GUROBI_HOME\'s lib/, "{tmp}/lib"\n' + REMEDY),
+    (
+        None,
+        None,
+        {},
+        "Looked for the Gurobi library at: GUROBI_HOME (not set, or not UTF-8), "
+        + ", ".join(FIXED_PATHS)
+        + "\n"
+        + REMEDY,
+    ),
+    (None, "standin", {"GRBloadenv": 10009}, LICENCE_NOTE),
+    (None, "standin", {"GRBstartenv": 10009}, LICENCE_NOTE),
+    (None, "standin", {"GRBloadenv": 10022}, None),
+]
+
+
+@pytest.mark.skipif(any(os.path.exists(p) for p in FIXED_PATHS), reason="a Gurobi installation is present")
+@pytest.mark.parametrize("home, dll_path, faults, note", CONSTRUCTION_NOTES)
+def test_failed_construction_carries_a_note(standin, tmp_path, fail, monkeypatch, home, dll_path, faults, note):
+    if home:
+        monkeypatch.setenv("GUROBI_HOME", str(tmp_path))
+    else:
+        monkeypatch.delenv("GUROBI_HOME", raising=False)
+    fail(**faults)
+    path = {"standin": standin, "missing": f"{tmp_path}/libgurobi.so", None: None}[dll_path]
+    with pytest.raises(BaseException) as info:
+        Model("m", path)
+    # The class, base and arguments stay as they were; the note is added.
+    assert type(info.value).__bases__ == (BaseException,) and len(info.value.args) == 1
+    expected = None if note is None else [note.replace("{tmp}", str(tmp_path))]
+    assert getattr(info.value, "__notes__", None) == expected
 
 
 class TestGurobiHome:

@@ -1,5 +1,6 @@
 """Real solves through the stand-in's HiGHS backend."""
 
+import math
 import os
 import subprocess
 import sys
@@ -64,24 +65,129 @@ def test_constraint_constant_moves_to_rhs(quiet):
     assert m.get_var_value(x) == pytest.approx(3.0)
 
 
-def test_refusals_leave_the_model_as_stated(quiet, trace):
+def applied_and_pending(m):
+    """max x0 + x1 + 10 with x0 + x1 <= 6 (optimum 16), applied; then x2 and
+    the row x2 <= 0.5, pending."""
+    m.add_variables(2, ubs=[4.0, 4.0])
+    m.add_constraint([0, 1], [1.0, 1.0], 0.0, "<", 6.0)
+    m.set_objective([0, 1], [1.0, 1.0], 10.0, 1)
+    m.update()
+    m.add_variable(ub=1.0)
+    m.add_constraint([2], [1.0], 0.0, "<", 0.5)
+
+
+NAN, INF = float("nan"), float("inf")
+VARIABLES, OBJECTIVE = "Gurobi refused the new variables: error code", "Gurobi refused the objective: error code"
+LOST = "; variable 2 and constraint 1 no longer exist"
+
+
+def case(name, operation, error=None, message=None, faults=None, row=None, counts=(3, 2), optimum=16):
+    """The refusal and its message, the terms Gurobi received for the last row,
+    the next variable and constraint indices, and the optimum then (None: not
+    checked)."""
+    return pytest.param(faults or {}, operation, error, message, row, counts, optimum, id=name)
+
+
+REFUSALS = [
+    case("nan_bound", lambda m: m.add_variable(lb=NAN), RuntimeError, f"{VARIABLES} 10003"),
+    case("type_code", lambda m: m.add_variables(2, vtypes=["C", "Q"]), RuntimeError, f"{VARIABLES} 10003"),
+    case("long_name", lambda m: m.add_variables(1, names=["v" * 256]), RuntimeError, f"{VARIABLES} 10003"),
+    case(
+        "nan_rhs_in_batch",
+        lambda m: m.add_constraints([[0], [1]], [[1.0], [1.0]], [0.0, 0.0], ["<", "<"], [1.0, NAN]),
+        RuntimeError,
+        "Gurobi refused constraint 3: error code 10003",
+    ),
+    case(
+        "inf_coefficient",
+        lambda m: m.add_constraint([0], [INF], 0.0, "<", 1.0),
+        RuntimeError,
+        "Gurobi refused constraint 2: error code 10003",
+    ),
+    case(
+        "long_row_name",
+        lambda m: m.add_constraint([0], [1.0], 0.0, "<", 1.0, "c" * 256),
+        RuntimeError,
+        "Gurobi refused constraint 2: error code 10003",
+    ),
+    case(
+        "unknown_index",
+        lambda m: m.add_constraint([0, 99], [1.0, 1.0], 0.0, "<", 0.5),
+        IndexError,
+        "variable index 99 out of range (variables: 3)",
+    ),
+    # The previous objective stays.
+    case("nan_coefficient", lambda m: m.set_objective([0, 1], [-1.0, NAN], 0.0, 0), RuntimeError, f"{OBJECTIVE} 10003"),
+    case("nan_constant", lambda m: m.set_objective([0], [1.0], NAN, 0), RuntimeError, f"{OBJECTIVE} 10003"),
+    # Repeated variables add up, in the first one's place.
+    case(
+        "repeated",
+        lambda m: m.add_constraint([0, 1, 0], [1.0, 1.0, 1.0], 0.0, "<", 5.0),
+        row=([0, 1], [2.0, 1.0]),
+        counts=(3, 3),
+        optimum=14.5,
+    ),
+    case(
+        "repeated_long_row",
+        lambda m: m.add_constraint([0, 1] * 9, [0.5] * 18, 0.0, "<", 9.0),
+        row=([0, 1], [4.5, 4.5]),
+        counts=(3, 3),
+        optimum=12,
+    ),
+    # Gurobi refuses anyway: what was pending is gone, and the error says so.
+    case(
+        "refused_row",
+        lambda m: m.add_constraint([0], [1.0], 0.0, "<", 1.0),
+        RuntimeError,
+        f"Gurobi refused constraint 2: error code 10003{LOST}",
+        faults={"GRBaddconstr": 10003},
+        counts=(2, 1),
+    ),
+    case(
+        "out_of_memory",
+        lambda m: m.add_variable(),
+        MemoryError,
+        f"{VARIABLES} 10001{LOST}",
+        faults={"GRBaddvars": 10001},
+        counts=(2, 1),
+    ),
+    case(
+        "objective_out_of_memory",
+        lambda m: m.set_objective([0], [1.0], 0.0, 0),
+        MemoryError,
+        f"{OBJECTIVE} 10001{LOST}",
+        faults={"GRBsetintattr": 10001},
+        counts=(2, 1),
+        optimum=None,
+    ),
+]
+
+
+@pytest.mark.parametrize("faults, operation, error, message, row, counts, optimum", REFUSALS)
+def test_refusals_leave_the_model_as_stated(
+    quiet, trace, fail, faults, operation, error, message, row, counts, optimum
+):
     m = quiet
-    a = m.add_variable("a", "C", 0, 1)
-    with pytest.raises(RuntimeError, match="^Gurobi refused the new variables: error code 10003$"):
-        m.add_variable("b", "c", 0, 2)  # a lower-case type code
-    c = m.add_variable("c", "C", 0, 3)
-    assert c == 1
-    with pytest.raises(IndexError, match=r"^variable index 99 out of range \(variables: 2\)$"):
-        m.add_constraint([a, 99], [1.0, 1.0], 0.0, "<", 0.5)
-    # The first row stays; Gurobi refuses the infinite coefficient of the second.
-    with pytest.raises(RuntimeError, match="^Gurobi refused constraint 1: error code 10003$"):
-        m.add_constraints([[a], [c]], [[1.0], [float("inf")]], [0.0, 0.0], ["<", "<"], [0.5, 1.0])
-    m.set_optimizer_attr("MIPGap", 0)
-    assert trace.calls("GRBsetdblparam")[-1]["rc"] == 0
-    m.set_objective([a, c], [1.0, 1.0], 0.0, 1)
+    applied_and_pending(m)
+    trace.clear()
+    fail(**faults)
+    if error is None:
+        operation(m)
+    else:
+        with pytest.raises(error) as info:
+            operation(m)
+        assert type(info.value) is error and str(info.value) == message
+    changes = [c["fn"] for c in trace.calls() if not c["fn"].startswith(("GRBget", "GRBupdate"))]
+    # Refusals the module foresees reach Gurobi with nothing.
+    assert bool(changes) == (bool(faults) or error is None)
+    if row is not None:
+        last = trace.calls("GRBaddconstr")[-1]
+        assert (last["cind"], last["cval"]) == row
+    fail()
+    assert (m.add_variable(), m.add_constraint([], [], 0.0, "<", 0.0)) == counts
     assert m.optimize() == 1
-    assert (m.get_var_value(a), m.get_var_value(c), m.get_var_value(2)) == (0.5, 3.0, None)
-    assert m.get_objective_value() == pytest.approx(3.5)
+    if optimum is not None:
+        assert m.get_objective_value() == pytest.approx(optimum)
 
 
 def test_infeasible(quiet):
@@ -102,13 +208,39 @@ def test_unbounded(quiet):
     assert m.get_objective_value() is None
 
 
-def test_semi_continuous(quiet):
+@pytest.mark.parametrize(
+    ("vtype", "lb", "ub", "cap", "expected"),
+    [
+        ("S", 2.0, 5.0, 1.5, 0.0),  # the range is beyond the cap: only 0 is left
+        ("S", 2.0, math.inf, 1e5, 1e5),
+        ("N", 2.0, math.inf, 1e5, 1e5),
+        ("S", 2.0, 2e5, 1.5e5, 1.5e5),
+        ("N", 2.0, 2e5, 1.5e5, 1.5e5),
+        ("S", 2.0, math.inf, 1e6, 1e6),
+        ("N", 2.5, math.inf, 1e7 + 0.5, 1e7),
+        ("S", -5.0, -2.0, 1.0, 0.0),  # a range below 0
+        ("N", -math.inf, -2.5, -1.0, -3.0),
+    ],
+)
+def test_semi_variables(quiet, vtype, lb, ub, cap, expected):
+    """Maximise x, a semi-variable, under x <= cap."""
     m = quiet
-    x = m.add_variable(vtype="S", lb=2.0, ub=5.0)
-    m.add_constraint([x], [1.0], 0.0, "<", 1.5)
+    x = m.add_variable(vtype=vtype, lb=lb, ub=ub)
+    m.add_constraint([x], [1.0], 0.0, "<", cap)
     m.set_objective([x], [1.0], 0.0, 1)
+    assert (m.optimize(), m.get_var_value(x)) == (1, pytest.approx(expected))
+
+
+@pytest.mark.parametrize("int_feas_tol", [1e-9, 1e-5, 0.1])
+def test_integrality_tolerance_leaves_rows_and_bounds_alone(quiet, int_feas_tol):
+    m = quiet
+    m.set_optimizer_attr("IntFeasTol", int_feas_tol)
+    x = m.add_variable(lb=-math.inf, ub=0.0)
+    n = m.add_variable(vtype="I", lb=-2.0, ub=0.0)
+    m.add_constraint([x], [1.0], 0.0, "=", -0.05)
+    m.set_objective([x, n], [1.0, 2.0], 0.0, 0)
     assert m.optimize() == 1
-    assert m.get_var_value(x) == pytest.approx(0.0)
+    assert (m.get_objective_value(), m.get_var_value(x)) == (pytest.approx(-4.05), pytest.approx(-0.05))
 
 
 def test_time_limit_stops_the_solve(quiet):

@@ -9,8 +9,10 @@ class TestOptimize:
     def test_status_mapping(self, model, trace, script, grb_status, expected):
         script(grb_status)
         assert model.optimize() == expected
-        assert trace.fns() == ["GRBoptimize", "GRBgetintattr"]
-        assert trace.only("GRBgetintattr")["attr"] == "Status"
+        # SolCount is read unless the status says infeasible or unbounded.
+        reads = ["Status"] if grb_status in (3, 5) else ["Status", "SolCount"]
+        assert trace.fns() == ["GRBoptimize"] + ["GRBgetintattr"] * len(reads)
+        assert [c["attr"] for c in trace.calls("GRBgetintattr")] == reads
 
     @pytest.mark.parametrize("code", [10009, -3])
     def test_solver_failure(self, model, trace, fail, code):
@@ -66,6 +68,24 @@ class TestResults:
         assert [(c["attr"], c["element"]) for c in reads] == [("X", 0), ("X", 1), ("X", 3)]
         assert trace.only("GRBgetdblattr")["attr"] == "ObjVal"
 
+    @pytest.mark.parametrize(
+        "grb_status, objval, values",
+        [
+            (2, 4.0, (4.0, 1.5)),
+            (9, 4.0, (4.0, 1.5)),  # an incumbent at a time limit
+            (9, 1e100, (None, None)),  # Gurobi's infinity: no incumbent
+            (9, -1e100, (None, None)),
+            (3, 4.0, (None, None)),  # an infeasible or unbounded LP's last point
+            (5, 4.0, (None, None)),
+            (2, None, (None, None)),  # SolCount 0
+        ],
+    )
+    def test_values_only_for_a_solution(self, model, script, grb_status, objval, values):
+        model.add_variables(1)
+        script(grb_status, x=None if objval is None else [1.5], objval=objval)
+        model.optimize()
+        assert (model.get_objective_value(), model.get_var_value(0)) == values
+
     def test_index_beyond_gurobi_range_names_no_variable(self, model, trace, script):
         model.add_variables(1)
         script(2, x=[7.0], objval=7.0)
@@ -118,27 +138,41 @@ class TestSetOptimizerAttr:
                 '"Threads" left unset: error code 10007',
             ),
             ("Threads", 2**63, [("GRBsetdblparam", "Threads", float(2**63))], '"Threads" left unset: error code 10007'),
-            # Refused as an int and as a double: the int call's code tells why.
+            # Refused as an int and as a double: the reason gives both codes.
             (
                 "Threads",
                 5000,
                 [("GRBsetintparam", "Threads", 5000), ("GRBsetdblparam", "Threads", 5000.0)],
-                '"Threads" left unset: error code 10008',
+                '"Threads" left unset: as an int: error code 10008; as a double: error code 10007',
             ),
             (
                 "MIPGap",
                 -1,
                 [("GRBsetintparam", "MIPGap", -1), ("GRBsetdblparam", "MIPGap", -1.0)],
-                '"MIPGap" left unset: error code 10008',
+                '"MIPGap" left unset: as an int: error code 10007; as a double: error code 10008',
+            ),
+            # A whole float that an int parameter refuses as a double is given as an int.
+            ("Threads", 2.0, [("GRBsetdblparam", "Threads", 2.0), ("GRBsetintparam", "Threads", 2)], None),
+            ("Threads", 2.5, [("GRBsetdblparam", "Threads", 2.5)], '"Threads" left unset: error code 10007'),
+            (
+                "Threads",
+                5000.0,
+                [("GRBsetdblparam", "Threads", 5000.0), ("GRBsetintparam", "Threads", 5000)],
+                '"Threads" left unset: as a double: error code 10007; as an int: error code 10008',
             ),
             ("Thr\0eads", 2, [], '"Thr\\0eads" left unset: its name or value holds a NUL character'),
             ("LogFile", "a\0b", [], '"LogFile" left unset: its name or value holds a NUL character'),
-            ("", 1, [("GRBsetintparam", "", 1), ("GRBsetdblparam", "", 1.0)], '"" left unset: error code 10007'),
+            (
+                "",
+                1,
+                [("GRBsetintparam", "", 1), ("GRBsetdblparam", "", 1.0)],
+                '"" left unset: as an int: error code 10007; as a double: error code 10007',
+            ),
             (
                 "NoSuchParameter",
                 1,
                 [("GRBsetintparam", "NoSuchParameter", 1), ("GRBsetdblparam", "NoSuchParameter", 1.0)],
-                '"NoSuchParameter" left unset: error code 10007',
+                '"NoSuchParameter" left unset: as an int: error code 10007; as a double: error code 10007',
             ),
         ],
     )

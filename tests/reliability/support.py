@@ -11,12 +11,8 @@ import sys
 import textwrap
 import tracemalloc
 
+from helpers.gurobi_functions import GUROBI_FUNCTIONS
 from helpers.native import compile_library
-
-GRB_NAMES = """GRBversion GRBstartenv GRBloadenv GRBfreeenv GRBgetenv GRBnewmodel GRBfreemodel GRBaddvar GRBaddvars
-GRBaddconstr GRBaddconstrs GRBgetintattr GRBsetintattr GRBgetdblattr GRBsetdblattr GRBgetdblattrarray GRBgetstrattr
-GRBsetstrattr GRBoptimize GRBgetdblparam GRBgetintparam GRBgetstrparam GRBsetdblparam GRBsetintparam GRBsetstrparam
-GRBsetparam GRBupdatemodel GRBgetdblattrelement GRBsetdblattrelement GRBsetdblattrarray""".split()
 
 
 def under_asan() -> bool:
@@ -96,7 +92,7 @@ def last_json_line(result: subprocess.CompletedProcess):
 
 def stub_library(tmp_path, name: str, missing: str | None = None) -> str:
     """A library exporting every Gurobi name the module resolves but `missing`."""
-    body = "\n".join(f"void {n}(void) {{}}" for n in GRB_NAMES if n != missing)
+    body = "\n".join(f"void {n}(void) {{}}" for n in GUROBI_FUNCTIONS if n != missing)
     return compile_library(tmp_path, name, body)
 
 

@@ -53,8 +53,14 @@ class TestConstruction:
 
 
 def with_variables(m, n=3):
+    # Applied, so that a refusal has nothing pending to discard.
     m.add_variables(n)
+    m.update()
     return m
+
+
+# What the module asks Gurobi after a refused change: what it kept.
+RECOUNT = ["GRBupdatemodel", "GRBgetintattr", "GRBgetintattr"]
 
 
 def refused(what, code):
@@ -129,7 +135,7 @@ class TestRefusedResults:
             operation(model)
         assert str(info.value) == refused(what, code)
         (call,) = injected(trace, fn)
-        assert call["rc"] == code and trace.calls()[-1] == call
+        assert call["rc"] == code and trace.calls()[-4] == call and trace.fns()[-3:] == RECOUNT
         fail()
         # Nothing refused was handed out.
         assert model.add_variable() == next_var
@@ -149,7 +155,8 @@ class TestRefusedResults:
         fail(GRBsetintparam=code, GRBsetdblparam=code)
         with pytest.warns(RuntimeWarning) as caught:
             model.set_optimizer_attr("Threads", 2)
-        assert [str(w.message) for w in caught] == [unset("Threads", code)]
+        reason = f"as an int: error code {code}; as a double: error code {code}"
+        assert [str(w.message) for w in caught] == [f'Gurobi parameter "Threads" left unset: {reason}']
         assert [(c["fn"], c["value"]) for c in trace.calls()[1:]] == [("GRBsetintparam", 2), ("GRBsetdblparam", 2.0)]
 
     @pytest.mark.parametrize("code", CODES)
@@ -163,6 +170,7 @@ class TestRefusedResults:
     )
     def test_objective_range_reset_fallback(self, model, trace, fail, failing, resets, raises, code):
         model.add_variables(2)
+        model.update()
         trace.clear()
         fail(**dict.fromkeys(failing, code))
         if raises:
@@ -171,20 +179,21 @@ class TestRefusedResults:
             assert str(info.value) == refused(OBJECTIVE, code)
         else:
             assert model.set_objective([0, 1], [1.0, 2.0], 3.0, 1) is None
-        tail = [] if raises else ["GRBsetdblattr", "GRBsetintattr"]
+        tail = RECOUNT if raises else ["GRBsetdblattr", "GRBsetintattr"]
         assert trace.fns() == ["GRBsetdblattrarray"] + ["GRBsetdblattrelement"] * resets + tail
         elements = [(c["element"], c["value"]) for c in trace.calls("GRBsetdblattrelement")]
         assert elements == [(0, 0.0), (1, 0.0), (0, 1.0), (1, 2.0)][:resets]
 
-    def test_refused_row_keeps_the_rows_before_it(self, model, trace):
-        # Gurobi refuses a coefficient that is not finite.
+    def test_row_gurobi_would_refuse_adds_no_row(self, model, trace):
+        # Gurobi refuses a coefficient that is not finite: the batch is
+        # refused whole before any row reaches it.
         with_variables(model, 2)
         with pytest.raises(RuntimeError) as info:
             model.add_constraints([[0], [1], [0]], [[1.0], [float("inf")], [1.0]], [0.0] * 3, ["<"] * 3, [1.0] * 3)
         assert str(info.value) == refused("constraint 1", 10003)
-        assert [c["rc"] for c in trace.calls("GRBaddconstr")] == [0, 10003]
-        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 1
-        assert trace.calls("GRBaddconstr")[-1]["name"] == "c1"
+        assert trace.calls("GRBaddconstr") == []
+        assert model.add_constraint([0], [1.0], 0.0, "<", 1.0) == 0
+        assert trace.calls("GRBaddconstr")[-1]["name"] == "c0"
 
     @pytest.mark.parametrize(
         "attr, value, param",

@@ -62,6 +62,7 @@ def test_additions_wait_for_update(lib, model):
 
 def test_invalid_additions_add_nothing(lib, model):
     lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, None, None)
+    lib.GRBupdatemodel(model)
     cases = [
         (lib.GRBaddvars(model, -1, 0, None, None, None, None, None, None, None, None), INVALID_ARGUMENT),
         (lib.GRBaddvars(model, 2, 0, None, None, None, None, None, None, b"CX", None), INVALID_ARGUMENT),
@@ -92,6 +93,13 @@ def test_invalid_additions_add_nothing(lib, model):
     assert lib.GRBupdatemodel(model) == 0
     assert lib.intattr(model, b"NumVars") == (0, 2)
     assert lib.intattr(model, b"NumConstrs") == (0, 0)
+    # A refusal while additions are pending discards them, as Gurobi does.
+    lib.GRBaddvars(model, 1, 0, None, None, None, None, None, None, None, None)
+    assert lib.addconstr(model, {2: 1.0}, b"<", 1.0) == 0
+    assert lib.GRBsetdblattrelement(model, b"Obj", 5, 1.0) == INDEX_OUT_OF_RANGE
+    assert lib.addconstr(model, {2: 1.0}, b"<", 1.0) == INDEX_OUT_OF_RANGE
+    assert lib.GRBupdatemodel(model) == 0
+    assert (lib.intattr(model, b"NumVars"), lib.intattr(model, b"NumConstrs")) == ((0, 2), (0, 0))
 
 
 def test_attribute_errors(lib, model):

@@ -121,6 +121,41 @@ def test_infeasible_or_unbounded(lib, env):
     lib.GRBfreemodel(model)
 
 
+def _with_improving_ray(rng):
+    """Rows A x <= b over nonnegative integers, maximising c x, with a ray d: A d <= 0, c d > 0."""
+    a = [[rng.randint(-5, 5) for _ in range(6)] for _ in range(3)]
+    d = [rng.randint(0, 1) for _ in range(6)]
+    d[rng.randrange(6)] = 1
+    first = d.index(1)
+    for row in a:
+        row[first] -= max(0, sum(v * w for v, w in zip(row, d)))
+    c = [rng.randint(-1, 5) for _ in range(6)]
+    c[first] += max(0, 1 - sum(v * w for v, w in zip(c, d)))
+    return a, [rng.randint(0, 20) for _ in range(3)], c, None
+
+
+# (A, b, c, optimum or None when unbounded). HiGHS 1.15.1 finds the first "optimal" at 1866
+# although x = t (0, 1, 0, 0, 1, 0) gains 6 per unit; in the last, rows bound every column.
+INTEGER_PROGRAMS = [
+    ([[-4, 1, -5, -2, -4, 5], [5, -4, -3, 3, 2, -2], [0, -2, 3, 1, -2, 2]], [0, 15, 7], [0, 1, 3, 5, 5, 0], None),
+    ([[1, 2, 0, 0, 0, 0], [0, 0, 1, 1, 1, 1], [0, 0, 0, 0, 0, 0]], [7.5, 3, 0], [1, 1, 1, 2, 3, 1], 16.0),
+]
+
+
+def test_integer_program_with_an_improving_ray_is_unbounded(lib, env):
+    rng = random.Random(6)
+    for a, b, c, optimum in INTEGER_PROGRAMS + [_with_improving_ray(rng) for _ in range(40)]:
+        model = lib.newmodel(env, 6, obj=c, lb=[0.0] * 6, ub=[1e100] * 6, vtype=b"I" * 6)
+        lib.GRBsetintattr(model, b"ModelSense", -1)
+        for row, rhs in zip(a, b):
+            lib.addconstr(model, dict(enumerate(row)), b"<", rhs)
+        status, objval, _ = lib.solve(model)
+        assert (status, objval) == ((UNBOUNDED, None) if optimum is None else (OPTIMAL, optimum)) or (
+            optimum is None and status == INF_OR_UNBD
+        ), (a, b, c)
+        lib.GRBfreemodel(model)
+
+
 def _market_split(lib, env, rows=4, columns=30, seed=3):
     """A small instance that is very hard to prove optimal but has trivial incumbents."""
     rng = random.Random(seed)
@@ -237,6 +272,16 @@ def test_semicontinuous(lib, env):
     lib.addconstr(semi_integer, {0: 1}, b">", 1.0)
     status, objval, x = lib.solve(semi_integer)
     assert status == OPTIMAL and x == pytest.approx([3.0])
+    # Warm solves after bound changes: a range that comes to hold 0, or to be empty, and back.
+    for handle, bound, value, expected in [
+        (model2, b"LB", -1.0, [-1.0]),
+        (model2, b"LB", 2.0, [0.0]),
+        (semi_integer, b"UB", 2.7, None),
+        (semi_integer, b"UB", 5.5, [3.0]),
+    ]:
+        assert lib.GRBsetdblattrelement(handle, bound, 0, value) == 0
+        status, _, x = lib.solve(handle)
+        assert (status, x) == ((INFEASIBLE, None) if expected is None else (OPTIMAL, pytest.approx(expected)))
     for handle in (model, model2, semi_integer):
         lib.GRBfreemodel(handle)
 

@@ -67,14 +67,15 @@ class Model:
     def add_constraints(
         self,
         /,
-        fs_vars: Sequence[_Indices] | _Array,
-        fs_coeffs: Sequence[_Reals] | _Array,
+        fs_vars: Sequence[_Indices] | _Array | Buffer,
+        fs_coeffs: Sequence[_Reals] | _Array | Buffer,
         fs_consts: _Reals,
         senses: Sequence[str],
         rhss: _Reals,
         names: Sequence[str] | None = None,
     ) -> list[int]:
-        """Adds one constraint per row and returns their indices; senses other than "<" and ">" mean "="."""
+        """Adds one constraint per row and returns their indices; senses other than "<" and ">" mean "="
+        (a RuntimeWarning names the first row whose sense is not "<", "=" or ">")."""
 
     def set_objective(self, /, vars: _Indices, coeffs: _Reals, constant: _Real, sense: SupportsIndex) -> None:
         """Replaces the objective (a variable named twice keeps its later coefficient);

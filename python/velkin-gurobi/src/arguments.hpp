@@ -1,5 +1,5 @@
 #pragma once
-// A method's parameters, written once per method (method_parameters.hpp), and
+// A method's parameters, written once per method (model_methods.hpp), and
 // what is made from them: the binding of a call's arguments tuple and keyword
 // dictionary, the text signature in the method table, and the argument labels
 // of conversion messages. The common call (known keywords, no duplicates,
@@ -35,6 +35,14 @@ struct Parameters {
     throw "not a parameter of this method";
   }
 };
+
+// The parameters of `function`, named in order; more required parameters than
+// names does not compile.
+template <class... Names>
+consteval Parameters<sizeof...(Names)> make_parameters(const char* function, std::size_t required, Names... names) {
+  if (required > sizeof...(Names)) throw "more required parameters than parameters";
+  return {function, {names...}, required};
+}
 
 namespace detail {
 

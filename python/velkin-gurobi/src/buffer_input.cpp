@@ -9,10 +9,17 @@ namespace {
 
 constexpr std::string_view kNumpyArray = "numpy.ndarray";
 
+bool is_numpy_matrix(PyObject* object) {
+  PyTypeObject* type = Py_TYPE(object);
+  if (std::string_view(type->tp_name) != "matrix" || !PyType_HasFeature(type, Py_TPFLAGS_HEAPTYPE)) return false;
+  PyObject* module = PyDict_GetItemString(type->tp_dict, "__module__");
+  return module != nullptr && PyUnicode_Check(module) && PyUnicode_CompareWithASCIIString(module, "numpy") == 0;
+}
+
 bool is_plain_buffer_type(PyObject* object, int dimensions) {
   const std::string_view name = Py_TYPE(object)->tp_name;
-  if (dimensions == 2) return name == kNumpyArray;
-  return Py_IS_TYPE(object, &PyMemoryView_Type) || name == kNumpyArray || name == "array.array";
+  if (Py_IS_TYPE(object, &PyMemoryView_Type) || name == kNumpyArray) return true;
+  return dimensions == 2 ? is_numpy_matrix(object) : name == "array.array";
 }
 
 // The format letter of a native-endian single item, or 0.
@@ -60,6 +67,16 @@ NumericBuffer::NumericBuffer(PyObject* object, int dimensions) {
 
 NumericBuffer::~NumericBuffer() {
   if (held_) PyBuffer_Release(&view_);
+}
+
+std::optional<std::string> matrix_kind(PyObject* object) {
+  if (Py_IS_TYPE(object, &PyMemoryView_Type)) {
+    const int dimensions = PyMemoryView_GET_BUFFER(object)->ndim;
+    if (dimensions != 1) return "a memoryview of " + std::to_string(dimensions) + " dimensions";
+    return std::nullopt;
+  }
+  if (is_numpy_matrix(object)) return "numpy.matrix";
+  return std::nullopt;
 }
 
 }  // namespace velkin

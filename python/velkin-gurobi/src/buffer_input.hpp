@@ -8,6 +8,8 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "numeric_items.hpp"
 
@@ -16,9 +18,9 @@ namespace velkin {
 class NumericBuffer {
  public:
   // Holds the buffer of `object` when it is such a buffer with `dimensions`
-  // dimensions; otherwise holds nothing, with no exception set. Only NumPy
-  // arrays are taken in two dimensions: a 2-D memoryview is not a sequence
-  // of its rows, so it keeps the sequence path's refusal.
+  // dimensions; otherwise holds nothing, with no exception set. In two
+  // dimensions a numpy.matrix is taken too: its rows are matrices, which do
+  // not convert item by item.
   NumericBuffer(PyObject* object, int dimensions);
   NumericBuffer(const NumericBuffer&) = delete;
   NumericBuffer& operator=(const NumericBuffer&) = delete;
@@ -37,5 +39,10 @@ class NumericBuffer {
   ItemType type_{ItemKind::Float, sizeof(double)};
   bool held_ = false;
 };
+
+// "numpy.matrix" or "a memoryview of <n> dimensions" for an object that
+// iterates as rows of its own kind, or as nothing, rather than as items:
+// such an object is not taken as a sequence.
+std::optional<std::string> matrix_kind(PyObject* object);
 
 }  // namespace velkin

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <type_traits>
 
 #include "buffer_input.hpp"
 #include "numpy_scalars.hpp"
 
-#include "kesto_solver_gurobi/gurobi_constants.h"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace velkin {
 
@@ -15,7 +16,8 @@ const char* const kNegativeDetail = "must not be negative";
 
 namespace {
 
-using kesto::gurobi::kMaxGrbIndex;
+// Gurobi's index limit, as the backend states it.
+constexpr std::uint64_t kMaxGrbIndex = kesto::gurobi::kMaxIndex;
 
 bool has_index(PyObject* object) { return PyLong_Check(object) || PyIndex_Check(object); }
 
@@ -25,6 +27,41 @@ bool has_real(PyObject* object) {
          (number != nullptr && (number->nb_float != nullptr || number->nb_index != nullptr));
 }
 
+// The exception being raised, taken out of the error indicator.
+PyRef take_raised() {
+#if PY_VERSION_HEX >= 0x030C0000
+  return PyRef::steal(PyErr_GetRaisedException());
+#else
+  PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  PyErr_NormalizeException(&type, &value, &traceback);
+  if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
+  Py_XDECREF(type);
+  Py_XDECREF(traceback);
+  return PyRef::steal(value);
+#endif
+}
+
+// A TypeError, ValueError or OverflowError raised by the object's own
+// conversion (NumPy's "only 0-dimensional arrays can be converted to Python
+// scalars" for an array item) is raised again with the same type and
+// "<describe(arg)>: " before its message; any other exception passes as it
+// is. Returns false.
+bool name_conversion_error(const Arg& arg) {
+  PyObject* type = PyErr_Occurred();
+  if (type != PyExc_TypeError && type != PyExc_ValueError && type != PyExc_OverflowError) return false;
+  PyRef raised = take_raised();
+  PyRef text = PyRef::steal(raised ? PyObject_Str(raised.get()) : nullptr);
+  const char* message = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+  if (message == nullptr) {
+    PyErr_Clear();
+    PyErr_SetObject(type, raised.get());
+    return false;
+  }
+  PyErr_SetString(type, (describe(arg) + ": " + message).c_str());
+  return false;
+}
+
 // The int behind an index-like object, as a new reference.
 PyRef index_value(PyObject* object, const Arg& arg) {
   if (PyLong_CheckExact(object)) return PyRef::borrow(object);
@@ -32,7 +69,9 @@ PyRef index_value(PyObject* object, const Arg& arg) {
     fail(PyExc_TypeError, arg, "must be int, not " + type_name(object));
     return PyRef();
   }
-  return PyRef::steal(PyNumber_Index(object));
+  PyRef value = PyRef::steal(PyNumber_Index(object));
+  if (!value) name_conversion_error(arg);
+  return value;
 }
 
 }  // namespace
@@ -52,9 +91,11 @@ bool fail(PyObject* kind, const Arg& arg, const std::string& detail) {
 }
 
 bool is_sequence_argument(PyObject* object, const Arg& arg) {
+  if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) return true;
   if (PyUnicode_Check(object) || !PySequence_Check(object)) {
     return fail(PyExc_TypeError, arg, "must be a sequence, not " + type_name(object));
   }
+  if (const auto kind = matrix_kind(object)) return fail(PyExc_TypeError, arg, "must be a sequence, not " + *kind);
   return true;
 }
 
@@ -84,7 +125,7 @@ bool convert_real(PyObject* object, const Arg& arg, double& out) {
   }
   if (PyLong_CheckExact(object)) {
     out = PyLong_AsDouble(object);
-    return !(out == -1.0 && PyErr_Occurred());
+    return !(out == -1.0 && PyErr_Occurred()) || name_conversion_error(arg);
   }
   if (const NumpyScalar scalar = numpy_scalar(object); scalar.found) {
     out = visit_items(scalar.type, scalar.value, [](const auto* value) { return static_cast<double>(*value); });
@@ -92,7 +133,7 @@ bool convert_real(PyObject* object, const Arg& arg, double& out) {
   }
   if (!has_real(object)) return fail(PyExc_TypeError, arg, "must be real number, not " + type_name(object));
   out = PyFloat_AsDouble(object);
-  return !(out == -1.0 && PyErr_Occurred());
+  return !(out == -1.0 && PyErr_Occurred()) || name_conversion_error(arg);
 }
 
 bool convert_unsigned(PyObject* object, const Arg& arg, std::uint64_t& out) {

@@ -12,9 +12,11 @@ namespace velkin {
 bool create_fatal_error_type();
 
 // Writes "<file>:<line>" and the message to file descriptor 2, raises the
-// fatal error with the message and returns null.
-PyObject* raise_fatal(const char* file, int line, std::string_view message);
+// fatal error with the message as its only argument and, when `note` is not
+// empty, that note attached (PEP 678: shown under the traceback), and
+// returns null.
+PyObject* raise_fatal(const char* file, int line, std::string_view message, std::string_view note = {});
 
 }  // namespace velkin
 
-#define VELKIN_FATAL(message) ::velkin::raise_fatal(__FILE__, __LINE__, (message))
+#define VELKIN_FATAL(...) ::velkin::raise_fatal(__FILE__, __LINE__, __VA_ARGS__)

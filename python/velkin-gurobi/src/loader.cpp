@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "kesto_core/text.hpp"
 #include "kesto_core/utf8.hpp"
 #include "kesto_solver_gurobi/dynamic/loader.hpp"
 
@@ -11,7 +12,7 @@ namespace velkin {
 namespace {
 
 bool path_exists(const std::string& path) {
-  struct stat status {};
+  struct stat status{};
   return stat(path.c_str(), &status) == 0;
 }
 
@@ -48,6 +49,19 @@ std::expected<LibrarySource, std::string> load_gurobi(std::optional<std::string>
 
 std::expected<std::string, std::string> loader_to_dll_path(const LibrarySource& source) {
   return std::visit(PathResolver{}, source);
+}
+
+std::string searched_places(const LibrarySource* chosen) {
+  if (const auto* home = chosen ? std::get_if<library_source::GurobiHome>(chosen) : nullptr) {
+    return std::string(kGurobiHomeVariable) + "'s lib/, " + kesto::quote_text(home->dir + "/lib");
+  }
+  const auto* path = chosen ? std::get_if<library_source::DllPath>(chosen) : nullptr;
+  std::string places = std::string(kGurobiHomeVariable) + " (not set, or not UTF-8)";
+  for (const char* fixed : kFixedInstallPaths) {
+    places += std::string(", ") + fixed;
+    if (path && path->path == fixed) break;
+  }
+  return places;
 }
 
 }  // namespace velkin

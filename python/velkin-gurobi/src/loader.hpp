@@ -38,4 +38,9 @@ std::expected<LibrarySource, std::string> load_gurobi(std::optional<std::string>
 // The library file a source stands for; GUROBI_HOME's lib folder is scanned.
 std::expected<std::string, std::string> loader_to_dll_path(const LibrarySource& source);
 
+// Where load_gurobi looked, for a user to read: GUROBI_HOME's lib/ when it
+// chose that, else the fixed install paths up to the one chosen, or all of
+// them when `chosen` is null (nothing found).
+std::string searched_places(const LibrarySource* chosen);
+
 }  // namespace velkin

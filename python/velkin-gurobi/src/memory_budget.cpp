@@ -1,5 +1,8 @@
 #include "memory_budget.hpp"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <fstream>
@@ -9,18 +12,25 @@
 namespace velkin {
 namespace {
 
+// Usage counts the page cache, which the kernel reclaims before it ends a
+// process: its inactive part (in memory.stat) is left out of the usage.
 struct CgroupLayout {
   const char* mount;
   const char* limit_file;
   const char* usage_file;
+  std::string_view reclaimable_key;
 };
 
-constexpr CgroupLayout kCgroupV2{"/sys/fs/cgroup", "memory.max", "memory.current"};
-constexpr CgroupLayout kCgroupV1{"/sys/fs/cgroup/memory", "memory.limit_in_bytes", "memory.usage_in_bytes"};
+constexpr CgroupLayout kCgroupV2{"/sys/fs/cgroup", "memory.max", "memory.current", "inactive_file"};
+constexpr CgroupLayout kCgroupV1{"/sys/fs/cgroup/memory", "memory.limit_in_bytes", "memory.usage_in_bytes",
+                                 "total_inactive_file"};
+constexpr const char* kStatFile = "memory.stat";
 constexpr const char* kProcessCgroups = "/proc/self/cgroup";
+constexpr const char* kProcessSize = "/proc/self/statm";
 constexpr const char* kMemInfo = "/proc/meminfo";
 constexpr std::string_view kMemAvailable = "MemAvailable:";
 constexpr std::uint64_t kKibibyte = 1024;
+constexpr std::uint64_t kCheckedBatchBytes = 64ull << 20;
 
 std::optional<std::uint64_t> parse_number(std::string_view text) {
   const auto begin = text.find_first_not_of(" \t");
@@ -39,6 +49,18 @@ std::optional<std::uint64_t> read_number(const std::string& path) {
   return parse_number(line);  // "max" (no limit) gives none
 }
 
+// The value of the line "<key> <value>" of a file of such lines.
+std::optional<std::uint64_t> read_keyed_number(const std::string& path, std::string_view key) {
+  std::ifstream file(path);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == ' ') {
+      return parse_number(std::string_view(line).substr(key.size()));
+    }
+  }
+  return std::nullopt;
+}
+
 void keep_least(std::optional<std::uint64_t>& least, std::optional<std::uint64_t> value) {
   if (value) least = least ? std::min(*least, *value) : *value;
 }
@@ -50,8 +72,12 @@ std::optional<std::uint64_t> cgroup_headroom(const CgroupLayout& layout, std::st
   while (true) {
     const std::string dir = layout.mount + (path == "/" ? std::string() : path) + "/";
     const auto limit = read_number(dir + layout.limit_file);
-    const auto usage = read_number(dir + layout.usage_file);
-    if (limit && usage) keep_least(least, *limit > *usage ? *limit - *usage : 0);
+    auto usage = read_number(dir + layout.usage_file);
+    if (limit && usage) {
+      const auto reclaimable = read_keyed_number(dir + kStatFile, layout.reclaimable_key);
+      if (reclaimable) *usage -= std::min(*usage, *reclaimable);
+      keep_least(least, *limit > *usage ? *limit - *usage : 0);
+    }
     if (path.empty() || path == "/") return least;
     path.resize(path.rfind('/'));
     if (path.empty()) path = "/";
@@ -91,12 +117,30 @@ std::optional<std::uint64_t> system_available() {
   return std::nullopt;
 }
 
+// Address space left under RLIMIT_AS: the limit less the process's size.
+std::optional<std::uint64_t> address_space_headroom() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+  const auto pages = read_number(kProcessSize);  // the first field: the size in pages
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (!pages || page_size <= 0) return std::nullopt;
+  const std::uint64_t size = *pages * static_cast<std::uint64_t>(page_size);
+  return limit.rlim_cur > size ? limit.rlim_cur - size : 0;
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> available_memory() {
   std::optional<std::uint64_t> least = cgroups_headroom();
   keep_least(least, system_available());
+  keep_least(least, address_space_headroom());
   return least;
+}
+
+bool fits_in_memory(std::uint64_t bytes) {
+  if (bytes < kCheckedBatchBytes) return true;
+  const auto available = available_memory();
+  return !available || bytes <= *available;
 }
 
 }  // namespace velkin

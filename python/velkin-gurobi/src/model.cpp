@@ -10,6 +10,7 @@
 #include "fatal.hpp"
 #include "kesto_core/fd_write.hpp"
 #include "kesto_core/text.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
 #include "loader.hpp"
 #include "method_parameters.hpp"
 
@@ -25,7 +26,36 @@ constexpr std::string_view kNoDllPathLine =
 constexpr std::string_view kLoadFailedPrefix = "Failed to load Gurobi library: ";
 constexpr std::string_view kFatalPrefix = "Gurobi setup failed: ";
 
+// Texts of the note attached to a failed construction, which say where the
+// library was looked for, or why Gurobi refused, and what to do.
+constexpr std::string_view kTriedNote = "Looked for the Gurobi library at: ";
+constexpr std::string_view kDllPathPlace = "dll_path ";
+constexpr std::string_view kLibraryRemedy =
+    "Install Gurobi and set GUROBI_HOME to the directory that holds its lib/ (or pass dll_path), or run without "
+    "Gurobi on the stand-in library that comes with this package: "
+    "Model(name, velkin_gurobi_standin.library_path())";
+constexpr std::string_view kLicenceNote =
+    "Error code 10009: Gurobi found no valid licence. Gurobi needs one (a gurobi.lic file, or GRB_LICENSE_FILE "
+    "naming it); to run without a licence, use the stand-in library that comes with this package: "
+    "Model(name, velkin_gurobi_standin.library_path())";
+
+// A failed construction: the fatal error's message, and the note attached.
+struct SetupFailure {
+  std::string message;
+  std::string note;
+};
+
 std::string quoted(std::string_view text) { return std::string(kFatalPrefix) + kesto::quote_text(text); }
+
+std::string library_note(std::string_view places) {
+  return std::string(kTriedNote) + std::string(places) + "\n" + std::string(kLibraryRemedy);
+}
+
+// The note of a refused environment: Gurobi's licence refusal is told apart
+// by its code at the end of the message.
+std::string environment_note(std::string_view message) {
+  return message.ends_with(" " + std::to_string(GRB_ERROR_NO_LICENSE)) ? std::string(kLicenceNote) : std::string();
+}
 
 bool convert_optional_text(PyObject* object, const Arg& arg, std::optional<std::string>& out) {
   if (object == Py_None) return true;
@@ -36,26 +66,35 @@ bool convert_optional_text(PyObject* object, const Arg& arg, std::optional<std::
 }
 
 // Chooses the library file, loads it, starts an environment and creates the
-// model; the error is the fatal error's message.
-std::expected<GurobiOptimizer, std::string> build_optimizer(const std::optional<std::string>& name,
-                                                            std::optional<std::string> dll_path) {
+// model.
+std::expected<GurobiOptimizer, SetupFailure> build_optimizer(const std::optional<std::string>& name,
+                                                             std::optional<std::string> dll_path) {
   LibrarySource source;
+  std::string places;
   if (dll_path) {
+    places = std::string(kDllPathPlace) + kesto::quote_text(*dll_path);
     source = library_source::DllPath{std::move(*dll_path)};
   } else {
     kesto::write_all(STDOUT_FILENO, kNoDllPathLine);  // a notice: nothing to do if it is lost
     auto found = load_gurobi(std::nullopt);
-    if (!found) return std::unexpected(std::string(kLoadFailedPrefix) + found.error());
+    if (!found) {
+      return std::unexpected(
+          SetupFailure{std::string(kLoadFailedPrefix) + found.error(), library_note(searched_places(nullptr))});
+    }
     source = std::move(*found);
+    places = searched_places(&source);
   }
   auto path = loader_to_dll_path(source);
-  if (!path) return std::unexpected(quoted(path.error()));
+  if (!path) return std::unexpected(SetupFailure{quoted(path.error()), library_note(places)});
   auto api = GurobiApi::load(std::move(*path));
-  if (!api) return std::unexpected(std::string(kFatalPrefix) + kesto::gurobi::render(api.error()));
+  if (!api) {
+    return std::unexpected(
+        SetupFailure{std::string(kFatalPrefix) + kesto::gurobi::render(api.error()), library_note(places)});
+  }
   auto env = GurobiEnv::create(std::make_shared<const GurobiApi>(std::move(*api)));
-  if (!env) return std::unexpected(quoted(env.error()));
+  if (!env) return std::unexpected(SetupFailure{quoted(env.error()), environment_note(env.error())});
   auto optimizer = GurobiOptimizer::create(std::make_shared<GurobiEnv>(std::move(*env)), name);
-  if (!optimizer) return std::unexpected(quoted(optimizer.error()));
+  if (!optimizer) return std::unexpected(SetupFailure{quoted(optimizer.error()), {}});
   return std::move(*optimizer);
 }
 
@@ -71,7 +110,7 @@ PyObject* model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
       return nullptr;
     }
     auto optimizer = build_optimizer(name, std::move(dll_path));
-    if (!optimizer) return VELKIN_FATAL(optimizer.error());
+    if (!optimizer) return VELKIN_FATAL(optimizer.error().message, optimizer.error().note);
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
     new (&model_state(self)) ModelState{std::move(*optimizer), {}};
@@ -90,29 +129,23 @@ PyCFunction keywords_method(PyCFunctionWithKeywords method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// One entry of the method table, named and documented from the method's parameters.
+// One entry of the method table, named and documented from the method's
+// parameters; its flags follow the calling convention the method list gave
+// the function.
 template <const auto& parameters>
-PyMethodDef keywords_entry(PyCFunctionWithKeywords method) {
+PyMethodDef method_entry(PyCFunctionWithKeywords method) {
   return {parameters.function, keywords_method(method), kWithArguments, method_text_signature<parameters>()};
 }
 template <const auto& parameters>
-PyMethodDef no_arguments_entry(PyCFunction method) {
+PyMethodDef method_entry(PyCFunction method) {
+  static_assert(parameters.names.empty(), "a method without arguments has no parameters");
   return {parameters.function, method, METH_NOARGS, method_text_signature<parameters>()};
 }
 
-PyMethodDef model_methods[] = {
-    keywords_entry<kAddVariableParameters>(model_add_variable),
-    keywords_entry<kAddVariablesParameters>(model_add_variables),
-    keywords_entry<kAddConstraintParameters>(model_add_constraint),
-    keywords_entry<kAddConstraintsParameters>(model_add_constraints),
-    keywords_entry<kSetObjectiveParameters>(model_set_objective),
-    no_arguments_entry<kUpdateParameters>(model_update),
-    no_arguments_entry<kOptimizeParameters>(model_optimize),
-    keywords_entry<kGetVarValueParameters>(model_get_var_value),
-    no_arguments_entry<kGetObjectiveValueParameters>(model_get_objective_value),
-    keywords_entry<kSetOptimizerAttrParameters>(model_set_optimizer_attr),
-    {nullptr, nullptr, 0, nullptr},
-};
+#define VELKIN_METHOD_ENTRY(name, Constant, ...) method_entry<k##Constant##Parameters>(model_##name),
+// The list's entries, then the empty entry that ends the table.
+PyMethodDef model_methods[] = {VELKIN_MODEL_METHODS(VELKIN_METHOD_ENTRY) PyMethodDef{}};
+#undef VELKIN_METHOD_ENTRY
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 
 #include "borrow.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
+#include "model_methods.hpp"
 
 namespace velkin {
 
@@ -52,17 +53,14 @@ PyObject* with_model(PyObject* self, Body&& body) {
   return guarded([&] { return body(state.optimizer); });
 }
 
-// Methods, in registration order.
-PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_update(PyObject* self, PyObject* unused);
-PyObject* model_optimize(PyObject* self, PyObject* unused);
-PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* model_get_objective_value(PyObject* self, PyObject* unused);
-PyObject* model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs);
+// The calling conventions of the method list.
+using KeywordsMethod = PyObject*(PyObject* self, PyObject* args, PyObject* kwargs);
+using NoArgumentsMethod = PyObject*(PyObject* self, PyObject* unused);
+
+// The methods, model_<name>, declared from the method list.
+#define VELKIN_DECLARE_METHOD(name, Constant, convention, ...) convention##Method model_##name;
+VELKIN_MODEL_METHODS(VELKIN_DECLARE_METHOD)
+#undef VELKIN_DECLARE_METHOD
 
 // Raises RuntimeError with the error's rendering behind `prefix`.
 PyObject* raise_kesto_error(const kesto::KestoError& error, const char* prefix = "");

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "batch_cost.hpp"
 #include "buffer_input.hpp"
 #include "convert.hpp"
-#include "kesto_solver_gurobi/wrapper/utils.hpp"
+#include "kesto_solver_gurobi/wrapper/accepted.hpp"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
+#include "memory_budget.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
 #include "refusals.hpp"
@@ -18,8 +21,9 @@ using kesto::ScalarSetType;
 constexpr const char* kInvalidSense = "Invalid sense character";
 constexpr const char* kObjective = "the objective";
 
-PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal) {
-  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code);
+PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal, ModelCounts before = {},
+                                   ModelCounts after = {}) {
+  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code, before, after);
 }
 
 // Rows of a nested sequence argument, stored flat.
@@ -134,6 +138,9 @@ std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
   return std::nullopt;
 }
 
+constexpr const char* kSenseAsEquality =
+    "add_constraints: sense '%c' of constraint %zu is not '<', '=' or '>'; it is added as an equality";
+
 struct BatchArguments {
   Rows<StoredIndex> vars;
   Rows<double> coeffs;
@@ -173,14 +180,66 @@ bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batc
   return true;
 }
 
-// False with IndexError set when a paired term of any row names a variable
-// the model never handed out, so that a batch is refused whole.
-bool check_known_rows(const BatchArguments& batch, std::uint64_t var_count) {
+// Memory a batch takes while it is added. Per term: the converted index and
+// coefficient, and Gurobi's copy (24 bytes: 21 to 22 measured with the
+// stand-in library). Per row: the converted row ends, constant, sense and
+// right-hand side, Gurobi's sense, right-hand side and row start, and the
+// returned list's pointer and int object. Names given add a string each and
+// what name_bytes counts.
+constexpr std::uint64_t kLibraryBytesPerTerm = 24;
+constexpr std::uint64_t kBytesPerTerm = sizeof(StoredIndex) + sizeof(double) + kLibraryBytesPerTerm;
+constexpr std::uint64_t kBytesPerRow = 2 * sizeof(std::size_t) + sizeof(double) + sizeof(char32_t) + sizeof(double) +
+                                       1 + sizeof(double) + sizeof(std::size_t) + sizeof(PyObject*) + 32;
+
+// A batch that cannot fit in the memory the process can still get is refused
+// before it is converted; its size is read from 'fs_vars' and 'names'.
+bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
+  const RowsShape shape = rows_shape(objects[0]);
+  std::uint64_t bytes = shape.items * kBytesPerTerm + shape.rows * kBytesPerRow;
+  if (objects[5] != Py_None) {
+    bytes += shape.rows * sizeof(std::string) + name_bytes(objects[5], shape.rows);
+  }
+  if (fits_in_memory(bytes)) return true;
+  return fail(PyExc_MemoryError, kAddConstraintsParameters.arg("fs_vars"),
+              "asks for more constraints than fit in this machine's memory");
+}
+
+// add_constraints takes every sense but '<' and '>' as '=', and says so once
+// for the first row of another sense than the three. The warning comes
+// before anything reaches Gurobi, so that where warnings are errors the call
+// raises and changes nothing.
+bool warn_other_senses(const BatchArguments& batch) {
+  for (std::size_t i = 0; i < batch.count(); ++i) {
+    const char32_t sense = batch.senses[i];
+    if (!single_set(sense, 0.0)) {
+      return PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kSenseAsEquality, static_cast<int>(sense), i) == 0;
+    }
+  }
+  return true;
+}
+
+// True when Gurobi would take row `i` (see the backend's accepted.hpp).
+bool accepted_row(const BatchArguments& batch, std::size_t i, std::size_t terms) {
+  using namespace kesto::gurobi;
+  const double* coeffs = batch.coeffs.values.data() + batch.coeffs.begin_of(i);
+  const double constant = batch.consts[i];
+  return std::all_of(coeffs, coeffs + terms, accepted_coefficient) && accepted_value(constant) &&
+         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
+}
+
+// False with an error set when a paired term of a row names a variable the
+// model never handed out (IndexError), or when Gurobi would refuse a row, so
+// that a batch is refused whole before any row reaches Gurobi.
+bool check_rows(const BatchArguments& batch, const ModelCounts& counts) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const std::size_t terms = std::min(batch.vars.length_of(i), batch.coeffs.length_of(i));
     const StoredIndex* vars = batch.vars.values.data() + batch.vars.begin_of(i);
     for (std::size_t k = 0; k < terms; ++k) {
-      if (!check_known_variable(vars[k], var_count)) return false;
+      if (!check_known_variable(vars[k], counts.variables)) return false;
+    }
+    if (!accepted_row(batch, i, terms)) {
+      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
+      return false;
     }
   }
   return true;
@@ -198,6 +257,7 @@ PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
   const std::size_t count = batch.count();
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(count)));
   if (!result) return nullptr;
+  const ModelCounts before = counts_of(optimizer);
   auto terms_of = [&](std::size_t i) { return std::min(batch.vars.length_of(i), batch.coeffs.length_of(i)); };
   for (std::size_t first = 0; first < count;) {
     std::size_t last = first + 1, terms = terms_of(first);
@@ -217,7 +277,7 @@ PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
       if (names) names->push_back(std::move((*batch.names)[i]));
     }
     const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(names));
-    if (!indices) return raise_constraint_refusal(indices.error());
+    if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
     for (std::size_t j = 0; j < indices->size(); ++j) {
       PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
       if (index == nullptr) return nullptr;
@@ -258,8 +318,9 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
     if (name && !check_name(*name, name_arg)) return nullptr;
     auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
-    if (!index) return raise_constraint_refusal(index.error());
+    if (!index) return raise_constraint_refusal(index.error(), before, counts_of(optimizer));
     return PyLong_FromUnsignedLongLong(*index);
   });
 }
@@ -269,8 +330,8 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   if (!parse_arguments<kAddConstraintsParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     BatchArguments batch;
-    if (!convert_batch(objects, batch)) return nullptr;
-    if (!check_known_rows(batch, optimizer.var_count())) return nullptr;
+    if (!check_batch_fits(objects) || !convert_batch(objects, batch)) return nullptr;
+    if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
 }
@@ -293,10 +354,11 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
     }
     auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     auto result = optimizer.set_objective(std::move(function), sense == 1);
     if (!result) {
       if (const auto* refusal = std::get_if<kesto::SolverRefusal>(&result.error())) {
-        return raise_solver_refusal(kObjective, refusal->code);
+        return raise_solver_refusal(kObjective, refusal->code, before, counts_of(optimizer));
       }
       return raise_kesto_error(std::get<kesto::KestoError>(result.error()));
     }

@@ -1,5 +1,6 @@
 // Model.add_variable and Model.add_variables.
 
+#include "batch_cost.hpp"
 #include "convert.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -18,23 +19,18 @@ using kesto::gurobi::kMaxGrbIndex;
 // (two bounds, a type byte, a name and its pointer, the backend's index), the
 // returned list (a pointer and an int object of 32 bytes), and Gurobi's own
 // copy (41 bytes measured with the stand-in library and default names).
+// Names given add what name_bytes counts.
 constexpr std::uint64_t kModuleBytesPerVariable =
     2 * sizeof(double) + 1 + sizeof(std::string) + sizeof(char*) + sizeof(std::uint64_t);
 constexpr std::uint64_t kListBytesPerVariable = sizeof(PyObject*) + 32;
 constexpr std::uint64_t kLibraryBytesPerVariable = 48;
 constexpr std::uint64_t kBytesPerVariable = kModuleBytesPerVariable + kListBytesPerVariable + kLibraryBytesPerVariable;
 
-// Batches below this size are not checked: reading the limits costs about a
-// hundred times as much as adding a small batch.
-constexpr std::uint64_t kCheckedBatchBytes = 64ull << 20;
-
 // A batch that cannot fit in the memory the process can still get is refused
 // before anything is allocated, rather than filling memory until the system
-// ends the process.
-bool fits_in_memory(std::uint64_t n) {
-  if (n < kCheckedBatchBytes / kBytesPerVariable) return true;
-  const auto available = available_memory();
-  return !available || n <= *available / kBytesPerVariable;
+// ends the process. `n` is at most Gurobi's index limit here.
+bool batch_fits(std::uint64_t n, PyObject* names) {
+  return fits_in_memory(n * kBytesPerVariable + name_bytes(names, n));
 }
 
 constexpr const char* kNewVariables = "the new variables";
@@ -52,14 +48,14 @@ PyRef consecutive_indices(std::uint64_t start, std::uint64_t n) {
   return list;
 }
 
-PyObject* raise_refusal(VariableRefusal refusal, const Arg& names) {
+PyObject* raise_refusal(VariableRefusal refusal, const Arg& names, ModelCounts before, ModelCounts after) {
   switch (refusal.kind) {
     case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
     case VariableRefusal::CountTooLarge:
     case VariableRefusal::SequenceTooShort:
       PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
       break;
-    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code); break;
+    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code, before, after); break;
   }
   return nullptr;
 }
@@ -79,7 +75,7 @@ bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batc
   if (batch.n > kMaxGrbIndex) {
     return fail(PyExc_OverflowError, n_arg, "must not exceed " + std::to_string(kMaxGrbIndex));
   }
-  if (!fits_in_memory(batch.n)) {
+  if (!batch_fits(batch.n, objects[1])) {
     return fail(PyExc_MemoryError, n_arg, "asks for more variables than fit in this machine's memory");
   }
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
@@ -129,8 +125,9 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
     }
     PyRef result = PyRef::steal(PyLong_FromUnsignedLongLong(optimizer.var_count()));
     if (!result) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     auto index = optimizer.add_variable(name, vtype, lb, ub);
-    if (!index) return raise_refusal(index.error(), name_arg);
+    if (!index) return raise_refusal(index.error(), name_arg, before, counts_of(optimizer));
     return result.release();
   });
 }
@@ -145,9 +142,12 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
     PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
     if (!result) return nullptr;
+    const ModelCounts before = counts_of(optimizer);
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
-    if (!indices) return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"));
+    if (!indices) {
+      return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"), before, counts_of(optimizer));
+    }
     return result.release();
   });
 }

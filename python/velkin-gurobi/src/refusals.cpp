@@ -1,6 +1,7 @@
 #include "refusals.hpp"
 
 #include "kesto_core/text.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace velkin {
 
@@ -19,8 +20,33 @@ bool check_known_variables(const kesto::Affine& function, std::uint64_t var_coun
   return true;
 }
 
-PyObject* raise_solver_refusal(const std::string& what, int code) {
-  PyErr_SetString(PyExc_RuntimeError, ("Gurobi refused " + what + ": error code " + std::to_string(code)).c_str());
+namespace {
+
+// "variable 3" or "variables 3 to 5" for the indices from `first` up to, not
+// including, `end`; empty when there are none.
+std::string index_range(const char* kind, std::uint64_t first, std::uint64_t end) {
+  if (first >= end) return {};
+  const std::string text = std::string(kind) + (end - first == 1 ? " " : "s ") + std::to_string(first);
+  return end - first == 1 ? text : text + " to " + std::to_string(end - 1);
+}
+
+std::uint64_t lost(std::uint64_t before, std::uint64_t after) { return before > after ? before - after : 0; }
+
+std::string lost_indices(ModelCounts before, ModelCounts after) {
+  const std::string variables = index_range("variable", after.variables, before.variables);
+  const std::string constraints = index_range("constraint", after.constraints, before.constraints);
+  if (variables.empty() && constraints.empty()) return {};
+  const bool one = lost(before.variables, after.variables) + lost(before.constraints, after.constraints) == 1;
+  const std::string both = variables.empty() || constraints.empty() ? "" : " and ";
+  return "; " + variables + both + constraints + (one ? " no longer exists" : " no longer exist");
+}
+
+}  // namespace
+
+PyObject* raise_solver_refusal(const std::string& what, int code, ModelCounts before, ModelCounts after) {
+  PyObject* type = code == GRB_ERROR_OUT_OF_MEMORY ? PyExc_MemoryError : PyExc_RuntimeError;
+  const std::string message = "Gurobi refused " + what + ": error code " + std::to_string(code);
+  PyErr_SetString(type, (message + lost_indices(before, after)).c_str());
   return nullptr;
 }
 

@@ -1,5 +1,8 @@
 // Linear constraints (one GRBaddconstr per constraint) and the objective.
 
+#include <algorithm>
+
+#include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
@@ -11,12 +14,44 @@ void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>&
   for (std::size_t k = 0; k < indices.size(); ++k) out[k] = to_grb_int(indices[k]);
 }
 
+// Gurobi takes an infinite objective coefficient, but not NaN.
+bool accepted_objective(const GrbFunction& objective) {
+  return std::all_of(objective.coefficients.begin(), objective.coefficients.end(), accepted_value) &&
+         accepted_value(objective.constant);
+}
+
+// The value a one-sided set compares with; none for an interval.
+std::optional<double> set_value(const ScalarSetType& set) {
+  if (const auto* s = std::get_if<GreaterEqual>(&set)) return s->value;
+  if (const auto* s = std::get_if<LessEqual>(&set)) return s->value;
+  if (const auto* s = std::get_if<Equal>(&set)) return s->value;
+  return std::nullopt;
+}
+
+// True when Gurobi would take the row: finite coefficients, a constant and a
+// right-hand side that are not NaN, a name of at most 255 bytes. Rows the
+// conversion refuses (not affine, an interval) are left to it.
+bool accepted_row(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
+  const auto* affine = std::get_if<Affine>(&function);
+  const auto value = set_value(set);
+  if (affine == nullptr || !value) return true;
+  const bool terms = std::all_of(affine->terms.begin(), affine->terms.end(),
+                                 [](const Term& term) { return accepted_coefficient(term.coefficient); });
+  return terms && accepted_value(affine->constant) && accepted_value(*value - affine->constant) && accepted_name(name);
+}
+
 }  // namespace
 
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
+  // An objective Gurobi would refuse is refused before anything changes.
+  if (!accepted_objective(*objective)) {
+    return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>,
+                                               GRB_ERROR_INVALID_ARGUMENT);
+  }
   if (const int code = write_objective(*objective, maximise); code != 0) {
+    recount();
     // Built in place: moving a finished ObjectiveError into the result makes
     // GCC 12 report a false maybe-uninitialized in the variant's other member.
     return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>, code);
@@ -50,11 +85,18 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
     std::optional<std::vector<std::string>> names) {
   const std::uint64_t base = constr_count_;
   const std::size_t count = std::min(functions.size(), sets.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view name = names && i < names->size() ? std::string_view((*names)[i]) : std::string_view();
+    if (!accepted_row(functions[i], sets[i], name)) {
+      return std::unexpected(ConstraintRefusal{base + i, GRB_ERROR_INVALID_ARGUMENT});
+    }
+  }
   ConstraintIndices result;
   result.reserve(count);
   // Arrays reused from row to row, so that a batch allocates them once.
   GrbConstraint storage;
   std::vector<int> indices;
+  RepeatedTerms repeats(var_count_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
     std::string default_name;
@@ -66,13 +108,15 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
       name = default_name.c_str();
     }
     if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]}, std::move(storage))) {
+      repeats.merge(constraint->indices, constraint->coefficients);
       to_grb_indices(constraint->indices, indices);
       const int code = api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(),
                                           constraint->coefficients.data(), constraint->sense, constraint->rhs, name);
       if (code != 0) {
-        // The rows before this one stay added with their indices; the next
-        // constraint gets the index this one would have had.
+        // The rows before this one count as added unless Gurobi says that it
+        // discarded them.
         constr_count_ = index;
+        recount();
         return std::unexpected(ConstraintRefusal{index, code});
       }
       storage = std::move(*constraint);

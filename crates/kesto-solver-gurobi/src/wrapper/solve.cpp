@@ -1,5 +1,6 @@
 // Update, solve, result queries and solver parameters.
 
+#include <cmath>
 #include <limits>
 
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -26,6 +27,12 @@ bool fits_int(std::int64_t value) {
   return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
+// A float with a whole value within Gurobi's int range (2.0, not 2.5 or NaN).
+bool is_whole_int(double value) {
+  return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max() &&
+         value == static_cast<double>(static_cast<int>(value));
+}
+
 constexpr std::string_view kNulReason = "its name or value holds a NUL character";
 constexpr std::string_view kNotANumberReason = "it takes a number, not a bool or a str";
 constexpr std::string_view kNoEnvironmentReason = "the model has no environment";
@@ -34,9 +41,18 @@ ParameterOutcome unset(std::string_view name, std::string_view reason) {
   return UnsetParameter{std::string(name), std::string(reason)};
 }
 
+std::string error_code(int code) { return "error code " + std::to_string(code); }
+
 ParameterOutcome refused(std::string_view name, int code) {
   if (code == 0) return std::nullopt;
-  return unset(name, "error code " + std::to_string(code));
+  return unset(name, error_code(code));
+}
+
+// Both calls of a retry refused: "as an int: error code 10008; as a double: error code 10008".
+ParameterOutcome refused_twice(std::string_view name, std::string_view first_type, int first_code,
+                               std::string_view second_type, int second_code) {
+  return unset(name, "as " + std::string(first_type) + ": " + error_code(first_code) + "; as " +
+                         std::string(second_type) + ": " + error_code(second_code));
 }
 
 // The Gurobi parameter an attribute sets.
@@ -88,14 +104,13 @@ class ParameterWriter {
       return set_text(name.c_str(), t->text.c_str());
     }
     if (const auto* i = std::get_if<attr_value::Int>(&value)) return raw_int(name.c_str(), i->value);
-    if (const auto* f = std::get_if<attr_value::Float>(&value)) return set_double(name.c_str(), f->value);
+    if (const auto* f = std::get_if<attr_value::Float>(&value)) return raw_float(name.c_str(), f->value);
     return set_int(name.c_str(), std::get<attr_value::Bool>(value).value ? 1 : 0);
   }
 
  private:
   // An int that a double parameter refuses, or one beyond 32 bits, is given
-  // as a double. When both calls are refused, the int call's code tells why,
-  // unless it only says that the parameter is not an int one.
+  // as a double. When both calls are refused, the reason gives both codes.
   ParameterOutcome raw_int(const char* name, std::int64_t value) const {
     const auto as_double = static_cast<double>(value);
     if (!fits_int(value)) return set_double(name, as_double);
@@ -103,7 +118,17 @@ class ParameterWriter {
     if (code == 0) return std::nullopt;
     const int retry = api_.GRBsetdblparam(env_, name, as_double);
     if (retry == 0) return std::nullopt;
-    return refused(name, code == GRB_ERROR_UNKNOWN_PARAMETER ? retry : code);
+    return refused_twice(name, "an int", code, "a double", retry);
+  }
+
+  // A whole float that an int parameter refuses as a double (values read
+  // from JSON arrive as floats) is given as an int, the mirror of raw_int.
+  ParameterOutcome raw_float(const char* name, double value) const {
+    const int code = api_.GRBsetdblparam(env_, name, value);
+    if (code == 0 || !is_whole_int(value)) return refused(name, code);
+    const int retry = api_.GRBsetintparam(env_, name, static_cast<int>(value));
+    if (retry == 0) return std::nullopt;
+    return refused_twice(name, "a double", code, "an int", retry);
   }
 
   const GurobiApi& api_;
@@ -120,6 +145,7 @@ std::expected<void, KestoError> GurobiOptimizer::update() {
 }
 
 std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
+  has_solution_ = false;
   if (const int code = api().GRBoptimize(model_); code != 0) {
     return std::unexpected(failure("Gurobi optimization failed: ", code));
   }
@@ -127,21 +153,39 @@ std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
   if (api().GRBgetintattr(model_, GRB_INT_ATTR_STATUS, &status) != 0) {
     return std::unexpected(kesto_error::Msg{"Failed to get status"});
   }
+  has_solution_ = read_solution_state(status);
   return to_solve_status(status);
+}
+
+// Gurobi answers X and ObjVal after solves that found nothing too: the
+// simplex point of an infeasible or unbounded LP, 1e100 after a limit.
+bool GurobiOptimizer::read_solution_state(int status) const {
+  if (status == GRB_INFEASIBLE || status == GRB_UNBOUNDED) return false;
+  int solutions = 0;
+  if (api().GRBgetintattr(model_, GRB_INT_ATTR_SOLCOUNT, &solutions) != 0 || solutions <= 0) return false;
+  return read_objective().has_value();
 }
 
 std::optional<double> GurobiOptimizer::get_var_value(std::uint64_t index) const {
   // An index beyond Gurobi's int range names no variable; passing its low
   // 32 bits would read another one.
-  if (index > kMaxGrbIndex) return std::nullopt;
+  if (index > kMaxGrbIndex || !has_solution_) return std::nullopt;
   double value = 0.0;
   if (api().GRBgetdblattrelement(model_, GRB_DBL_ATTR_X, static_cast<int>(index), &value) != 0) return std::nullopt;
   return value;
 }
 
 std::optional<double> GurobiOptimizer::get_objective_value() const {
+  if (!has_solution_) return std::nullopt;
+  return read_objective();
+}
+
+// ObjVal, unless Gurobi has none or answers its infinity.
+std::optional<double> GurobiOptimizer::read_objective() const {
   double value = 0.0;
-  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0) return std::nullopt;
+  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0 || std::fabs(value) >= GRB_INFINITY) {
+    return std::nullopt;
+  }
   return value;
 }
 

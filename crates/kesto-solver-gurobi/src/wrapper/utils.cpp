@@ -31,8 +31,6 @@ void split_terms(const Affine& affine, std::vector<std::uint64_t>& indices, std:
 
 }  // namespace
 
-bool passes_as_c_string(std::string_view text) { return text.find('\0') == std::string_view::npos; }
-
 std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function) {
   const auto* affine = std::get_if<Affine>(&function);
   if (affine == nullptr) return std::unexpected(std::string("Unsupported function type"));

@@ -1,7 +1,9 @@
 // Variable creation: every batch is exactly one GRBaddvars call.
 
+#include <algorithm>
 #include <limits>
 
+#include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
@@ -77,6 +79,16 @@ std::vector<std::string> batch_names(std::optional<NameType>& names, std::size_t
   return result;
 }
 
+// True when Gurobi would take the first `n` type bytes, bounds and names.
+bool accepted_batch(std::size_t n, std::string_view types, const double* lower, const double* upper,
+                    const std::vector<std::string>& names) {
+  if (!std::all_of(types.begin(), types.begin() + static_cast<std::ptrdiff_t>(n), accepted_type)) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!accepted_value(lower[i]) || !accepted_value(upper[i]) || !accepted_name(names[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
@@ -97,6 +109,9 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     if (!passes_as_c_string(name)) return std::unexpected(VariableRefusal::NameContainsNul);
     name_pointers.push_back(name.data());
   }
+  if (!accepted_batch(n, types, lower.data(), upper.data(), name_texts)) {
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT));
+  }
   // Allocated before Gurobi is called: an allocation failure after it would
   // leave var_count_ behind Gurobi's columns.
   VariableIndices indices(n);
@@ -104,8 +119,12 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   const int code =
       api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),
                        non_null(upper.data()), non_null(types.data()), non_null(name_pointers.data()));
-  // A refused batch hands out no index, so every index keeps naming its column.
-  if (code != 0) return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, code));
+  // A refused batch hands out no index; the variables Gurobi discarded with
+  // it are no longer counted.
+  if (code != 0) {
+    recount();
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, code));
+  }
   var_count_ = start + n;
   return indices;
 }

@@ -47,7 +47,8 @@ GurobiOptimizer::GurobiOptimizer(GurobiOptimizer&& other) noexcept
       env_(std::move(other.env_)),
       model_(std::exchange(other.model_, nullptr)),
       var_count_(other.var_count_),
-      constr_count_(other.constr_count_) {}
+      constr_count_(other.constr_count_),
+      has_solution_(other.has_solution_) {}
 
 GurobiOptimizer::~GurobiOptimizer() {
   // The code of the release is ignored: a destructor has nobody to tell, and

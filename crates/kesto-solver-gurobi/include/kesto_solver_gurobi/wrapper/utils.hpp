@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <expected>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "kesto_core/functions/function.hpp"
@@ -12,13 +11,6 @@
 #include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace kesto::gurobi {
-
-// Gurobi takes names and texts as NUL-terminated strings: true when `text`
-// holds no NUL character, so that Gurobi would see all of it. The one test of
-// every name handed to Gurobi (the model's, variables', constraints' and
-// parameters'); add_constraints leaves it to its caller, which reports the
-// name's position.
-bool passes_as_c_string(std::string_view text);
 
 struct GrbFunction {
   std::vector<std::uint64_t> indices;
@@ -39,6 +31,23 @@ struct ConstraintRecord {
 };
 
 std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function);
+
+// Merges the terms of a row that name the same variable: the first keeps its
+// position and gets the coefficients of the others added, in row order.
+// Gurobi refuses a row that names a variable twice. Short rows are compared
+// term by term; long ones are first looked up in a bit per variable of the
+// model, allocated at the first long row and kept for the rows after it.
+class RepeatedTerms {
+ public:
+  explicit RepeatedTerms(std::uint64_t variables) : variables_(variables) {}
+  void merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients);
+
+ private:
+  bool has_repeats(const std::vector<std::uint64_t>& indices);
+
+  std::uint64_t variables_;
+  std::vector<std::uint64_t> seen_;  // all clear between rows
+};
 
 // The function's constant moves to the right-hand side. The result's arrays
 // reuse the capacity of `storage`, so a caller converting many constraints

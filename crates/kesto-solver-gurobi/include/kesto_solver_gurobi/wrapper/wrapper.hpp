@@ -1,5 +1,6 @@
 #pragma once
-// Owners of the Gurobi environment and model handles.
+// Owners of the Gurobi environment and model handles. Each operation says
+// which Gurobi calls it makes ("Gurobi:"), in the order it makes them.
 
 #include <cstdint>
 #include <expected>
@@ -12,6 +13,7 @@
 
 #include "kesto_solver_api/optimizer.hpp"
 #include "kesto_solver_gurobi/dynamic/api.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace kesto::gurobi {
 
@@ -24,13 +26,14 @@ class GurobiEnv {
  public:
   // Loads and starts an environment. On failure `api` is released and the
   // text names the failing call and its code.
+  // Gurobi: GRBloadenv, GRBstartenv (GRBfreeenv when the start fails).
   static std::expected<GurobiEnv, std::string> create(SharedApi api);
 
   GurobiEnv(GurobiEnv&& other) noexcept : api_(std::move(other.api_)), env_(std::exchange(other.env_, nullptr)) {}
   GurobiEnv& operator=(GurobiEnv&&) = delete;
   GurobiEnv(const GurobiEnv&) = delete;
   GurobiEnv& operator=(const GurobiEnv&) = delete;
-  ~GurobiEnv();
+  ~GurobiEnv();  // Gurobi: GRBfreeenv.
 
   const SharedApi& api() const { return api_; }
   GRBenv* handle() const { return env_; }
@@ -50,15 +53,21 @@ class GurobiOptimizer {
   // Creates an empty model named `name` ("model" when absent). The optimizer
   // keeps the environment alive until its model has been freed, because
   // Gurobi allows freeing an environment only after its models.
+  // Gurobi: GRBnewmodel.
   static std::expected<GurobiOptimizer, std::string> create(SharedEnv env, std::optional<std::string_view> name);
 
   GurobiOptimizer(GurobiOptimizer&& other) noexcept;
   GurobiOptimizer& operator=(GurobiOptimizer&&) = delete;
   GurobiOptimizer(const GurobiOptimizer&) = delete;
   GurobiOptimizer& operator=(const GurobiOptimizer&) = delete;
-  ~GurobiOptimizer();
+  ~GurobiOptimizer();  // Gurobi: GRBfreemodel.
 
-  // Variables.
+  // Variables. Gurobi: one GRBaddvars per call. Data Gurobi would refuse
+  // (accepted.hpp) is refused before any Gurobi call, with Gurobi's code, so
+  // that the call changes nothing. When Gurobi still refuses a call, it may
+  // have discarded the changes it had not applied yet: the model is then
+  // updated (GRBupdatemodel, GRBgetintattr NumVars and NumConstrs) and the
+  // counts below follow what it kept.
   std::expected<std::uint64_t, VariableRefusal> add_variable(std::optional<std::string_view> name,
                                                              std::optional<char32_t> vtype, std::optional<double> lb,
                                                              std::optional<double> ub);
@@ -68,7 +77,11 @@ class GurobiOptimizer {
                                                                 std::optional<BoundType> ubs);
 
   // Constraints and objective.
+  // Gurobi: GRBsetdblattrarray "Obj" zeroing every variable (when refused,
+  // GRBsetdblattrelement "Obj" per variable), GRBsetdblattrelement "Obj" per
+  // term, GRBsetdblattr "ObjCon", GRBsetintattr "ModelSense".
   std::expected<void, ObjectiveError> set_objective(ScalarFunctionType function, bool maximise);
+  // Gurobi: one GRBaddconstr per row.
   std::expected<std::uint64_t, ConstraintRefusal> add_constraint(ScalarFunctionType function, ScalarSetType set,
                                                                  std::optional<std::string> name);
   std::expected<ConstraintIndices, ConstraintRefusal> add_constraints(std::vector<ScalarFunctionType> functions,
@@ -77,15 +90,20 @@ class GurobiOptimizer {
 
   // Solve, results and parameters. A parameter left unset is reported in the
   // outcome; the call itself fails only with a KestoError.
+  // Gurobi: GRBgetenv, then GRBsetintparam, GRBsetdblparam or GRBsetstrparam
+  // on the model's environment, by the value's type (an int outside Gurobi's
+  // int range goes to GRBsetdblparam, and one GRBsetintparam refuses is tried
+  // again there).
   std::expected<ParameterOutcome, KestoError> set_optimizer_attr(OptimizerAttr attr, AttrValue value);
-  std::expected<void, KestoError> update();
-  std::expected<SolveStatus, KestoError> optimize();
-  std::optional<double> get_var_value(std::uint64_t index) const;
-  std::optional<double> get_objective_value() const;
+  std::expected<void, KestoError> update();                        // Gurobi: GRBupdatemodel.
+  std::expected<SolveStatus, KestoError> optimize();               // Gurobi: GRBoptimize, GRBgetintattr "Status".
+  std::optional<double> get_var_value(std::uint64_t index) const;  // Gurobi: GRBgetdblattrelement "X".
+  std::optional<double> get_objective_value() const;               // Gurobi: GRBgetdblattr "ObjVal".
 
   // The number of variables handed out, against which the module checks the
-  // indices a caller names.
+  // indices a caller names, and the number of constraints. No Gurobi call.
   std::uint64_t var_count() const { return var_count_; }
+  std::uint64_t constr_count() const { return constr_count_; }
 
  private:
   GurobiOptimizer(SharedApi api, SharedEnv env, GRBmodel* model)
@@ -97,6 +115,15 @@ class GurobiOptimizer {
   // and sense. The first code Gurobi refused with, or 0.
   int write_objective(const GrbFunction& objective, bool maximise);
 
+  // After a refused call: applies what Gurobi kept and reads the counts back
+  // from it. The counts stay as they are when Gurobi cannot tell.
+  void recount();
+
+  // Whether the last solve left a solution: SolCount above 0, not infeasible
+  // or unbounded, and an objective value below Gurobi's infinity.
+  bool read_solution_state(int status) const;
+  std::optional<double> read_objective() const;
+
   // Declared before the model so that they are released after it: the model
   // is freed first, then the environment, then the library is closed.
   SharedApi api_;
@@ -104,6 +131,7 @@ class GurobiOptimizer {
   GRBmodel* model_ = nullptr;
   std::uint64_t var_count_ = 0;
   std::uint64_t constr_count_ = 0;
+  bool has_solution_ = false;
 };
 
 static_assert(ModelLike<GurobiOptimizer>);
@@ -112,5 +140,17 @@ static_assert(Optimizer<GurobiOptimizer>);
 // Gurobi takes indices and counts as 32-bit ints: the low 32 bits, two's
 // complement.
 inline int to_grb_int(std::uint64_t value) { return static_cast<int>(static_cast<std::uint32_t>(value)); }
+
+// The largest variable index the optimizer can address and the largest batch
+// one call can take (Gurobi's int range), which callers check their
+// arguments against.
+inline constexpr std::uint64_t kMaxIndex = kMaxGrbIndex;
+
+// Gurobi takes names and texts as NUL-terminated strings: true when `text`
+// holds no NUL character, so that Gurobi would see all of it. The one test of
+// every name handed to Gurobi (the model's, variables', constraints' and
+// parameters'); add_constraints leaves it to its caller, which reports the
+// name's position.
+inline bool passes_as_c_string(std::string_view text) { return text.find('\0') == std::string_view::npos; }
 
 }  // namespace kesto::gurobi

@@ -1,0 +1,30 @@
+#pragma once
+// What Gurobi takes in the data of new variables, rows and the objective; it
+// refuses anything else with GRB_ERROR_INVALID_ARGUMENT. A batch is checked
+// against these rules before its first Gurobi call, so that a refused call is
+// rare: a refused call discards every change Gurobi has not applied yet.
+
+#include <cmath>
+#include <string_view>
+
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
+namespace kesto::gurobi {
+
+// Bounds, right-hand sides, constants and objective coefficients: anything
+// but NaN.
+inline bool accepted_value(double value) { return !std::isnan(value); }
+
+// Row coefficients: finite numbers.
+inline bool accepted_coefficient(double value) { return std::isfinite(value); }
+
+// Names of variables and constraints: at most GRB_MAX_NAMELEN bytes.
+inline bool accepted_name(std::string_view name) { return name.size() <= GRB_MAX_NAMELEN; }
+
+// Variable type bytes: Gurobi's five codes, in upper or lower case.
+inline bool accepted_type(char code) {
+  constexpr std::string_view kTypes = "CBISNcbisn";
+  return kTypes.find(code) != std::string_view::npos;
+}
+
+}  // namespace kesto::gurobi

@@ -1,0 +1,93 @@
+// Rows that name a variable more than once, merged before Gurobi sees them.
+
+#include <algorithm>
+#include <numeric>
+
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
+
+namespace kesto::gurobi {
+namespace {
+
+// Rows up to this length are merged by comparing each term with the terms
+// kept before it: no allocation, and cheaper than sorting at this size.
+constexpr std::size_t kDirectTerms = 16;
+
+void merge_directly(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    const auto end = indices.begin() + static_cast<std::ptrdiff_t>(kept);
+    const auto at = static_cast<std::size_t>(std::find(indices.begin(), end, indices[k]) - indices.begin());
+    if (at < kept) {
+      coefficients[at] += coefficients[k];
+      continue;
+    }
+    indices[kept] = indices[k];
+    coefficients[kept] = coefficients[k];
+    ++kept;
+  }
+  indices.resize(kept);
+  coefficients.resize(kept);
+}
+
+// A long row with repeats: its positions sorted by variable, then by
+// position, give each variable's first term and its repeats in row order.
+void merge_sorted(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  const std::size_t n = indices.size();
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return indices[a] != indices[b] ? indices[a] < indices[b] : a < b; });
+  auto same = [&](std::size_t a, std::size_t b) { return indices[a] == indices[b]; };
+  std::vector<char> dropped(n, 0);
+  for (std::size_t g = 0; g < n;) {
+    const std::size_t first = order[g];
+    for (++g; g < n && same(order[g], first); ++g) {
+      coefficients[first] += coefficients[order[g]];
+      dropped[order[g]] = 1;
+    }
+  }
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (dropped[k] != 0) continue;
+    indices[kept] = indices[k];
+    coefficients[kept] = coefficients[k];
+    ++kept;
+  }
+  indices.resize(kept);
+  coefficients.resize(kept);
+}
+
+}  // namespace
+
+bool RepeatedTerms::has_repeats(const std::vector<std::uint64_t>& indices) {
+  if (seen_.empty()) seen_.assign(static_cast<std::size_t>(variables_ / 64 + 1), 0);
+  bool repeats = false;
+  std::size_t marked = 0;
+  for (; marked < indices.size() && !repeats; ++marked) {
+    const std::uint64_t variable = indices[marked];
+    // A variable beyond the model is Gurobi's to refuse; the row is merged
+    // the slow way all the same.
+    if (variable >= variables_) {
+      repeats = true;
+      break;
+    }
+    std::uint64_t& word = seen_[static_cast<std::size_t>(variable / 64)];
+    const std::uint64_t bit = std::uint64_t{1} << (variable % 64);
+    repeats = (word & bit) != 0;
+    word |= bit;
+  }
+  for (std::size_t k = 0; k < marked; ++k) {
+    if (indices[k] < variables_) seen_[static_cast<std::size_t>(indices[k] / 64)] = 0;
+  }
+  return repeats;
+}
+
+void RepeatedTerms::merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+  if (indices.size() <= kDirectTerms) {
+    merge_directly(indices, coefficients);
+  } else if (has_repeats(indices)) {
+    merge_sorted(indices, coefficients);
+  }
+}
+
+}  // namespace kesto::gurobi

@@ -1,0 +1,74 @@
+#include "batch_cost.hpp"
+
+#include <algorithm>
+
+namespace velkin {
+namespace {
+
+// Bytes malloc adds to a block: its header, and the rounding to 16 bytes.
+constexpr std::uint64_t kAllocationOverhead = 24;
+// The module's copy of the names and Gurobi's.
+constexpr std::uint64_t kNameCopies = 2;
+
+// Bytes of the UTF-8 form of `text`: exact for ASCII, otherwise the most its
+// characters' width allows, twice (the form CPython caches, and the copy).
+std::uint64_t utf8_bytes(PyObject* text) {
+  const auto length = static_cast<std::uint64_t>(PyUnicode_GET_LENGTH(text));
+  if (PyUnicode_IS_ASCII(text)) return length;
+  constexpr std::uint64_t kMostBytesPerKind[] = {0, 2, 3, 0, 4};
+  return 2 * length * kMostBytesPerKind[PyUnicode_KIND(text)];
+}
+
+struct BufferShape {
+  int dimensions = 0;
+  std::uint64_t rows = 0;
+  std::uint64_t items = 0;
+};
+
+// The shape of an object's buffer; no dimensions when it has none.
+BufferShape buffer_shape(PyObject* object) {
+  BufferShape shape;
+  Py_buffer view{};
+  if (!PyObject_CheckBuffer(object)) return shape;
+  if (PyObject_GetBuffer(object, &view, PyBUF_STRIDES) != 0) {
+    PyErr_Clear();
+    return shape;
+  }
+  shape.dimensions = view.ndim;
+  shape.rows = view.ndim > 0 ? static_cast<std::uint64_t>(view.shape[0]) : 1;
+  shape.items = view.itemsize > 0 ? static_cast<std::uint64_t>(view.len / view.itemsize) : 0;
+  PyBuffer_Release(&view);
+  return shape;
+}
+
+// Items of a list, a tuple or a buffer; 0 for anything else.
+std::uint64_t item_count(PyObject* row) {
+  if (PyList_CheckExact(row) || PyTuple_CheckExact(row)) return static_cast<std::uint64_t>(Py_SIZE(row));
+  return buffer_shape(row).items;
+}
+
+}  // namespace
+
+std::uint64_t name_bytes(PyObject* names, std::uint64_t count) {
+  if (!(PyList_CheckExact(names) || PyTuple_CheckExact(names))) return 0;
+  const auto n = std::min(count, static_cast<std::uint64_t>(Py_SIZE(names)));
+  std::uint64_t bytes = 0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    PyObject* name = PySequence_Fast_GET_ITEM(names, static_cast<Py_ssize_t>(i));
+    if (PyUnicode_Check(name)) bytes += utf8_bytes(name) + 1 + kAllocationOverhead;
+  }
+  return kNameCopies * bytes;
+}
+
+RowsShape rows_shape(PyObject* nested) {
+  if (PyList_CheckExact(nested) || PyTuple_CheckExact(nested)) {
+    RowsShape shape{static_cast<std::uint64_t>(Py_SIZE(nested)), 0};
+    for (Py_ssize_t i = 0; i < Py_SIZE(nested); ++i) shape.items += item_count(PySequence_Fast_GET_ITEM(nested, i));
+    return shape;
+  }
+  const BufferShape buffer = buffer_shape(nested);
+  if (buffer.dimensions != 2) return {};
+  return {buffer.rows, buffer.items};
+}
+
+}  // namespace velkin
