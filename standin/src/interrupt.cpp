@@ -13,11 +13,14 @@ volatile std::sig_atomic_t g_requested = 0;
 std::mutex g_mutex;
 int g_depth = 0;
 struct sigaction g_previous{};
-// SIGINT ignored by the process (a pool worker, a background job) stays ignored: only
-// the process that reacts to it should stop.
-bool g_installed = false;
 
 void record_request(int) { g_requested = 1; }
+
+// A process that ignores SIGINT (a pool worker, a background job) keeps ignoring it: only
+// the process that reacts to it should stop.
+bool ignored(const struct sigaction& action) {
+  return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+}
 
 }  // namespace
 
@@ -26,8 +29,7 @@ InterruptScope::InterruptScope() {
   if (g_depth++ > 0) return;
   g_requested = 0;
   sigaction(SIGINT, nullptr, &g_previous);
-  g_installed = (g_previous.sa_flags & SA_SIGINFO) != 0 || g_previous.sa_handler != SIG_IGN;
-  if (!g_installed) return;
+  if (ignored(g_previous)) return;
   struct sigaction action{};
   action.sa_handler = record_request;
   sigemptyset(&action.sa_mask);
@@ -36,7 +38,7 @@ InterruptScope::InterruptScope() {
 
 InterruptScope::~InterruptScope() {
   std::lock_guard lock(g_mutex);
-  if (--g_depth > 0 || !g_installed) return;
+  if (--g_depth > 0 || ignored(g_previous)) return;
   sigaction(SIGINT, &g_previous, nullptr);
   if (g_requested != 0) std::raise(SIGINT);
 }
