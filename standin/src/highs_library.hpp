@@ -20,6 +20,8 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
 #define STANDIN_HIGHS_FUNCTIONS(X)                                                                                    \
   STANDIN_HIGHS_READ_BACK_FUNCTIONS(X)                                                                                \
   X(create, "Highs_create", void*, ())                                                                                \
+  X(version_major, "Highs_versionMajor", HighsInt, ())                                                                \
+  X(version_minor, "Highs_versionMinor", HighsInt, ())                                                                \
   X(destroy, "Highs_destroy", void, (void*))                                                                          \
   X(pass_lp, "Highs_passLp", HighsInt,                                                                                \
     (void*, HighsInt, HighsInt, HighsInt, HighsInt, HighsInt, double, const double*, const double*, const double*,    \

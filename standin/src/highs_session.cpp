@@ -15,7 +15,8 @@ namespace {
 
 constexpr HighsInt kHighsStatusError = -1;
 constexpr HighsInt kFormatRowWise = 2;
-constexpr HighsInt kSolutionFeasible = 2;  // value of the info "primal_solution_status"
+constexpr HighsInt kSolutionNone = 0;  // values of the info "primal_solution_status"
+constexpr HighsInt kSolutionFeasible = 2;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kHighsMinTolerance = 1e-12;  // HiGHS refuses smaller tolerances
 
@@ -38,14 +39,6 @@ enum HighsModelStatus : HighsInt {
   kMemoryLimit = 18,
   kHighsInterrupt = 19,
 };
-
-// HiGHS's callbacks that may stop a solve: simplex, interior point, branch and bound.
-constexpr HighsInt kInterruptCallbacks[] = {1, 2, 6};
-
-// HiGHS keeps the answer of the last call, also across solves: it is written every time.
-void stop_on_interrupt(int, const char*, const void*, HighsCallbackInput* input, void*) {
-  if (input != nullptr) input->user_interrupt = interrupt_requested() ? 1 : 0;
-}
 
 HighsInt clamp_to_int(double value) {
   if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
@@ -254,10 +247,7 @@ Result<std::unique_ptr<HighsSession>> HighsSession::open() {
   return std::make_unique<HighsSession>(*api, highs);
 }
 
-HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs) {
-  api_.set_callback(highs_, stop_on_interrupt, nullptr);
-  for (HighsInt callback : kInterruptCallbacks) api_.start_callback(highs_, callback);
-}
+HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs), stop_(api, highs) {}
 
 HighsSession::~HighsSession() { api_.destroy(highs_); }
 
@@ -286,7 +276,9 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   const int method = params.int_value(Param::Method);
   api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
   api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
-  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(params.double_value(Param::NodeLimit)));
+  api_.set_int_option(h, "ipm_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
+  // HiGHS counts the root as a node: with 0 it stops before the root's heuristics, Gurobi after.
+  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(std::max(params.double_value(Param::NodeLimit), 1.0)));
   api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
   api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
   api_.set_double_option(h, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
@@ -520,7 +512,6 @@ void HighsSession::offer_incumbent(const ProblemView& view) {
 }
 
 HighsInt HighsSession::run(const ParameterSet& params) {
-  InterruptScope interrupt;
   HighsInt run_status = api_.run(highs_);
   if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
       params.int_value(Param::Threads) > 0) {
@@ -546,15 +537,26 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   }
 
   SolveOutcome result;
-  result.status = gurobi_status(model_status, node_limit_reached, feasible);
-  if (feasible && status_has_solution(result.status)) {
-    result.x.resize(held_cols_ + indicators_.size());
-    api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
-    result.x.resize(held_cols_);
-    result.objval = api_.get_objective_value(highs_);
-    if (is_mip_) incumbent_ = result.x;
-  }
+  result.status = model_status == kInterrupt && stop_.iteration_limit_reached()
+                      ? GRB_ITERATION_LIMIT
+                      : gurobi_status(model_status, node_limit_reached, feasible);
+  if (!status_has_solution(result.status)) return result;
+  // An LP stopped by its iteration limit shows the point where it stopped, as no solution.
+  const bool lp_stopped = !is_mip_ && result.status == GRB_ITERATION_LIMIT && solution_status != kSolutionNone;
+  if (!feasible && !lp_stopped) return stopped_without_solution(result.status);
+  result.is_solution = !lp_stopped;
+  result.x.resize(held_cols_ + indicators_.size());
+  api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
+  result.x.resize(held_cols_);
+  result.objval = api_.get_objective_value(highs_);
+  if (is_mip_ && feasible) incumbent_ = result.x;
   return result;
+}
+
+// A limit or an interrupt without a solution: as in Gurobi, ObjVal reads infinite in the
+// direction of the objective and SolCount 0.
+SolveOutcome HighsSession::stopped_without_solution(int status) const {
+  return SolveOutcome{status, {}, sense_ * GRB_INFINITY, false};
 }
 
 Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& view, const ParameterSet& params) {
@@ -640,6 +642,7 @@ void HighsSession::rerun_tighter(const ParameterSet& params) {
 // Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
 bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
   if (is_mip_) offer_incumbent(view);
+  stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
   run(params);
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
@@ -654,6 +657,11 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
   constexpr double kLimitRaise = 10.0;
   constexpr double kLargestScale = 1e3;  // three raises in the model's life
   if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
+    // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
+    if (interrupt_requested()) {
+      last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
+      return *last_outcome_;
+    }
     bool cut_short = solve_once(view, params);
     // Guessed limits that bind are raised, while that still finds a better solution.
     while (cut_short && guess_scale_ < kLargestScale) {

@@ -11,6 +11,7 @@
 
 #include "errors.hpp"
 #include "highs_library.hpp"
+#include "highs_stop.hpp"
 #include "parameters.hpp"
 #include "problem_view.hpp"
 #include "semi_indicators.hpp"
@@ -69,6 +70,7 @@ class HighsSession {
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
+  SolveOutcome stopped_without_solution(int status) const;
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
@@ -77,6 +79,7 @@ class HighsSession {
 
   const HighsApi& api_;
   void* highs_;
+  HighsStop stop_;
   std::size_t held_cols_ = 0;
   std::size_t held_rows_ = 0;
   std::size_t held_nonzeros_ = 0;

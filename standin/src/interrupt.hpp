@@ -8,6 +8,7 @@ namespace standin {
 
 // While one exists, SIGINT only records the request. When the last one goes, the previous
 // handler is restored and, if SIGINT arrived meanwhile, the signal is raised again for it.
+// A SIGINT the process ignores when the first one begins is left ignored.
 class InterruptScope {
  public:
   InterruptScope();

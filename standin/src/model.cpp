@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "interrupt.hpp"
 #include "kesto_solver_gurobi/gurobi_c.h"
 #include "scripted_solve.hpp"
 #include "text.hpp"
@@ -316,6 +317,8 @@ void Model::discard_pending() {
 }
 
 Result<void> Model::optimize() {
+  // From the start: a SIGINT while the model is updated and handed over stops the solve too.
+  InterruptScope interrupt;
   update();
   auto script = scripted_solve(applied_vars_);
   if (!script) return std::unexpected(script.error());
@@ -364,8 +367,8 @@ Result<int> Model::get_int(const AttrSpec& descriptor) const {
 Result<void> Model::set_int(const AttrSpec& descriptor, int value) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (descriptor.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
-  if (value != GRB_MINIMIZE && value != GRB_MAXIMIZE) return std::unexpected(Error::ValueOutOfRange);
-  sense_ = value;
+  // As Gurobi takes it: a positive value minimises, any other maximises.
+  sense_ = value > 0 ? GRB_MINIMIZE : GRB_MAXIMIZE;
   mark_changed();
   return {};
 }
@@ -418,7 +421,8 @@ Result<void> Model::get_double_array(const AttrSpec& descriptor, int start, int 
     case Attr::LB: source = &columns_.lb; break;
     case Attr::UB: source = &columns_.ub; break;
     case Attr::X:
-      if (!has_solution() || first + count > solution_.x.size()) {
+      // Also the point where a limit stopped an LP, which is no solution.
+      if ((!has_solution() && solution_.x.empty()) || first + count > solution_.x.size()) {
         return std::unexpected(Error::DataNotAvailable);
       }
       source = &solution_.x;

@@ -79,7 +79,7 @@ class Model {
   const HighsSession* session() const { return solved_by_highs_ ? session_.get() : nullptr; }
 
  private:
-  bool has_solution() const { return solution_.objval.has_value() || !solution_.x.empty(); }
+  bool has_solution() const { return solution_.is_solution && (solution_.objval.has_value() || !solution_.x.empty()); }
   void mark_changed() { stale_ = true; }
   void discard_solution();
   void apply_pending_coefficients();

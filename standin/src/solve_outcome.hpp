@@ -13,6 +13,9 @@ struct SolveOutcome {
   int status = GRB_LOADED;
   std::vector<double> x;         // values of variables 0 .. x.size() - 1
   std::optional<double> objval;  // absent when no solution is available
+  // Whether x and objval are a solution (SolCount 1), rather than the point where a limit
+  // stopped an LP or the infinite objective of a limit without a solution.
+  bool is_solution = true;
 };
 
 }  // namespace standin

@@ -20,7 +20,7 @@ VALUE_OUT_OF_RANGE = 10008
 NO_LICENSE = 10009
 
 LOADED, OPTIMAL, INFEASIBLE, INF_OR_UNBD, UNBOUNDED = 1, 2, 3, 4, 5
-NODE_LIMIT, TIME_LIMIT = 8, 9
+ITERATION_LIMIT, NODE_LIMIT, TIME_LIMIT = 7, 8, 9
 
 _int_p = POINTER(c_int)
 _dbl_p = POINTER(c_double)
@@ -153,5 +153,4 @@ class CApi:
         rc, objval = self.dblattr(model, b"ObjVal")
         numvars = self.intattr(model, b"NumVars")[1]
         xrc, x = self.dblarray(model, b"X", 0, numvars)
-        assert (rc == 0) == (xrc == 0)
         return status, objval if rc == 0 else None, x if xrc == 0 else None

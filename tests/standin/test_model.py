@@ -15,7 +15,6 @@ from .capi import (
     NULL_ARGUMENT,
     OPTIMAL,
     UNKNOWN_ATTRIBUTE,
-    VALUE_OUT_OF_RANGE,
     doubles,
     ints,
     names,
@@ -137,8 +136,6 @@ def test_attribute_errors(lib, model):
     assert lib.GRBsetdblattr(model, b"ObjVal", 1.0) == INVALID_ARGUMENT
     assert lib.GRBsetdblattrelement(model, b"X", 0, 1.0) == INVALID_ARGUMENT
     # Values and indices.
-    assert lib.GRBsetintattr(model, b"ModelSense", 0) == VALUE_OUT_OF_RANGE
-    assert lib.GRBsetintattr(model, b"ModelSense", 2) == VALUE_OUT_OF_RANGE
     assert lib.GRBsetdblattr(model, b"ObjCon", float("nan")) == INVALID_ARGUMENT
     assert lib.element(model, b"LB", 2)[0] == INDEX_OUT_OF_RANGE
     assert lib.element(model, b"LB", -1)[0] == INDEX_OUT_OF_RANGE

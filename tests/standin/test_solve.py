@@ -6,7 +6,19 @@ import random
 
 import pytest
 
-from .capi import INF_OR_UNBD, INFEASIBLE, NO_LICENSE, NODE_LIMIT, OPTIMAL, TIME_LIMIT, UNBOUNDED, doubles, ints
+from .capi import (
+    GRB_INFINITY,
+    INF_OR_UNBD,
+    INFEASIBLE,
+    ITERATION_LIMIT,
+    NO_LICENSE,
+    NODE_LIMIT,
+    OPTIMAL,
+    TIME_LIMIT,
+    UNBOUNDED,
+    doubles,
+    ints,
+)
 from .subprocess_run import run_snippet
 
 
@@ -184,7 +196,7 @@ def _check_incumbent(lib, model, objval, x):
 def test_time_limit_with_and_without_incumbent(lib, env):
     model = _market_split(lib, env)
     lib.GRBsetdblparam(lib.GRBgetenv(model), b"TimeLimit", 0.0)
-    assert lib.solve(model) == (TIME_LIMIT, None, None)
+    assert lib.solve(model) == (TIME_LIMIT, GRB_INFINITY, None)
     lib.GRBsetdblparam(lib.GRBgetenv(model), b"TimeLimit", 0.5)
     status, objval, x = lib.solve(model)
     assert status == TIME_LIMIT
@@ -192,12 +204,53 @@ def test_time_limit_with_and_without_incumbent(lib, env):
     lib.GRBfreemodel(model)
 
 
-def test_node_limit(lib, env):
+def _small_lp(lib, env):
+    # min x0 + 2 x1 + 3 x2 + x3 over three covering rows, 0 <= x <= 10.
+    model = lib.newmodel(env, 4, obj=[1.0, 2.0, 3.0, 1.0], ub=[10.0] * 4)
+    lib.addconstr(model, {0: 1, 1: 1, 2: 1, 3: 1}, b">", 3.0)
+    lib.addconstr(model, {0: 1, 1: -1, 2: 2}, b">", 1.0)
+    lib.addconstr(model, {1: 1, 3: 1}, b">", 2.0)
+    return model
+
+
+def _maximised_split(lib, env):
     model = _market_split(lib, env)
-    lib.GRBsetdblparam(lib.GRBgetenv(model), b"NodeLimit", 5.0)
-    status, objval, x = lib.solve(model)
-    assert status == NODE_LIMIT
-    _check_incumbent(lib, model, objval, x)
+    lib.GRBsetdblattrarray(model, b"Obj", 30, 8, doubles([-1.0] * 8))
+    # As in Gurobi, ModelSense takes any int: a positive one minimises, any other maximises.
+    for value, sense in [(5, 1), (0, -1), (2**31 - 1, 1), (-(2**31), -1), (-7, -1)]:
+        assert lib.GRBsetintattr(model, b"ModelSense", value) == 0
+        assert lib.intattr(model, b"ModelSense") == (0, sense)
+    return model
+
+
+# What Gurobi gives after a limit: without a solution ObjVal is infinite in the objective's
+# direction; an LP stopped by IterationLimit shows the point where it stopped (SolCount 0);
+# IterationLimit also stops barrier and branch and bound; NodeLimit 0 keeps the root's incumbent.
+@pytest.mark.parametrize(
+    "build, params, status, solcount, objval, x",
+    [
+        (_market_split, {b"TimeLimit": 0.0}, TIME_LIMIT, 0, GRB_INFINITY, None),
+        (_maximised_split, {b"TimeLimit": 0.0}, TIME_LIMIT, 0, -GRB_INFINITY, None),
+        (_small_lp, {b"IterationLimit": 1.0}, ITERATION_LIMIT, 0, 3.0, [3.0, 0.0, 0.0, 0.0]),
+        (_small_lp, {b"IterationLimit": 1.0, b"Method": 2}, ITERATION_LIMIT, 0, "point", "point"),
+        (_market_split, {b"IterationLimit": 5.0}, ITERATION_LIMIT, 1, "incumbent", "incumbent"),
+        (_market_split, {b"NodeLimit": 0.0}, NODE_LIMIT, 1, "incumbent", "incumbent"),
+        (_market_split, {b"NodeLimit": 5.0}, NODE_LIMIT, 1, "incumbent", "incumbent"),
+    ],
+)
+def test_results_after_limits(lib, env, build, params, status, solcount, objval, x):
+    model = build(lib, env)
+    for name, value in params.items():
+        set_param = lib.GRBsetdblparam if isinstance(value, float) else lib.GRBsetintparam
+        assert set_param(lib.GRBgetenv(model), name, value) == 0
+    got_status, got_objval, got_x = lib.solve(model)
+    assert (got_status, lib.intattr(model, b"SolCount")[1]) == (status, solcount)
+    if objval == "incumbent":
+        _check_incumbent(lib, model, got_objval, got_x)
+    elif objval == "point":
+        assert got_objval == pytest.approx(sum(c * v for c, v in zip([1, 2, 3, 1], got_x, strict=True)))
+    else:
+        assert (got_objval, got_x) == (pytest.approx(objval), x)
     lib.GRBfreemodel(model)
 
 
