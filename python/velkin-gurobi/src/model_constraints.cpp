@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "batch_cost.hpp"
-#include "buffer_input.hpp"
-#include "convert.hpp"
-#include "kesto_solver_gurobi/wrapper/accepted.hpp"
+#include "convert_rows.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -19,94 +17,6 @@ using kesto::ScalarFunctionType;
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
-constexpr const char* kObjective = "the objective";
-
-PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal, ModelCounts before = {},
-                                   ModelCounts after = {}) {
-  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code, before, after);
-}
-
-// Rows of a nested sequence argument, stored flat.
-template <class T>
-struct Rows {
-  std::vector<T> values;
-  std::vector<std::size_t> ends;
-
-  std::size_t size() const { return ends.size(); }
-  std::size_t begin_of(std::size_t row) const { return row == 0 ? 0 : ends[row - 1]; }
-  std::size_t length_of(std::size_t row) const { return ends[row] - begin_of(row); }
-};
-
-template <class T, class ConvertRow>
-bool convert_rows(PyObject* sequence, const Arg& arg, Rows<T>& rows, ConvertRow&& convert_row) {
-  return for_each_item(sequence, arg, [&](PyObject* row, Py_ssize_t index) {
-    if (!convert_row(row, arg.at(index), rows.values)) return false;
-    rows.ends.push_back(rows.values.size());
-    return true;
-  });
-}
-
-// Room for the items of a list or tuple of rows, counted over its leading
-// rows that are lists or tuples, so that the rows take one allocation.
-template <class T>
-void reserve_rows(PyObject* sequence, std::vector<T>& values) {
-  if (!(PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence))) return;
-  std::size_t items = 0;
-  for (Py_ssize_t i = 0; i < Py_SIZE(sequence); ++i) {
-    PyObject* row = PySequence_Fast_GET_ITEM(sequence, i);
-    if (!(PyList_CheckExact(row) || PyTuple_CheckExact(row))) break;
-    items += static_cast<std::size_t>(Py_SIZE(row));
-  }
-  values.reserve(items);
-}
-
-// Variable indices are stored as Gurobi's int (conversion refuses any index
-// above its range), so the one converted copy of a batch stays small.
-using StoredIndex = std::uint32_t;
-
-void append_row(const std::vector<std::uint64_t>& row, Rows<StoredIndex>& rows) {
-  reserve_more(rows.values, row.size());
-  for (const std::uint64_t index : row) rows.values.push_back(static_cast<StoredIndex>(index));
-  rows.ends.push_back(rows.values.size());
-}
-
-// The rows of 'fs_vars'; a 2-D integer array is read row by row from its
-// buffer, with the refusals of the list of its rows.
-bool convert_index_rows(PyObject* sequence, const Arg& arg, Rows<StoredIndex>& rows) {
-  std::vector<std::uint64_t> row;
-  const NumericBuffer matrix(sequence, 2);
-  if (matrix && matrix.type().kind != ItemKind::Float) {
-    const std::size_t k = matrix.columns();
-    rows.values.reserve(matrix.rows() * k);
-    row.resize(k);
-    for (std::size_t r = 0; r < matrix.rows(); ++r) {
-      if (!read_variable_indices(matrix, r * k, k, arg.at(static_cast<Py_ssize_t>(r)), row.data())) return false;
-      append_row(row, rows);
-    }
-    return true;
-  }
-  reserve_rows(sequence, rows.values);
-  return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
-    row.clear();
-    if (!convert_variable_index_sequence(item, arg.at(index), row)) return false;
-    append_row(row, rows);
-    return true;
-  });
-}
-
-// The rows of 'fs_coeffs'; a 2-D array is read from its buffer in one pass.
-bool convert_real_rows(PyObject* sequence, const Arg& arg, Rows<double>& rows) {
-  const NumericBuffer matrix(sequence, 2);
-  if (!matrix) {
-    reserve_rows(sequence, rows.values);
-    return convert_rows(sequence, arg, rows, convert_real_sequence);
-  }
-  const std::size_t k = matrix.columns();
-  rows.values.resize(matrix.rows() * k);
-  read_reals(matrix, 0, rows.values.size(), rows.values.data());
-  for (std::size_t r = 1; r <= matrix.rows(); ++r) rows.ends.push_back(r * k);
-  return true;
-}
 
 // Pairs indices and coefficients up to the shorter of the two.
 template <class Index>
@@ -141,9 +51,9 @@ std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
 constexpr const char* kSenseAsEquality =
     "add_constraints: sense '%c' of constraint %zu is not '<', '=' or '>'; it is added as an equality";
 
-struct BatchArguments {
-  Rows<StoredIndex> vars;
-  Rows<double> coeffs;
+struct ConstraintBatch {
+  VariableRows vars;
+  RealRows coeffs;
   std::vector<double> consts;
   std::vector<char32_t> senses;
   std::vector<double> rhss;
@@ -152,14 +62,14 @@ struct BatchArguments {
   std::size_t count() const { return std::min({vars.size(), senses.size(), rhss.size()}); }
 };
 
-bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batch) {
+bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, ConstraintBatch& batch) {
   constexpr const auto& parameters = kAddConstraintsParameters;
   constexpr Arg vars_arg = parameters.arg("fs_vars"), coeffs_arg = parameters.arg("fs_coeffs"),
                 consts_arg = parameters.arg("fs_consts"), names_arg = parameters.arg("names");
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
   };
-  if (!convert_index_rows(objects[0], vars_arg, batch.vars) ||
+  if (!convert_variable_rows(objects[0], vars_arg, batch.vars) ||
       !convert_real_rows(objects[1], coeffs_arg, batch.coeffs) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
       !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
@@ -208,7 +118,7 @@ bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
 // for the first row of another sense than the three. The warning comes
 // before anything reaches Gurobi, so that where warnings are errors the call
 // raises and changes nothing.
-bool warn_other_senses(const BatchArguments& batch) {
+bool warn_other_senses(const ConstraintBatch& batch) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const char32_t sense = batch.senses[i];
     if (!single_set(sense, 0.0)) {
@@ -219,9 +129,9 @@ bool warn_other_senses(const BatchArguments& batch) {
 }
 
 // True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const BatchArguments& batch, std::size_t i, std::size_t terms) {
+bool accepted_row(const ConstraintBatch& batch, std::size_t i, std::size_t terms) {
   using namespace kesto::gurobi;
-  const double* coeffs = batch.coeffs.values.data() + batch.coeffs.begin_of(i);
+  const double* coeffs = batch.coeffs.row(i);
   const double constant = batch.consts[i];
   return std::all_of(coeffs, coeffs + terms, accepted_coefficient) && accepted_value(constant) &&
          accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
@@ -230,10 +140,10 @@ bool accepted_row(const BatchArguments& batch, std::size_t i, std::size_t terms)
 // False with an error set when a paired term of a row names a variable the
 // model never handed out (IndexError), or when Gurobi would refuse a row, so
 // that a batch is refused whole before any row reaches Gurobi.
-bool check_rows(const BatchArguments& batch, const ModelCounts& counts) {
+bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const std::size_t terms = std::min(batch.vars.length_of(i), batch.coeffs.length_of(i));
-    const StoredIndex* vars = batch.vars.values.data() + batch.vars.begin_of(i);
+    const StoredIndex* vars = batch.vars.row(i);
     for (std::size_t k = 0; k < terms; ++k) {
       if (!check_known_variable(vars[k], counts.variables)) return false;
     }
@@ -253,7 +163,7 @@ constexpr std::size_t kChunkTerms = std::size_t{1} << 16;
 
 // Adds the constraints of a checked batch; the list of their indices.
 template <class Optimizer>
-PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
+PyObject* add_batch(Optimizer& optimizer, ConstraintBatch& batch) {
   const std::size_t count = batch.count();
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(count)));
   if (!result) return nullptr;
@@ -270,9 +180,8 @@ PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
     sets.reserve(last - first);
     if (batch.names) names.emplace().reserve(last - first);
     for (std::size_t i = first; i < last; ++i) {
-      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
-                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
-                                    batch.consts[i]));
+      functions.emplace_back(affine(batch.vars.row(i), batch.vars.length_of(i), batch.coeffs.row(i),
+                                    batch.coeffs.length_of(i), batch.consts[i]));
       sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
       if (names) names->push_back(std::move((*batch.names)[i]));
     }
@@ -329,8 +238,8 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
   if (!parse_arguments<kAddConstraintsParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    BatchArguments batch;
-    if (!check_batch_fits(objects) || !convert_batch(objects, batch)) return nullptr;
+    ConstraintBatch batch;
+    if (!check_batch_fits(objects) || !convert_constraint_batch(objects, batch)) return nullptr;
     if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
@@ -356,12 +265,7 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
     const ModelCounts before = counts_of(optimizer);
     auto result = optimizer.set_objective(std::move(function), sense == 1);
-    if (!result) {
-      if (const auto* refusal = std::get_if<kesto::SolverRefusal>(&result.error())) {
-        return raise_solver_refusal(kObjective, refusal->code, before, counts_of(optimizer));
-      }
-      return raise_kesto_error(std::get<kesto::KestoError>(result.error()));
-    }
+    if (!result) return raise_objective_error(result.error(), before, counts_of(optimizer));
     Py_RETURN_NONE;
   });
 }

@@ -14,6 +14,8 @@
 #include "kesto_solver_api/optimizer.hpp"
 #include "kesto_solver_gurobi/dynamic/api.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
+// What Gurobi takes, which callers may check their arguments against first.
+#include "kesto_solver_gurobi/wrapper/accepted.hpp"
 
 namespace kesto::gurobi {
 
