@@ -224,17 +224,34 @@ void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t coun
   });
 }
 
-template <class Index>
-bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
-                           Index* out) {
+namespace {
+
+// Calls `store(k, value)` for items [first, first + count) of an integer
+// buffer, refusing the first that is no variable index.
+template <class Store>
+bool scan_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           Store&& store) {
   return visit_integer_items(buffer.type(), buffer.data(), [&](const auto* items) {
     for (std::size_t k = 0; k < count; ++k) {
       const auto value = items[first + k];
       if (!is_variable_index(value)) return refuse_variable_index(value, arg.at(static_cast<Py_ssize_t>(k)));
-      out[k] = static_cast<Index>(value);
+      store(k, value);
     }
     return true;
   });
+}
+
+}  // namespace
+
+template <class Index>
+bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           Index* out) {
+  return scan_variable_indices(buffer, first, count, arg,
+                               [out](std::size_t k, auto value) { out[k] = static_cast<Index>(value); });
+}
+
+bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg) {
+  return scan_variable_indices(buffer, first, count, arg, [](std::size_t, auto) {});
 }
 
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint64_t*);

@@ -122,6 +122,8 @@ void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t coun
 template <class Index>
 bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
                            Index* out);
+// The same refusals without a copy.
+bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg);
 
 // None leaves `out` empty; anything else is converted.
 template <class T, class Convert>

@@ -1,6 +1,5 @@
 #include "convert_rows.hpp"
 
-#include "buffer_input.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace velkin {
@@ -33,37 +32,25 @@ bool convert_sequence_rows(PyObject* nested, const Arg& arg, FlatRows<T>& rows, 
   });
 }
 
-// Row ends of a 2-D buffer's `rows` rows of `columns` items.
-void set_matrix_ends(std::size_t rows, std::size_t columns, std::vector<std::size_t>& ends) {
-  ends.resize(rows);
-  for (std::size_t r = 0; r < rows; ++r) ends[r] = (r + 1) * columns;
-}
-
 }  // namespace
 
 bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows) {
-  const NumericBuffer matrix(nested, 2);
+  const NumericBuffer& matrix = rows.matrix_.emplace(nested, 2);
   if (!matrix || matrix.type().kind == ItemKind::Float) {
-    return convert_sequence_rows(nested, arg, rows, convert_variable_index_sequence<StoredIndex>);
+    rows.matrix_.reset();
+    return convert_sequence_rows(nested, arg, rows.copy_, convert_variable_index_sequence<StoredIndex>);
   }
   const std::size_t k = matrix.columns();
-  rows.values.resize(matrix.rows() * k);
   for (std::size_t r = 0; r < matrix.rows(); ++r) {
-    if (!read_variable_indices(matrix, r * k, k, arg.at(static_cast<Py_ssize_t>(r)), rows.values.data() + r * k)) {
-      return false;
-    }
+    if (!check_variable_indices(matrix, r * k, k, arg.at(static_cast<Py_ssize_t>(r)))) return false;
   }
-  set_matrix_ends(matrix.rows(), k, rows.ends);
   return true;
 }
 
 bool convert_real_rows(PyObject* nested, const Arg& arg, RealRows& rows) {
-  const NumericBuffer matrix(nested, 2);
-  if (!matrix) return convert_sequence_rows(nested, arg, rows, convert_real_sequence);
-  rows.values.resize(matrix.rows() * matrix.columns());
-  read_reals(matrix, 0, rows.values.size(), rows.values.data());
-  set_matrix_ends(matrix.rows(), matrix.columns(), rows.ends);
-  return true;
+  if (rows.matrix_.emplace(nested, 2)) return true;
+  rows.matrix_.reset();
+  return convert_sequence_rows(nested, arg, rows.copy_, convert_real_sequence);
 }
 
 }  // namespace velkin

@@ -1,14 +1,17 @@
 #pragma once
 // Rows of a nested argument (add_constraints' 'fs_vars' and 'fs_coeffs'): a
-// list, tuple or other sequence of rows, each a sequence or 1-D buffer, or a
-// 2-D buffer read row by row. Refused as the list of its rows would be.
+// list, tuple or other sequence of rows, each a sequence or 1-D buffer, held
+// as its converted copy; or a 2-D buffer, checked and read where it lies.
+// Refused as the list of its rows would be.
 
 #include <Python.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "buffer_input.hpp"
 #include "convert.hpp"
 
 namespace velkin {
@@ -26,12 +29,38 @@ struct FlatRows {
   const T* row(std::size_t row) const { return values.data() + begin_of(row); }
 };
 
-// Variable indices are stored as Gurobi's int (conversion refuses any index
-// above its range), so that the one converted copy of a batch stays small.
-using StoredIndex = std::uint32_t;
-using VariableRows = FlatRows<StoredIndex>;
-using RealRows = FlatRows<double>;
+// The rows of a nested argument: a 2-D buffer where it lies, any other form
+// as its converted copy.
+template <class T>
+class NestedRows {
+ public:
+  std::size_t size() const { return matrix_ ? matrix_->rows() : copy_.size(); }
+  std::size_t length_of(std::size_t row) const { return matrix_ ? matrix_->columns() : copy_.length_of(row); }
 
+  // Calls `visit(items)` with the items of `row` as a pointer to their C type.
+  template <class Visit>
+  auto visit_row(std::size_t row, Visit&& visit) const {
+    if (!matrix_) return visit(copy_.row(row));
+    const std::size_t first = row * matrix_->columns();
+    return visit_items(matrix_->type(), matrix_->data(), [&](const auto* items) { return visit(items + first); });
+  }
+
+ private:
+  friend bool convert_variable_rows(PyObject* nested, const Arg& arg, NestedRows<std::uint32_t>& rows);
+  friend bool convert_real_rows(PyObject* nested, const Arg& arg, NestedRows<double>& rows);
+
+  std::optional<NumericBuffer> matrix_;
+  FlatRows<T> copy_;
+};
+
+// Variable indices are copied as Gurobi's int (conversion refuses any index
+// above its range), so that a converted copy stays small.
+using StoredIndex = std::uint32_t;
+using VariableRows = NestedRows<StoredIndex>;
+using RealRows = NestedRows<double>;
+
+// A 2-D integer buffer has every item checked as a variable index; a 2-D
+// float buffer of indices is refused item by item as the list of its rows.
 bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows);
 bool convert_real_rows(PyObject* nested, const Arg& arg, RealRows& rows);
 

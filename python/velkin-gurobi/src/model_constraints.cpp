@@ -13,7 +13,6 @@
 namespace velkin {
 namespace {
 
-using kesto::ScalarFunctionType;
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
@@ -35,10 +34,10 @@ bool check_name(const std::string& name, const Arg& arg) {
 }
 
 // The sense of add_constraints: every character but '<' and '>' means '='.
-ScalarSetType batch_set(char32_t sense, double rhs) {
-  if (sense == U'<') return kesto::LessEqual{rhs};
-  if (sense == U'>') return kesto::GreaterEqual{rhs};
-  return kesto::Equal{rhs};
+char batch_sense(char32_t sense) {
+  if (sense == U'<') return GRB_LESS_EQUAL;
+  if (sense == U'>') return GRB_GREATER_EQUAL;
+  return GRB_EQUAL;
 }
 
 std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
@@ -60,6 +59,9 @@ struct ConstraintBatch {
   std::optional<std::vector<std::string>> names;
 
   std::size_t count() const { return std::min({vars.size(), senses.size(), rhss.size()}); }
+  // The paired terms of row `i`: its indices and coefficients up to the
+  // shorter of the two.
+  std::size_t terms_of(std::size_t i) const { return std::min(vars.length_of(i), coeffs.length_of(i)); }
 };
 
 bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, ConstraintBatch& batch) {
@@ -91,7 +93,7 @@ bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, Constrain
 }
 
 // Memory a batch takes while it is added. Per term: the converted index and
-// coefficient, and Gurobi's copy (24 bytes: 21 to 22 measured with the
+// coefficient (a 2-D array, read where it lies, takes less), and Gurobi's copy (24 bytes: 21 to 22 measured with the
 // stand-in library). Per row: the converted row ends, constant, sense and
 // right-hand side, Gurobi's sense, right-hand side and row start, and the
 // returned list's pointer and int object. Names given add a string each and
@@ -129,12 +131,15 @@ bool warn_other_senses(const ConstraintBatch& batch) {
 }
 
 // True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const ConstraintBatch& batch, std::size_t i, std::size_t terms) {
+bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
-  const double* coeffs = batch.coeffs.row(i);
+  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return std::all_of(coeffs, coeffs + batch.terms_of(i),
+                       [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); });
+  });
   const double constant = batch.consts[i];
-  return std::all_of(coeffs, coeffs + terms, accepted_coefficient) && accepted_value(constant) &&
-         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
+  return coefficients && accepted_value(constant) && accepted_value(batch.rhss[i] - constant) &&
+         (!batch.names || accepted_name((*batch.names)[i]));
 }
 
 // False with an error set when a paired term of a row names a variable the
@@ -142,12 +147,14 @@ bool accepted_row(const ConstraintBatch& batch, std::size_t i, std::size_t terms
 // that a batch is refused whole before any row reaches Gurobi.
 bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
-    const std::size_t terms = std::min(batch.vars.length_of(i), batch.coeffs.length_of(i));
-    const StoredIndex* vars = batch.vars.row(i);
-    for (std::size_t k = 0; k < terms; ++k) {
-      if (!check_known_variable(vars[k], counts.variables)) return false;
-    }
-    if (!accepted_row(batch, i, terms)) {
+    const bool known = batch.vars.visit_row(i, [&](const auto* vars) {
+      for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+        if (!check_known_variable(static_cast<std::uint64_t>(vars[k]), counts.variables)) return false;
+      }
+      return true;
+    });
+    if (!known) return false;
+    if (!accepted_row(batch, i)) {
       raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
       return false;
     }
@@ -155,44 +162,46 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   return true;
 }
 
-// Rows per backend call. The batch is checked in full before any row is
-// handed over; its functions are then built a chunk at a time, so that they
-// never take more memory than a chunk, or than one row longer than a chunk.
-constexpr std::size_t kChunkRows = 1024;
-constexpr std::size_t kChunkTerms = std::size_t{1} << 16;
+// The rows of a checked batch as Gurobi takes them, read from the converted
+// copy or from the 2-D arrays where they lie.
+class BatchRows final : public kesto::gurobi::RowSource {
+ public:
+  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+
+  std::size_t count() const override { return batch_.count(); }
+  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
+    const std::size_t terms = batch_.terms_of(i);
+    row.indices.resize(terms);
+    row.coefficients.resize(terms);
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      std::transform(vars, vars + terms, row.indices.begin(),
+                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
+                     [](auto coefficient) { return static_cast<double>(coefficient); });
+    });
+    row.sense = batch_sense(batch_.senses[i]);
+    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    return true;
+  }
+  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
+
+ private:
+  const ConstraintBatch& batch_;
+};
 
 // Adds the constraints of a checked batch; the list of their indices.
-template <class Optimizer>
-PyObject* add_batch(Optimizer& optimizer, ConstraintBatch& batch) {
-  const std::size_t count = batch.count();
-  PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(count)));
+PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
+  PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
   const ModelCounts before = counts_of(optimizer);
-  auto terms_of = [&](std::size_t i) { return std::min(batch.vars.length_of(i), batch.coeffs.length_of(i)); };
-  for (std::size_t first = 0; first < count;) {
-    std::size_t last = first + 1, terms = terms_of(first);
-    while (last < count && last - first < kChunkRows && terms + terms_of(last) <= kChunkTerms)
-      terms += terms_of(last++);
-    std::vector<ScalarFunctionType> functions;
-    std::vector<ScalarSetType> sets;
-    std::optional<std::vector<std::string>> names;
-    functions.reserve(last - first);
-    sets.reserve(last - first);
-    if (batch.names) names.emplace().reserve(last - first);
-    for (std::size_t i = first; i < last; ++i) {
-      functions.emplace_back(affine(batch.vars.row(i), batch.vars.length_of(i), batch.coeffs.row(i),
-                                    batch.coeffs.length_of(i), batch.consts[i]));
-      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
-      if (names) names->push_back(std::move((*batch.names)[i]));
-    }
-    const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(names));
-    if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
-    for (std::size_t j = 0; j < indices->size(); ++j) {
-      PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
-      if (index == nullptr) return nullptr;
-      PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(first + j), index);
-    }
-    first = last;
+  const auto indices = optimizer.add_rows(BatchRows(batch));
+  if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
+  for (std::size_t j = 0; j < indices->size(); ++j) {
+    PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
+    if (index == nullptr) return nullptr;
+    PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(j), index);
   }
   return result.release();
 }
