@@ -117,16 +117,24 @@ PyObject* model_optimize(PyObject* self, PyObject*) {
 }
 
 // The common call, one exact int by position, skips the binder and the
-// generic conversion; every other call takes them, with their refusals.
+// generic conversion, and reads the value without taking the borrow flag:
+// no Python code runs until it has been read. Every other call takes them,
+// with their refusals.
 PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
-  std::optional<std::uint64_t> var_id = plain_index(args, kwargs);
-  std::array<PyObject*, 1> objects{};
-  if (!var_id && !parse_arguments<kGetVarValueParameters>(args, kwargs, objects)) return nullptr;
-  return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
-    if (!var_id && !convert_unsigned(objects[0], kGetVarValueParameters.arg("var_id"), var_id.emplace())) {
+  if (const std::optional<std::uint64_t> var_id = plain_index(args, kwargs)) {
+    ModelState& state = model_state(self);
+    if (!state.borrow.shared_free()) {
+      PyErr_SetString(PyExc_RuntimeError, kAlreadyMutablyBorrowed);
       return nullptr;
     }
-    return optional_float(optimizer.get_var_value(*var_id));
+    return optional_float(state.optimizer.get_var_value(*var_id));
+  }
+  std::array<PyObject*, 1> objects{};
+  if (!parse_arguments<kGetVarValueParameters>(args, kwargs, objects)) return nullptr;
+  return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
+    std::uint64_t var_id = 0;
+    if (!convert_unsigned(objects[0], kGetVarValueParameters.arg("var_id"), var_id)) return nullptr;
+    return optional_float(optimizer.get_var_value(var_id));
   });
 }
 
