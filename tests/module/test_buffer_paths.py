@@ -30,6 +30,7 @@ INDEX_CASES = {
     "too large": [0, 2**31, 7],
     "negative before too large": [5, -1, 2**31],
     "largest": [2**31 - 1],
+    "unknown": [0, 4, 1],
     "empty": [],
 }
 REAL_CASES = {

@@ -26,6 +26,11 @@ class BorrowState {
     return false;
   }
   void release_shared() { word_.fetch_sub(1, std::memory_order_release); }
+  // Whether a shared user may run now. For a call that holds the GIL
+  // throughout and runs no Python code this stands in for taking and
+  // releasing: users start only with the GIL held, so none can start before
+  // it returns.
+  bool shared_free() const { return word_.load(std::memory_order_acquire) != kExclusive; }
 
  private:
   static constexpr std::intptr_t kFree = 0;

@@ -6,9 +6,8 @@
 #include <type_traits>
 
 #include "buffer_input.hpp"
-#include "numpy_scalars.hpp"
-
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
+#include "numpy_scalars.hpp"
 
 namespace velkin {
 
@@ -225,17 +224,38 @@ void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t coun
   });
 }
 
-bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
-                           std::uint64_t* out) {
+namespace {
+
+// Calls `store(k, value)` for items [first, first + count) of an integer
+// buffer, refusing the first that is no variable index.
+template <class Store>
+bool scan_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           Store&& store) {
   return visit_integer_items(buffer.type(), buffer.data(), [&](const auto* items) {
     for (std::size_t k = 0; k < count; ++k) {
       const auto value = items[first + k];
       if (!is_variable_index(value)) return refuse_variable_index(value, arg.at(static_cast<Py_ssize_t>(k)));
-      out[k] = static_cast<std::uint64_t>(value);
+      store(k, value);
     }
     return true;
   });
 }
+
+}  // namespace
+
+template <class Index>
+bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
+                           Index* out) {
+  return scan_variable_indices(buffer, first, count, arg,
+                               [out](std::size_t k, auto value) { out[k] = static_cast<Index>(value); });
+}
+
+bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg) {
+  return scan_variable_indices(buffer, first, count, arg, [](std::size_t, auto) {});
+}
+
+template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint64_t*);
+template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint32_t*);
 
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out) {
   const NumericBuffer buffer(sequence, 1);
@@ -247,10 +267,16 @@ bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<doubl
   return true;
 }
 
-bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<std::uint64_t>& out) {
+template <class Index>
+bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out) {
   const NumericBuffer buffer(sequence, 1);
   if (!buffer || buffer.type().kind == ItemKind::Float) {
-    return convert_sequence(sequence, arg, out, convert_variable_index);
+    return convert_sequence(sequence, arg, out, [](PyObject* item, const Arg& item_arg, Index& index) {
+      std::uint64_t value = 0;
+      if (!convert_variable_index(item, item_arg, value)) return false;
+      index = static_cast<Index>(value);
+      return true;
+    });
   }
   const std::size_t start = out.size();
   reserve_more(out, buffer.rows());
@@ -259,6 +285,9 @@ bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::ve
   out.resize(start);
   return false;
 }
+
+template bool convert_variable_index_sequence(PyObject*, const Arg&, std::vector<std::uint64_t>&);
+template bool convert_variable_index_sequence(PyObject*, const Arg&, std::vector<std::uint32_t>&);
 
 bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const std::string& needed_for) {
   if (length >= needed) return true;

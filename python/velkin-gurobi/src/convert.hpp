@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "py_ref.hpp"
+
 namespace velkin {
 
 // Where a value came from, for error messages: "add_variables() argument
@@ -49,18 +51,35 @@ bool convert_int32(PyObject* object, const Arg& arg, int& out);
 bool check_variable_index(std::uint64_t index, const Arg& arg);
 bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out);
 
+bool is_sequence_argument(PyObject* object, const Arg& arg);
+
 // Any sequence except str; calls `element(item, index)` for each item in
 // iteration order, stopping at the first failure.
 template <class Element>
-bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element);
-
-bool is_sequence_argument(PyObject* object, const Arg& arg);
-
-}  // namespace velkin
-
-#include "convert_sequence.inl"
-
-namespace velkin {
+bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element) {
+  if (!is_sequence_argument(sequence, arg)) return false;
+  if (PyList_CheckExact(sequence)) {
+    // Re-read the size each step: a conversion hook may shrink the list.
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(sequence); ++i) {
+      PyRef item = PyRef::borrow(PyList_GET_ITEM(sequence, i));
+      if (!element(item.get(), i)) return false;
+    }
+    return true;
+  }
+  if (PyTuple_CheckExact(sequence)) {
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(sequence); ++i) {
+      if (!element(PyTuple_GET_ITEM(sequence, i), i)) return false;
+    }
+    return true;
+  }
+  PyRef iterator = PyRef::steal(PyObject_GetIter(sequence));
+  if (!iterator) return false;
+  for (Py_ssize_t i = 0;; ++i) {
+    PyRef item = PyRef::steal(PyIter_Next(iterator.get()));
+    if (!item) return !PyErr_Occurred();
+    if (!element(item.get(), i)) return false;
+  }
+}
 
 // Room for `extra` more items. Rows of a nested argument append to one
 // vector, so growth stays geometric: reserving the exact size would copy the
@@ -87,8 +106,11 @@ bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, C
 
 // Sequences of numbers and of variable indices, read straight from a plain
 // numeric buffer where possible (same results and refusals either way).
+// Variable indices are stored as 64-bit or, within Gurobi's int range that
+// conversion enforces, as 32-bit integers.
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out);
-bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<std::uint64_t>& out);
+template <class Index>
+bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out);
 
 class NumericBuffer;
 
@@ -97,8 +119,11 @@ class NumericBuffer;
 void read_reals(const NumericBuffer& buffer, std::size_t first, std::size_t count, double* out);
 // The same items of an integer buffer as variable indices, refused as
 // convert_variable_index refuses them; item k is described as `arg.at(k)`.
+template <class Index>
 bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg,
-                           std::uint64_t* out);
+                           Index* out);
+// The same refusals without a copy.
+bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg);
 
 // None leaves `out` empty; anything else is converted.
 template <class T, class Convert>

@@ -10,7 +10,6 @@
 #include "fatal.hpp"
 #include "kesto_core/fd_write.hpp"
 #include "kesto_core/text.hpp"
-#include "kesto_solver_gurobi/gurobi_constants.h"
 #include "loader.hpp"
 #include "method_parameters.hpp"
 
@@ -164,10 +163,5 @@ PyTypeObject model_type = [] {
 }();
 
 bool ready_model_type() { return PyType_Ready(&model_type) == 0; }
-
-PyObject* raise_kesto_error(const kesto::KestoError& error, const char* prefix) {
-  PyErr_SetString(PyExc_RuntimeError, (prefix + kesto::render(error)).c_str());
-  return nullptr;
-}
 
 }  // namespace velkin

@@ -62,7 +62,4 @@ using NoArgumentsMethod = PyObject*(PyObject* self, PyObject* unused);
 VELKIN_MODEL_METHODS(VELKIN_DECLARE_METHOD)
 #undef VELKIN_DECLARE_METHOD
 
-// Raises RuntimeError with the error's rendering behind `prefix`.
-PyObject* raise_kesto_error(const kesto::KestoError& error, const char* prefix = "");
-
 }  // namespace velkin

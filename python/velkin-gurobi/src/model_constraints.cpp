@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "batch_cost.hpp"
-#include "buffer_input.hpp"
-#include "convert.hpp"
-#include "kesto_solver_gurobi/wrapper/accepted.hpp"
+#include "convert_rows.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -15,98 +13,9 @@
 namespace velkin {
 namespace {
 
-using kesto::ScalarFunctionType;
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
-constexpr const char* kObjective = "the objective";
-
-PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal, ModelCounts before = {},
-                                   ModelCounts after = {}) {
-  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code, before, after);
-}
-
-// Rows of a nested sequence argument, stored flat.
-template <class T>
-struct Rows {
-  std::vector<T> values;
-  std::vector<std::size_t> ends;
-
-  std::size_t size() const { return ends.size(); }
-  std::size_t begin_of(std::size_t row) const { return row == 0 ? 0 : ends[row - 1]; }
-  std::size_t length_of(std::size_t row) const { return ends[row] - begin_of(row); }
-};
-
-template <class T, class ConvertRow>
-bool convert_rows(PyObject* sequence, const Arg& arg, Rows<T>& rows, ConvertRow&& convert_row) {
-  return for_each_item(sequence, arg, [&](PyObject* row, Py_ssize_t index) {
-    if (!convert_row(row, arg.at(index), rows.values)) return false;
-    rows.ends.push_back(rows.values.size());
-    return true;
-  });
-}
-
-// Room for the items of a list or tuple of rows, counted over its leading
-// rows that are lists or tuples, so that the rows take one allocation.
-template <class T>
-void reserve_rows(PyObject* sequence, std::vector<T>& values) {
-  if (!(PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence))) return;
-  std::size_t items = 0;
-  for (Py_ssize_t i = 0; i < Py_SIZE(sequence); ++i) {
-    PyObject* row = PySequence_Fast_GET_ITEM(sequence, i);
-    if (!(PyList_CheckExact(row) || PyTuple_CheckExact(row))) break;
-    items += static_cast<std::size_t>(Py_SIZE(row));
-  }
-  values.reserve(items);
-}
-
-// Variable indices are stored as Gurobi's int (conversion refuses any index
-// above its range), so the one converted copy of a batch stays small.
-using StoredIndex = std::uint32_t;
-
-void append_row(const std::vector<std::uint64_t>& row, Rows<StoredIndex>& rows) {
-  reserve_more(rows.values, row.size());
-  for (const std::uint64_t index : row) rows.values.push_back(static_cast<StoredIndex>(index));
-  rows.ends.push_back(rows.values.size());
-}
-
-// The rows of 'fs_vars'; a 2-D integer array is read row by row from its
-// buffer, with the refusals of the list of its rows.
-bool convert_index_rows(PyObject* sequence, const Arg& arg, Rows<StoredIndex>& rows) {
-  std::vector<std::uint64_t> row;
-  const NumericBuffer matrix(sequence, 2);
-  if (matrix && matrix.type().kind != ItemKind::Float) {
-    const std::size_t k = matrix.columns();
-    rows.values.reserve(matrix.rows() * k);
-    row.resize(k);
-    for (std::size_t r = 0; r < matrix.rows(); ++r) {
-      if (!read_variable_indices(matrix, r * k, k, arg.at(static_cast<Py_ssize_t>(r)), row.data())) return false;
-      append_row(row, rows);
-    }
-    return true;
-  }
-  reserve_rows(sequence, rows.values);
-  return for_each_item(sequence, arg, [&](PyObject* item, Py_ssize_t index) {
-    row.clear();
-    if (!convert_variable_index_sequence(item, arg.at(index), row)) return false;
-    append_row(row, rows);
-    return true;
-  });
-}
-
-// The rows of 'fs_coeffs'; a 2-D array is read from its buffer in one pass.
-bool convert_real_rows(PyObject* sequence, const Arg& arg, Rows<double>& rows) {
-  const NumericBuffer matrix(sequence, 2);
-  if (!matrix) {
-    reserve_rows(sequence, rows.values);
-    return convert_rows(sequence, arg, rows, convert_real_sequence);
-  }
-  const std::size_t k = matrix.columns();
-  rows.values.resize(matrix.rows() * k);
-  read_reals(matrix, 0, rows.values.size(), rows.values.data());
-  for (std::size_t r = 1; r <= matrix.rows(); ++r) rows.ends.push_back(r * k);
-  return true;
-}
 
 // Pairs indices and coefficients up to the shorter of the two.
 template <class Index>
@@ -125,10 +34,10 @@ bool check_name(const std::string& name, const Arg& arg) {
 }
 
 // The sense of add_constraints: every character but '<' and '>' means '='.
-ScalarSetType batch_set(char32_t sense, double rhs) {
-  if (sense == U'<') return kesto::LessEqual{rhs};
-  if (sense == U'>') return kesto::GreaterEqual{rhs};
-  return kesto::Equal{rhs};
+char batch_sense(char32_t sense) {
+  if (sense == U'<') return GRB_LESS_EQUAL;
+  if (sense == U'>') return GRB_GREATER_EQUAL;
+  return GRB_EQUAL;
 }
 
 std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
@@ -141,25 +50,28 @@ std::optional<ScalarSetType> single_set(char32_t sense, double rhs) {
 constexpr const char* kSenseAsEquality =
     "add_constraints: sense '%c' of constraint %zu is not '<', '=' or '>'; it is added as an equality";
 
-struct BatchArguments {
-  Rows<StoredIndex> vars;
-  Rows<double> coeffs;
+struct ConstraintBatch {
+  VariableRows vars;
+  RealRows coeffs;
   std::vector<double> consts;
   std::vector<char32_t> senses;
   std::vector<double> rhss;
   std::optional<std::vector<std::string>> names;
 
   std::size_t count() const { return std::min({vars.size(), senses.size(), rhss.size()}); }
+  // The paired terms of row `i`: its indices and coefficients up to the
+  // shorter of the two.
+  std::size_t terms_of(std::size_t i) const { return std::min(vars.length_of(i), coeffs.length_of(i)); }
 };
 
-bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batch) {
+bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, ConstraintBatch& batch) {
   constexpr const auto& parameters = kAddConstraintsParameters;
   constexpr Arg vars_arg = parameters.arg("fs_vars"), coeffs_arg = parameters.arg("fs_coeffs"),
                 consts_arg = parameters.arg("fs_consts"), names_arg = parameters.arg("names");
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
   };
-  if (!convert_index_rows(objects[0], vars_arg, batch.vars) ||
+  if (!convert_variable_rows(objects[0], vars_arg, batch.vars) ||
       !convert_real_rows(objects[1], coeffs_arg, batch.coeffs) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
       !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
@@ -181,7 +93,7 @@ bool convert_batch(const std::array<PyObject*, 6>& objects, BatchArguments& batc
 }
 
 // Memory a batch takes while it is added. Per term: the converted index and
-// coefficient, and Gurobi's copy (24 bytes: 21 to 22 measured with the
+// coefficient (a 2-D array, read where it lies, takes less), and Gurobi's copy (24 bytes: 21 to 22 measured with the
 // stand-in library). Per row: the converted row ends, constant, sense and
 // right-hand side, Gurobi's sense, right-hand side and row start, and the
 // returned list's pointer and int object. Names given add a string each and
@@ -208,7 +120,7 @@ bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
 // for the first row of another sense than the three. The warning comes
 // before anything reaches Gurobi, so that where warnings are errors the call
 // raises and changes nothing.
-bool warn_other_senses(const BatchArguments& batch) {
+bool warn_other_senses(const ConstraintBatch& batch) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const char32_t sense = batch.senses[i];
     if (!single_set(sense, 0.0)) {
@@ -219,25 +131,30 @@ bool warn_other_senses(const BatchArguments& batch) {
 }
 
 // True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const BatchArguments& batch, std::size_t i, std::size_t terms) {
+bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
-  const double* coeffs = batch.coeffs.values.data() + batch.coeffs.begin_of(i);
+  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return std::all_of(coeffs, coeffs + batch.terms_of(i),
+                       [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); });
+  });
   const double constant = batch.consts[i];
-  return std::all_of(coeffs, coeffs + terms, accepted_coefficient) && accepted_value(constant) &&
-         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
+  return coefficients && accepted_value(constant) && accepted_value(batch.rhss[i] - constant) &&
+         (!batch.names || accepted_name((*batch.names)[i]));
 }
 
 // False with an error set when a paired term of a row names a variable the
 // model never handed out (IndexError), or when Gurobi would refuse a row, so
 // that a batch is refused whole before any row reaches Gurobi.
-bool check_rows(const BatchArguments& batch, const ModelCounts& counts) {
+bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
-    const std::size_t terms = std::min(batch.vars.length_of(i), batch.coeffs.length_of(i));
-    const StoredIndex* vars = batch.vars.values.data() + batch.vars.begin_of(i);
-    for (std::size_t k = 0; k < terms; ++k) {
-      if (!check_known_variable(vars[k], counts.variables)) return false;
-    }
-    if (!accepted_row(batch, i, terms)) {
+    const bool known = batch.vars.visit_row(i, [&](const auto* vars) {
+      for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+        if (!check_known_variable(static_cast<std::uint64_t>(vars[k]), counts.variables)) return false;
+      }
+      return true;
+    });
+    if (!known) return false;
+    if (!accepted_row(batch, i)) {
       raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
       return false;
     }
@@ -245,45 +162,46 @@ bool check_rows(const BatchArguments& batch, const ModelCounts& counts) {
   return true;
 }
 
-// Rows per backend call. The batch is checked in full before any row is
-// handed over; its functions are then built a chunk at a time, so that they
-// never take more memory than a chunk, or than one row longer than a chunk.
-constexpr std::size_t kChunkRows = 1024;
-constexpr std::size_t kChunkTerms = std::size_t{1} << 16;
+// The rows of a checked batch as Gurobi takes them, read from the converted
+// copy or from the 2-D arrays where they lie.
+class BatchRows final : public kesto::gurobi::RowSource {
+ public:
+  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+
+  std::size_t count() const override { return batch_.count(); }
+  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
+    const std::size_t terms = batch_.terms_of(i);
+    row.indices.resize(terms);
+    row.coefficients.resize(terms);
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      std::transform(vars, vars + terms, row.indices.begin(),
+                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
+                     [](auto coefficient) { return static_cast<double>(coefficient); });
+    });
+    row.sense = batch_sense(batch_.senses[i]);
+    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    return true;
+  }
+  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
+
+ private:
+  const ConstraintBatch& batch_;
+};
 
 // Adds the constraints of a checked batch; the list of their indices.
-template <class Optimizer>
-PyObject* add_batch(Optimizer& optimizer, BatchArguments& batch) {
-  const std::size_t count = batch.count();
-  PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(count)));
+PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
+  PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
   const ModelCounts before = counts_of(optimizer);
-  auto terms_of = [&](std::size_t i) { return std::min(batch.vars.length_of(i), batch.coeffs.length_of(i)); };
-  for (std::size_t first = 0; first < count;) {
-    std::size_t last = first + 1, terms = terms_of(first);
-    while (last < count && last - first < kChunkRows && terms + terms_of(last) <= kChunkTerms)
-      terms += terms_of(last++);
-    std::vector<ScalarFunctionType> functions;
-    std::vector<ScalarSetType> sets;
-    std::optional<std::vector<std::string>> names;
-    functions.reserve(last - first);
-    sets.reserve(last - first);
-    if (batch.names) names.emplace().reserve(last - first);
-    for (std::size_t i = first; i < last; ++i) {
-      functions.emplace_back(affine(batch.vars.values.data() + batch.vars.begin_of(i), batch.vars.length_of(i),
-                                    batch.coeffs.values.data() + batch.coeffs.begin_of(i), batch.coeffs.length_of(i),
-                                    batch.consts[i]));
-      sets.push_back(batch_set(batch.senses[i], batch.rhss[i]));
-      if (names) names->push_back(std::move((*batch.names)[i]));
-    }
-    const auto indices = optimizer.add_constraints(std::move(functions), std::move(sets), std::move(names));
-    if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
-    for (std::size_t j = 0; j < indices->size(); ++j) {
-      PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
-      if (index == nullptr) return nullptr;
-      PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(first + j), index);
-    }
-    first = last;
+  const auto indices = optimizer.add_rows(BatchRows(batch));
+  if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
+  for (std::size_t j = 0; j < indices->size(); ++j) {
+    PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
+    if (index == nullptr) return nullptr;
+    PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(j), index);
   }
   return result.release();
 }
@@ -329,8 +247,8 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   std::array<PyObject*, 6> objects{nullptr, nullptr, nullptr, nullptr, nullptr, Py_None};
   if (!parse_arguments<kAddConstraintsParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    BatchArguments batch;
-    if (!check_batch_fits(objects) || !convert_batch(objects, batch)) return nullptr;
+    ConstraintBatch batch;
+    if (!check_batch_fits(objects) || !convert_constraint_batch(objects, batch)) return nullptr;
     if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
@@ -356,12 +274,7 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
     const ModelCounts before = counts_of(optimizer);
     auto result = optimizer.set_objective(std::move(function), sense == 1);
-    if (!result) {
-      if (const auto* refusal = std::get_if<kesto::SolverRefusal>(&result.error())) {
-        return raise_solver_refusal(kObjective, refusal->code, before, counts_of(optimizer));
-      }
-      return raise_kesto_error(std::get<kesto::KestoError>(result.error()));
-    }
+    if (!result) return raise_objective_error(result.error(), before, counts_of(optimizer));
     Py_RETURN_NONE;
   });
 }

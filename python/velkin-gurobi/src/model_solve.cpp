@@ -88,6 +88,17 @@ std::optional<AttrValue> classify(PyObject* object) {
   return std::nullopt;
 }
 
+// The one non-negative exact int of a call get_var_value(i), or nothing.
+std::optional<std::uint64_t> plain_index(PyObject* args, PyObject* kwargs) {
+  if (kwargs != nullptr || PyTuple_GET_SIZE(args) != 1) return std::nullopt;
+  PyObject* index = PyTuple_GET_ITEM(args, 0);
+  if (!PyLong_CheckExact(index)) return std::nullopt;
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(index, &overflow);
+  if (overflow != 0 || value < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(value);
+}
+
 }  // namespace
 
 PyObject* model_update(PyObject* self, PyObject*) {
@@ -105,13 +116,24 @@ PyObject* model_optimize(PyObject* self, PyObject*) {
   });
 }
 
+// The common call, one exact int by position, skips the binder and the
+// generic conversion, and reads the value without taking the borrow flag:
+// no Python code runs until it has been read. Every other call takes them,
+// with their refusals.
 PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) {
+  if (const std::optional<std::uint64_t> var_id = plain_index(args, kwargs)) {
+    ModelState& state = model_state(self);
+    if (!state.borrow.shared_free()) {
+      PyErr_SetString(PyExc_RuntimeError, kAlreadyMutablyBorrowed);
+      return nullptr;
+    }
+    return optional_float(state.optimizer.get_var_value(*var_id));
+  }
   std::array<PyObject*, 1> objects{};
   if (!parse_arguments<kGetVarValueParameters>(args, kwargs, objects)) return nullptr;
-  PyObject* var_id_obj = objects[0];
   return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
     std::uint64_t var_id = 0;
-    if (!convert_unsigned(var_id_obj, kGetVarValueParameters.arg("var_id"), var_id)) return nullptr;
+    if (!convert_unsigned(objects[0], kGetVarValueParameters.arg("var_id"), var_id)) return nullptr;
     return optional_float(optimizer.get_var_value(var_id));
   });
 }

@@ -12,7 +12,6 @@ namespace {
 
 using kesto::BoundType;
 using kesto::NameType;
-using kesto::VariableRefusal;
 using kesto::gurobi::kMaxGrbIndex;
 
 // Memory a batch takes per variable while it is added: the module's arrays
@@ -33,8 +32,6 @@ bool batch_fits(std::uint64_t n, PyObject* names) {
   return fits_in_memory(n * kBytesPerVariable + name_bytes(names, n));
 }
 
-constexpr const char* kNewVariables = "the new variables";
-
 // The list of the indices a batch will get, built before Gurobi is called so
 // that no allocation can fail once the batch has been added.
 PyRef consecutive_indices(std::uint64_t start, std::uint64_t n) {
@@ -48,19 +45,7 @@ PyRef consecutive_indices(std::uint64_t start, std::uint64_t n) {
   return list;
 }
 
-PyObject* raise_refusal(VariableRefusal refusal, const Arg& names, ModelCounts before, ModelCounts after) {
-  switch (refusal.kind) {
-    case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
-    case VariableRefusal::CountTooLarge:
-    case VariableRefusal::SequenceTooShort:
-      PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
-      break;
-    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code, before, after); break;
-  }
-  return nullptr;
-}
-
-struct BatchArguments {
+struct VariableBatch {
   std::uint64_t n = 0;
   std::optional<std::vector<std::string>> names;
   std::optional<std::vector<char32_t>> vtypes;
@@ -68,7 +53,7 @@ struct BatchArguments {
   std::optional<std::vector<double>> ubs;
 };
 
-bool convert_batch(const std::array<PyObject*, 5>& objects, BatchArguments& batch) {
+bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBatch& batch) {
   constexpr const auto& parameters = kAddVariablesParameters;
   constexpr Arg n_arg = parameters.arg("n");
   if (!convert_unsigned(objects[0], n_arg, batch.n)) return false;
@@ -127,7 +112,7 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (!result) return nullptr;
     const ModelCounts before = counts_of(optimizer);
     auto index = optimizer.add_variable(name, vtype, lb, ub);
-    if (!index) return raise_refusal(index.error(), name_arg, before, counts_of(optimizer));
+    if (!index) return raise_variable_refusal(index.error(), name_arg, before, counts_of(optimizer));
     return result.release();
   });
 }
@@ -136,8 +121,8 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
   std::array<PyObject*, 5> objects{nullptr, Py_None, Py_None, Py_None, Py_None};
   if (!parse_arguments<kAddVariablesParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    BatchArguments batch;
-    if (!convert_batch(objects, batch)) return nullptr;
+    VariableBatch batch;
+    if (!convert_variable_batch(objects, batch)) return nullptr;
     std::optional<NameType> names;
     if (batch.names) names = kesto::name_type::List{std::move(*batch.names)};
     PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
@@ -146,7 +131,8 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
     if (!indices) {
-      return raise_refusal(indices.error(), kAddVariablesParameters.arg("names"), before, counts_of(optimizer));
+      return raise_variable_refusal(indices.error(), kAddVariablesParameters.arg("names"), before,
+                                    counts_of(optimizer));
     }
     return result.release();
   });

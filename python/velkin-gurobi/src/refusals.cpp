@@ -1,7 +1,8 @@
 #include "refusals.hpp"
 
+#include "kesto_core/errors.hpp"
 #include "kesto_core/text.hpp"
-#include "kesto_solver_gurobi/gurobi_constants.h"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace velkin {
 
@@ -21,6 +22,9 @@ bool check_known_variables(const kesto::Affine& function, std::uint64_t var_coun
 }
 
 namespace {
+
+constexpr const char* kNewVariables = "the new variables";
+constexpr const char* kObjective = "the objective";
 
 // "variable 3" or "variables 3 to 5" for the indices from `first` up to, not
 // including, `end`; empty when there are none.
@@ -48,6 +52,36 @@ PyObject* raise_solver_refusal(const std::string& what, int code, ModelCounts be
   const std::string message = "Gurobi refused " + what + ": error code " + std::to_string(code);
   PyErr_SetString(type, (message + lost_indices(before, after)).c_str());
   return nullptr;
+}
+
+PyObject* raise_kesto_error(const kesto::KestoError& error, const char* prefix) {
+  PyErr_SetString(PyExc_RuntimeError, (prefix + kesto::render(error)).c_str());
+  return nullptr;
+}
+
+PyObject* raise_variable_refusal(kesto::VariableRefusal refusal, const Arg& names, ModelCounts before,
+                                 ModelCounts after) {
+  using kesto::VariableRefusal;
+  switch (refusal.kind) {
+    case VariableRefusal::NameContainsNul: fail(PyExc_ValueError, names, "must not contain a NUL character"); break;
+    case VariableRefusal::CountTooLarge:
+    case VariableRefusal::SequenceTooShort:
+      PyErr_SetString(PyExc_ValueError, "variables could not be added: inconsistent batch");
+      break;
+    case VariableRefusal::SolverRefused: raise_solver_refusal(kNewVariables, refusal.code, before, after); break;
+  }
+  return nullptr;
+}
+
+PyObject* raise_constraint_refusal(const kesto::ConstraintRefusal& refusal, ModelCounts before, ModelCounts after) {
+  return raise_solver_refusal("constraint " + std::to_string(refusal.index), refusal.code, before, after);
+}
+
+PyObject* raise_objective_error(const kesto::ObjectiveError& error, ModelCounts before, ModelCounts after) {
+  if (const auto* refusal = std::get_if<kesto::SolverRefusal>(&error)) {
+    return raise_solver_refusal(kObjective, refusal->code, before, after);
+  }
+  return raise_kesto_error(std::get<kesto::KestoError>(error));
 }
 
 std::string unset_parameter_warning(const kesto::UnsetParameter& parameter) {

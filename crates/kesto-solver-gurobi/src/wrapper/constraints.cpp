@@ -1,4 +1,4 @@
-// Linear constraints (one GRBaddconstr per constraint) and the objective.
+// Linear constraints (one GRBaddconstr per row) and the objective.
 
 #include <algorithm>
 
@@ -8,11 +8,6 @@
 
 namespace kesto::gurobi {
 namespace {
-
-void to_grb_indices(const std::vector<std::uint64_t>& indices, std::vector<int>& out) {
-  out.resize(indices.size());
-  for (std::size_t k = 0; k < indices.size(); ++k) out[k] = to_grb_int(indices[k]);
-}
 
 // Gurobi takes an infinite objective coefficient, but not NaN.
 bool accepted_objective(const GrbFunction& objective) {
@@ -39,6 +34,32 @@ bool accepted_row(const ScalarFunctionType& function, const ScalarSetType& set, 
                                  [](const Term& term) { return accepted_coefficient(term.coefficient); });
   return terms && accepted_value(affine->constant) && accepted_value(*value - affine->constant) && accepted_name(name);
 }
+
+// The rows of add_constraints: its functions and sets as Gurobi's rows; a
+// row the conversion refuses (not affine, an interval) is left out.
+class FunctionRows final : public RowSource {
+ public:
+  FunctionRows(const std::vector<ScalarFunctionType>& functions, const std::vector<ScalarSetType>& sets,
+               const std::optional<std::vector<std::string>>& names, std::size_t count)
+      : functions_(functions), sets_(sets), names_(names), count_(count) {}
+
+  std::size_t count() const override { return count_; }
+  bool read(std::size_t i, GrbRow& row) const override {
+    auto converted = scalar_constraint_to_grb({functions_[i], sets_[i]}, std::move(row));
+    if (!converted) return false;
+    row = std::move(*converted);
+    return true;
+  }
+  const char* name(std::size_t i) const override {
+    return names_ && i < names_->size() ? (*names_)[i].c_str() : nullptr;
+  }
+
+ private:
+  const std::vector<ScalarFunctionType>& functions_;
+  const std::vector<ScalarSetType>& sets_;
+  const std::optional<std::vector<std::string>>& names_;
+  std::size_t count_;
+};
 
 }  // namespace
 
@@ -83,35 +104,37 @@ int GurobiOptimizer::write_objective(const GrbFunction& objective, bool maximise
 std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constraints(
     std::vector<ScalarFunctionType> functions, std::vector<ScalarSetType> sets,
     std::optional<std::vector<std::string>> names) {
-  const std::uint64_t base = constr_count_;
   const std::size_t count = std::min(functions.size(), sets.size());
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view name = names && i < names->size() ? std::string_view((*names)[i]) : std::string_view();
     if (!accepted_row(functions[i], sets[i], name)) {
-      return std::unexpected(ConstraintRefusal{base + i, GRB_ERROR_INVALID_ARGUMENT});
+      return std::unexpected(ConstraintRefusal{constr_count_ + i, GRB_ERROR_INVALID_ARGUMENT});
     }
   }
+  return add_rows(FunctionRows(functions, sets, names, count));
+}
+
+std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(const RowSource& rows) {
+  const std::uint64_t base = constr_count_;
+  const std::size_t count = rows.count();
   ConstraintIndices result;
   result.reserve(count);
-  // Arrays reused from row to row, so that a batch allocates them once.
-  GrbConstraint storage;
-  std::vector<int> indices;
+  // One row's arrays, reused from row to row, so that a batch allocates them
+  // once.
+  GrbRow row;
+  std::string default_name;
   RepeatedTerms repeats(var_count_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
-    std::string default_name;
-    const char* name = nullptr;
-    if (names && i < names->size()) {
-      name = (*names)[i].c_str();
-    } else {
-      default_name = "c" + std::to_string(index);
-      name = default_name.c_str();
-    }
-    if (auto constraint = scalar_constraint_to_grb({functions[i], sets[i]}, std::move(storage))) {
-      repeats.merge(constraint->indices, constraint->coefficients);
-      to_grb_indices(constraint->indices, indices);
-      const int code = api().GRBaddconstr(model_, to_grb_int(indices.size()), indices.data(),
-                                          constraint->coefficients.data(), constraint->sense, constraint->rhs, name);
+    if (rows.read(i, row)) {
+      const char* name = rows.name(i);
+      if (name == nullptr) {
+        default_name = "c" + std::to_string(index);
+        name = default_name.c_str();
+      }
+      repeats.merge(row.indices, row.coefficients);
+      const int code = api().GRBaddconstr(model_, to_grb_int(row.indices.size()), row.indices.data(),
+                                          row.coefficients.data(), row.sense, row.rhs, name);
       if (code != 0) {
         // The rows before this one count as added unless Gurobi says that it
         // discarded them.
@@ -119,7 +142,6 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
         recount();
         return std::unexpected(ConstraintRefusal{index, code});
       }
-      storage = std::move(*constraint);
     }
     result.push_back(index);
   }

@@ -12,7 +12,11 @@ namespace {
 // kept before it: no allocation, and cheaper than sorting at this size.
 constexpr std::size_t kDirectTerms = 16;
 
-void merge_directly(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+// The variable a Gurobi int names: its 32 bits read as unsigned, so that a
+// negative int is beyond every model.
+std::uint64_t to_index(int index) { return static_cast<std::uint32_t>(index); }
+
+void merge_directly(std::vector<int>& indices, std::vector<double>& coefficients) {
   std::size_t kept = 0;
   for (std::size_t k = 0; k < indices.size(); ++k) {
     const auto end = indices.begin() + static_cast<std::ptrdiff_t>(kept);
@@ -31,7 +35,7 @@ void merge_directly(std::vector<std::uint64_t>& indices, std::vector<double>& co
 
 // A long row with repeats: its positions sorted by variable, then by
 // position, give each variable's first term and its repeats in row order.
-void merge_sorted(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+void merge_sorted(std::vector<int>& indices, std::vector<double>& coefficients) {
   const std::size_t n = indices.size();
   std::vector<std::size_t> order(n);
   std::iota(order.begin(), order.end(), std::size_t{0});
@@ -59,12 +63,12 @@ void merge_sorted(std::vector<std::uint64_t>& indices, std::vector<double>& coef
 
 }  // namespace
 
-bool RepeatedTerms::has_repeats(const std::vector<std::uint64_t>& indices) {
+bool RepeatedTerms::has_repeats(const std::vector<int>& indices) {
   if (seen_.empty()) seen_.assign(static_cast<std::size_t>(variables_ / 64 + 1), 0);
   bool repeats = false;
   std::size_t marked = 0;
   for (; marked < indices.size() && !repeats; ++marked) {
-    const std::uint64_t variable = indices[marked];
+    const std::uint64_t variable = to_index(indices[marked]);
     // A variable beyond the model is Gurobi's to refuse; the row is merged
     // the slow way all the same.
     if (variable >= variables_) {
@@ -77,12 +81,13 @@ bool RepeatedTerms::has_repeats(const std::vector<std::uint64_t>& indices) {
     word |= bit;
   }
   for (std::size_t k = 0; k < marked; ++k) {
-    if (indices[k] < variables_) seen_[static_cast<std::size_t>(indices[k] / 64)] = 0;
+    const std::uint64_t variable = to_index(indices[k]);
+    if (variable < variables_) seen_[static_cast<std::size_t>(variable / 64)] = 0;
   }
   return repeats;
 }
 
-void RepeatedTerms::merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+void RepeatedTerms::merge(std::vector<int>& indices, std::vector<double>& coefficients) {
   if (indices.size() <= kDirectTerms) {
     merge_directly(indices, coefficients);
   } else if (has_repeats(indices)) {

@@ -1,6 +1,7 @@
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 
 #include <optional>
+#include <type_traits>
 #include <variant>
 
 namespace kesto::gurobi {
@@ -18,13 +19,19 @@ std::optional<SetTranslation> translate_set(const ScalarSetType& set) {
   return std::nullopt;
 }
 
-void split_terms(const Affine& affine, std::vector<std::uint64_t>& indices, std::vector<double>& coefficients) {
+// The terms' variables as 64-bit indices, or as Gurobi's ints.
+template <class Index>
+void split_terms(const Affine& affine, std::vector<Index>& indices, std::vector<double>& coefficients) {
   indices.clear();
   coefficients.clear();
   indices.reserve(affine.terms.size());
   coefficients.reserve(affine.terms.size());
   for (const Term& term : affine.terms) {
-    indices.push_back(term.variable);
+    if constexpr (std::is_same_v<Index, int>) {
+      indices.push_back(to_grb_int(term.variable));
+    } else {
+      indices.push_back(term.variable);
+    }
     coefficients.push_back(term.coefficient);
   }
 }
@@ -40,16 +47,15 @@ std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunct
   return result;
 }
 
-std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint,
-                                                                   GrbConstraint storage) {
+std::expected<GrbRow, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint, GrbRow storage) {
   const auto set = translate_set(constraint.set);
   if (!set) return std::unexpected(std::string("Unsupported constraint set type"));
   const auto* affine = std::get_if<Affine>(&constraint.function);
   if (affine == nullptr) return std::unexpected(std::string("Unsupported function type in constraint"));
-  GrbConstraint result = std::move(storage);
+  GrbRow result = std::move(storage);
   split_terms(*affine, result.indices, result.coefficients);
   result.sense = set->sense;
-  result.rhs = affine->constant == 0.0 ? set->value : set->value - affine->constant;
+  result.rhs = grb_rhs(set->value, affine->constant);
   return result;
 }
 

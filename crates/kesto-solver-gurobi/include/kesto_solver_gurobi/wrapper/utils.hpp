@@ -9,6 +9,7 @@
 #include "kesto_core/functions/function.hpp"
 #include "kesto_core/sets.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
+#include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 
 namespace kesto::gurobi {
 
@@ -16,13 +17,6 @@ struct GrbFunction {
   std::vector<std::uint64_t> indices;
   std::vector<double> coefficients;
   double constant = 0.0;
-};
-
-struct GrbConstraint {
-  std::vector<std::uint64_t> indices;
-  std::vector<double> coefficients;
-  char sense = GRB_EQUAL;
-  double rhs = 0.0;
 };
 
 struct ConstraintRecord {
@@ -40,19 +34,19 @@ std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunct
 class RepeatedTerms {
  public:
   explicit RepeatedTerms(std::uint64_t variables) : variables_(variables) {}
-  void merge(std::vector<std::uint64_t>& indices, std::vector<double>& coefficients);
+  void merge(std::vector<int>& indices, std::vector<double>& coefficients);
 
  private:
-  bool has_repeats(const std::vector<std::uint64_t>& indices);
+  bool has_repeats(const std::vector<int>& indices);
 
   std::uint64_t variables_;
   std::vector<std::uint64_t> seen_;  // all clear between rows
 };
 
-// The function's constant moves to the right-hand side. The result's arrays
-// reuse the capacity of `storage`, so a caller converting many constraints
-// can hand back the previous result and allocate once.
-std::expected<GrbConstraint, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint,
-                                                                   GrbConstraint storage = {});
+// The function's constant moves to the right-hand side, the indices become
+// Gurobi's ints. The result's arrays reuse the capacity of `storage`, so a
+// caller converting many constraints can hand back the previous result and
+// allocate once.
+std::expected<GrbRow, std::string> scalar_constraint_to_grb(const ConstraintRecord& constraint, GrbRow storage = {});
 
 }  // namespace kesto::gurobi

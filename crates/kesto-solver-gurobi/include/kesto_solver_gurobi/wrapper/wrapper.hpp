@@ -14,10 +14,39 @@
 #include "kesto_solver_api/optimizer.hpp"
 #include "kesto_solver_gurobi/dynamic/api.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
+// What Gurobi takes, which callers may check their arguments against first.
+#include "kesto_solver_gurobi/wrapper/accepted.hpp"
 
 namespace kesto::gurobi {
 
 struct GrbFunction;
+
+// A constraint row as Gurobi takes it: the variables as Gurobi's ints, their
+// coefficients, the sense character and the right-hand side.
+struct GrbRow {
+  std::vector<int> indices;
+  std::vector<double> coefficients;
+  char sense = GRB_EQUAL;
+  double rhs = 0.0;
+};
+
+// The rows of add_rows, read one at a time. `read` writes row `i` into `row`,
+// whose arrays keep their capacity from row to row, and returns false for a
+// row Gurobi is not to see (it still gets its index). `name` is the row's
+// name, or nullptr for the default "c<index>".
+class RowSource {
+ public:
+  virtual std::size_t count() const = 0;
+  virtual bool read(std::size_t i, GrbRow& row) const = 0;
+  virtual const char* name(std::size_t i) const = 0;
+
+ protected:
+  ~RowSource() = default;
+};
+
+// The right-hand side Gurobi gets for a row `function <sense> value` whose
+// function has the constant `constant`.
+inline double grb_rhs(double value, double constant) { return constant == 0.0 ? value : value - constant; }
 
 using SharedApi = std::shared_ptr<const GurobiApi>;
 
@@ -87,6 +116,10 @@ class GurobiOptimizer {
   std::expected<ConstraintIndices, ConstraintRefusal> add_constraints(std::vector<ScalarFunctionType> functions,
                                                                       std::vector<ScalarSetType> sets,
                                                                       std::optional<std::vector<std::string>> names);
+  // Rows the caller has checked against accepted.hpp, added in order; the
+  // terms of a row that name one variable are merged first.
+  // Gurobi: one GRBaddconstr per row.
+  std::expected<ConstraintIndices, ConstraintRefusal> add_rows(const RowSource& rows);
 
   // Solve, results and parameters. A parameter left unset is reported in the
   // outcome; the call itself fails only with a KestoError.

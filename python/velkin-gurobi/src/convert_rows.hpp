@@ -1,0 +1,67 @@
+#pragma once
+// Rows of a nested argument (add_constraints' 'fs_vars' and 'fs_coeffs'): a
+// list, tuple or other sequence of rows, each a sequence or 1-D buffer, held
+// as its converted copy; or a 2-D buffer, checked and read where it lies.
+// Refused as the list of its rows would be.
+
+#include <Python.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "buffer_input.hpp"
+#include "convert.hpp"
+
+namespace velkin {
+
+// The rows of a nested argument, stored flat: row r is items
+// [begin_of(r), ends[r]) of `values`.
+template <class T>
+struct FlatRows {
+  std::vector<T> values;
+  std::vector<std::size_t> ends;
+
+  std::size_t size() const { return ends.size(); }
+  std::size_t begin_of(std::size_t row) const { return row == 0 ? 0 : ends[row - 1]; }
+  std::size_t length_of(std::size_t row) const { return ends[row] - begin_of(row); }
+  const T* row(std::size_t row) const { return values.data() + begin_of(row); }
+};
+
+// The rows of a nested argument: a 2-D buffer where it lies, any other form
+// as its converted copy.
+template <class T>
+class NestedRows {
+ public:
+  std::size_t size() const { return matrix_ ? matrix_->rows() : copy_.size(); }
+  std::size_t length_of(std::size_t row) const { return matrix_ ? matrix_->columns() : copy_.length_of(row); }
+
+  // Calls `visit(items)` with the items of `row` as a pointer to their C type.
+  template <class Visit>
+  auto visit_row(std::size_t row, Visit&& visit) const {
+    if (!matrix_) return visit(copy_.row(row));
+    const std::size_t first = row * matrix_->columns();
+    return visit_items(matrix_->type(), matrix_->data(), [&](const auto* items) { return visit(items + first); });
+  }
+
+ private:
+  friend bool convert_variable_rows(PyObject* nested, const Arg& arg, NestedRows<std::uint32_t>& rows);
+  friend bool convert_real_rows(PyObject* nested, const Arg& arg, NestedRows<double>& rows);
+
+  std::optional<NumericBuffer> matrix_;
+  FlatRows<T> copy_;
+};
+
+// Variable indices are copied as Gurobi's int (conversion refuses any index
+// above its range), so that a converted copy stays small.
+using StoredIndex = std::uint32_t;
+using VariableRows = NestedRows<StoredIndex>;
+using RealRows = NestedRows<double>;
+
+// A 2-D integer buffer has every item checked as a variable index; a 2-D
+// float buffer of indices is refused item by item as the list of its rows.
+bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows);
+bool convert_real_rows(PyObject* nested, const Arg& arg, RealRows& rows);
+
+}  // namespace velkin
