@@ -22,7 +22,11 @@ bool add_note(PyObject* error, std::string_view note) {
   PyRef text = decode(note);
   if (!text) return false;
 #if PY_VERSION_HEX >= 0x030B0000
-  PyRef result = PyRef::steal(PyObject_CallMethod(error, "add_note", "O", text.get()));
+  // The interned name: the interpreter's method cache keeps the name it was looked up with, so a
+  // fresh string per call would stay behind in it.
+  PyRef name = PyRef::steal(PyUnicode_InternFromString("add_note"));
+  if (!name) return false;
+  PyRef result = PyRef::steal(PyObject_CallMethodOneArg(error, name.get(), text.get()));
   return static_cast<bool>(result);
 #else
   PyRef notes = PyRef::steal(PyList_New(1));
