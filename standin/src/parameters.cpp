@@ -44,7 +44,7 @@ constexpr std::array<std::size_t, kParamCount> kStringSlots = [] {
 std::optional<std::size_t> lookup(std::string_view name) {
   const auto found =
       std::lower_bound(kSpecs.begin(), kSpecs.end(), name,
-                       [](const ParamSpec& spec, std::string_view key) { return less_ignore_case(spec.name, key); });
+                       [](const ParamSpec& param, std::string_view key) { return less_ignore_case(param.name, key); });
   if (found == kSpecs.end() || !equals_ignore_case(found->name, name)) return std::nullopt;
   return static_cast<std::size_t>(found - kSpecs.begin());
 }
