@@ -96,7 +96,9 @@ def test_quoted_messages_are_raised(model, standin, tmp_path, monkeypatch, on_gu
         # Only the stand-in can be made to fail a call.
         raised.append(message(lambda: fail_objective(model, monkeypatch)))
     model.add_variable()  # the refusal above discarded the pending variables
-    raised.append(warning(lambda: model.add_constraints([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "L"], [1.0, 1.0])))
+    raised.append(
+        warning(lambda: model.add_constraints([[0], [0]], [[1.0], [1.0]], [0.0, 0.0], ["<", "L"], [1.0, 1.0]))
+    )
     for text in raised:
         assert text in README, text
     monkeypatch.setenv("GUROBI_HOME", str(tmp_path))

@@ -4,7 +4,6 @@ arguments, no stand-in handles and no mapped library."""
 
 import array
 import gc
-import os
 import sys
 
 import pytest
