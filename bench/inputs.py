@@ -132,7 +132,7 @@ print(json.dumps({{"peak_mb": peak - base, "kept_mb": after - base}}))
 """
 
 
-FORMS = ("lists", "2-D")
+FORMS = {"lists": "lists", "2-D": "2-D arrays"}  # form -> what the rows are given as
 
 
 def memory_rows(scale):
@@ -186,7 +186,7 @@ def markdown(times, growth, args):
         if "peak_mb" in memory:
             lines += [
                 "",
-                f"add_constraints from {form}, {memory_rows(args.scale):,} rows x {TERMS} terms: peak memory "
+                f"add_constraints from {FORMS[form]}, {memory_rows(args.scale):,} rows x {TERMS} terms: peak memory "
                 f"growth {memory['peak_mb']:.0f} MB, of which the model keeps {memory['kept_mb']:.0f} MB",
             ]
     return "\n".join(lines)

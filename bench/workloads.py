@@ -594,7 +594,7 @@ def highspy_samplers(inp, notes):
 
     s.split("w7_transport", transport, lambda h: h.run())
     s.split("w7_knapsack", knapsack, lambda h: h.run())
-    notes.append(f"HiGHS {highspy.Highs().version()} (its own build), default options")
+    notes.append(f"HiGHS {new().version()} (its own build), default options")
     return s
 
 

@@ -81,4 +81,4 @@ def test_tiny_input_forms_run_prints_every_comparison():
     rows = [line for line in proc.stdout.splitlines() if line.startswith("| ") and " vs " in line]
     assert len(rows) == 8
     assert "from lists, 800 rows x 10 terms: peak memory growth" in proc.stdout
-    assert "from 2-D, 800 rows x 10 terms: peak memory growth" in proc.stdout
+    assert "from 2-D arrays, 800 rows x 10 terms: peak memory growth" in proc.stdout
