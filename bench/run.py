@@ -104,6 +104,9 @@ def target_table(results, growth, scale):
     """The rows with a target: ours against the peer, and what the floor (the same fixed calls
     with nothing else) and the batch limit would give against the same peer."""
     lines = [
+        "Rows with a target: ours / peer, and beside it what the floor (the same fixed calls and nothing "
+        "else) and the batch limit (the stand-in's batch calls) give against the same peer:",
+        "",
         "| target row | ours / peer | floor / peer | batch / peer | target | |",
         "| --- | ---: | ---: | ---: | ---: | --- |",
     ]
