@@ -3,6 +3,10 @@
 // makes the same stand-in calls on prepared arrays, with no checks, no error messages and
 // no intermediate objects. Errors are not reported: the bench feeds it valid input only.
 //
+// Beside it, the batch limit: the stand-in's batch calls (one GRBaddconstrs for all rows, one
+// GRBsetdblattrarray for the whole objective) on arrays prepared before the clock starts,
+// the least any interface could pay if it were not bound to one call per row or term.
+//
 // Built by bench/CMakeLists.txt (the velkin_floor target), which bench/run.py configures at
 // run time for the running interpreter.
 
@@ -55,6 +59,29 @@ inline double real(PyObject* item) {
   return PyFloat_CheckExact(item) ? PyFloat_AS_DOUBLE(item) : PyFloat_AsDouble(item);
 }
 
+// A C-contiguous buffer, released when it goes out of scope.
+class Buffer {
+ public:
+  explicit Buffer(PyObject* object) : ok_(PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS) == 0) {
+    if (!ok_) PyErr_Clear();
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  ~Buffer() {
+    if (ok_) PyBuffer_Release(&view_);
+  }
+  template <class T>
+  T* data() const {
+    return static_cast<T*>(view_.buf);
+  }
+  Py_ssize_t items(std::size_t size) const { return ok_ ? view_.len / static_cast<Py_ssize_t>(size) : 0; }
+  Py_ssize_t extent(int axis) const { return ok_ && view_.ndim > axis ? view_.shape[axis] : 0; }
+
+ private:
+  Py_buffer view_{};
+  bool ok_;
+};
+
 // Reads a list (or tuple) of floats, or a float64 buffer, into `out`.
 void read_reals(PyObject* sequence, std::vector<double>& out) {
   out.clear();
@@ -64,15 +91,9 @@ void read_reals(PyObject* sequence, std::vector<double>& out) {
     for (Py_ssize_t i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = real(PyList_GET_ITEM(sequence, i));
     return;
   }
-  Py_buffer view;
-  if (PyObject_GetBuffer(sequence, &view, PyBUF_C_CONTIGUOUS) == 0) {
-    const std::size_t n = static_cast<std::size_t>(view.len) / sizeof(double);
-    out.resize(n);
-    std::memcpy(out.data(), view.buf, n * sizeof(double));
-    PyBuffer_Release(&view);
-    return;
-  }
-  PyErr_Clear();
+  const Buffer view(sequence);
+  out.resize(static_cast<std::size_t>(view.items(sizeof(double))));
+  if (!out.empty()) std::memcpy(out.data(), view.data<double>(), out.size() * sizeof(double));
 }
 
 // Reads a list of ints, or an int64 buffer, into `out`.
@@ -86,17 +107,28 @@ void read_indices(PyObject* sequence, std::vector<int>& out) {
     }
     return;
   }
-  Py_buffer view;
-  if (PyObject_GetBuffer(sequence, &view, PyBUF_C_CONTIGUOUS) == 0) {
-    const std::size_t n = static_cast<std::size_t>(view.len) / sizeof(std::int64_t);
-    out.resize(n);
-    const auto* data = static_cast<const std::int64_t*>(view.buf);
-    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<int>(data[i]);
-    PyBuffer_Release(&view);
-    return;
-  }
-  PyErr_Clear();
+  const Buffer view(sequence);
+  out.resize(static_cast<std::size_t>(view.items(sizeof(std::int64_t))));
+  const std::int64_t* data = view.data<std::int64_t>();
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<int>(data[i]);
 }
+
+// Names "<prefix><first>", "<prefix><first + 1>", ... packed into one buffer.
+struct IndexNames {
+  std::string chars;
+  std::vector<char*> names;
+
+  IndexNames(char prefix, long long first, std::size_t count) : chars(count * 12, '\0'), names(count) {
+    char* at = chars.data();
+    for (std::size_t i = 0; i < count; ++i) {
+      names[i] = at;
+      at[0] = prefix;
+      char* end = std::to_chars(at + 1, at + 12, first + static_cast<long long>(i)).ptr;
+      *end = '\0';
+      at = end + 1;
+    }
+  }
+};
 
 PyObject* index_range(long long first, long long count) {
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(count));
@@ -172,18 +204,9 @@ PyObject* floor_add_variables(PyObject* object, PyObject* const* args, Py_ssize_
           static_cast<char>(PyUnicode_READ_CHAR(PyList_GET_ITEM(args[3], static_cast<Py_ssize_t>(i)), 0));
     }
   }
-  std::string chars(static_cast<std::size_t>(n) * 12, '\0');
-  std::vector<char*> names(static_cast<std::size_t>(n));
-  char* at = chars.data();
-  for (long long i = 0; i < n; ++i) {
-    names[static_cast<std::size_t>(i)] = at;
-    at[0] = 'x';
-    char* end = std::to_chars(at + 1, at + 12, self->vars + i).ptr;
-    *end = '\0';
-    at = end + 1;
-  }
+  IndexNames names('x', self->vars, static_cast<std::size_t>(n));
   self->api.GRBaddvars(self->model, static_cast<int>(n), 0, nullptr, nullptr, nullptr, nullptr, lbs.data(), ubs.data(),
-                       types.data(), names.data());
+                       types.data(), names.names.data());
   PyObject* result = index_range(self->vars, n);
   self->vars += n;
   return result;
@@ -209,16 +232,41 @@ PyObject* floor_add_variable(PyObject* object, PyObject* const* args, Py_ssize_t
   return PyLong_FromLongLong(self->vars++);
 }
 
-void add_row(FloorModel* self, PyObject* vars, PyObject* coeffs, PyObject* constant, PyObject* sense, PyObject* rhs) {
-  read_indices(vars, *self->indices);
-  read_reals(coeffs, *self->values);
+// One GRBaddconstr of `count` terms, its constant, sense and right-hand side read from Python.
+void add_row_terms(FloorModel* self, int count, int* indices, double* values, PyObject* constant, PyObject* sense,
+                   PyObject* rhs) {
   const double offset = real(constant);
   const double bound = real(rhs);
   const char sign = static_cast<char>(PyUnicode_READ_CHAR(sense, 0));
   char name[24];
   index_name(name, 'c', self->constrs++);
-  self->api.GRBaddconstr(self->model, static_cast<int>(self->indices->size()), self->indices->data(),
-                         self->values->data(), sign, bound - offset, name);
+  self->api.GRBaddconstr(self->model, count, indices, values, sign, bound - offset, name);
+}
+
+void add_row(FloorModel* self, PyObject* vars, PyObject* coeffs, PyObject* constant, PyObject* sense, PyObject* rhs) {
+  read_indices(vars, *self->indices);
+  read_reals(coeffs, *self->values);
+  add_row_terms(self, static_cast<int>(self->indices->size()), self->indices->data(), self->values->data(), constant,
+                sense, rhs);
+}
+
+// Rows as two 2-D arrays (int64 indices, float64 coefficients): one GRBaddconstr per row,
+// the coefficients passed where they lie.
+PyObject* add_rows_2d(FloorModel* self, PyObject* const* args) {
+  const Buffer vars(args[0]);
+  const Buffer coeffs(args[1]);
+  const Py_ssize_t rows = vars.extent(0);
+  const Py_ssize_t terms = vars.extent(1);
+  const long long first = self->constrs;
+  std::vector<int>& indices = *self->indices;
+  indices.resize(static_cast<std::size_t>(terms));
+  for (Py_ssize_t i = 0; i < rows; ++i) {
+    const std::int64_t* row = vars.data<std::int64_t>() + i * terms;
+    for (Py_ssize_t k = 0; k < terms; ++k) indices[static_cast<std::size_t>(k)] = static_cast<int>(row[k]);
+    add_row_terms(self, static_cast<int>(terms), indices.data(), coeffs.data<double>() + i * terms,
+                  PyList_GET_ITEM(args[2], i), PyList_GET_ITEM(args[3], i), PyList_GET_ITEM(args[4], i));
+  }
+  return index_range(first, rows);
 }
 
 // add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss): one GRBaddconstr per row.
@@ -228,6 +276,7 @@ PyObject* floor_add_constraints(PyObject* object, PyObject* const* args, Py_ssiz
     PyErr_SetString(PyExc_TypeError, "add_constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss)");
     return nullptr;
   }
+  if (!PyList_CheckExact(args[0])) return add_rows_2d(self, args);
   const Py_ssize_t rows = PyList_GET_SIZE(args[0]);
   const long long first = self->constrs;
   for (Py_ssize_t i = 0; i < rows; ++i) {
@@ -273,6 +322,46 @@ PyObject* floor_set_objective(PyObject* object, PyObject* const* args, Py_ssize_
   Py_RETURN_NONE;
 }
 
+// add_constraints_batch(beg, ind, val, sense, rhs): all rows in one GRBaddconstrs, from
+// prepared CSR arrays (int32 row starts and indices, float64 values), sense characters as
+// bytes and float64 right-hand sides, with the same generated names.
+PyObject* floor_add_constraints_batch(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 5) {
+    PyErr_SetString(PyExc_TypeError, "add_constraints_batch(beg, ind, val, sense, rhs)");
+    return nullptr;
+  }
+  const Buffer beg(args[0]);
+  const Buffer ind(args[1]);
+  const Buffer val(args[2]);
+  const Buffer sense(args[3]);
+  const Buffer rhs(args[4]);
+  const Py_ssize_t rows = beg.items(sizeof(int));
+  IndexNames names('c', self->constrs, static_cast<std::size_t>(rows));
+  self->api.GRBaddconstrs(self->model, static_cast<int>(rows), static_cast<int>(ind.items(sizeof(int))),
+                          beg.data<int>(), ind.data<int>(), val.data<double>(), sense.data<char>(), rhs.data<double>(),
+                          names.names.data());
+  self->constrs += rows;
+  Py_RETURN_NONE;
+}
+
+// set_objective_batch(coeffs, constant, sense): the whole objective in one GRBsetdblattrarray
+// from a float64 array of one coefficient per variable, then the constant and the sense.
+PyObject* floor_set_objective_batch(PyObject* object, PyObject* const* args, Py_ssize_t nargs) {
+  FloorModel* self = self_of(object);
+  if (nargs != 3) {
+    PyErr_SetString(PyExc_TypeError, "set_objective_batch(coeffs, constant, sense)");
+    return nullptr;
+  }
+  const Buffer coeffs(args[0]);
+  self->api.GRBsetdblattrarray(self->model, GRB_DBL_ATTR_OBJ, 0, static_cast<int>(coeffs.items(sizeof(double))),
+                               coeffs.data<double>());
+  self->api.GRBsetdblattr(self->model, GRB_DBL_ATTR_OBJCON, real(args[1]));
+  self->api.GRBsetintattr(self->model, GRB_INT_ATTR_MODELSENSE,
+                          PyLong_AsLong(args[2]) == 1 ? GRB_MAXIMIZE : GRB_MINIMIZE);
+  Py_RETURN_NONE;
+}
+
 // get_var_value(i): one GRBgetdblattrelement.
 PyObject* floor_get_var_value(PyObject* object, PyObject* index) {
   FloorModel* self = self_of(object);
@@ -304,6 +393,10 @@ PyMethodDef floor_methods[] = {
      nullptr},
     {"set_objective", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_set_objective)), METH_FASTCALL,
      nullptr},
+    {"add_constraints_batch", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_add_constraints_batch)),
+     METH_FASTCALL, nullptr},
+    {"set_objective_batch", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(floor_set_objective_batch)),
+     METH_FASTCALL, nullptr},
     {"get_var_value", floor_get_var_value, METH_O, nullptr},
     {"optimize", floor_optimize, METH_NOARGS, nullptr},
     {"update", floor_update, METH_NOARGS, nullptr},

@@ -5,8 +5,8 @@
 Times the same calls with int32/float32 against int64/float64 arrays, 2-D row arrays
 against lists of 1-D arrays, lists of NumPy scalars against plain lists, and W3 (200,000
 rows of 10 terms) for the module and its floor, all in one process, one sample of every
-call per round; and the peak memory growth of add_constraints from lists of 800,000 rows of 10
-terms, in a fresh process. Prints a Markdown table of times and of the ratios measured in
+call per round; and the peak memory growth of add_constraints from lists and from 2-D arrays of
+800,000 rows of 10 terms, each in a fresh process. Prints a Markdown table of times and of the ratios measured in
 this run.
 """
 
@@ -23,6 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import workloads  # noqa: E402
+from timing import sample_fresh  # noqa: E402
 
 TERMS = workloads.TERMS
 
@@ -39,22 +40,8 @@ def round_robin(cases, repeat):
     times = {key: [] for key, _, _ in cases}
     for _ in range(repeat):
         for key, setup, work in cases:
-            samples = {}
-            workloads.timed(1, setup, work, samples, key)
-            times[key] += samples[key]
+            times[key].append(sample_fresh(setup, work))
     return times
-
-
-def with_vars(style, n, floor=False):
-    def setup():
-        m = style.new()
-        if floor:
-            m.add_variables(n, [0.0] * n, [1e6] * n, ["C"] * n)
-        else:
-            m.add_variables(n)
-        return m
-
-    return setup
 
 
 def refused_at_last_rhs(inp):
@@ -89,22 +76,24 @@ def measure(scale, repeat):
     obj_coeffs32 = inp.obj_coeffs_np.astype(np.float32)
     scalars_vars, scalars_coeffs = list(inp.obj_vars_np), list(inp.obj_coeffs_np)
     ubs32 = inp.ubs_np.astype(np.float32)
+    ours_rows, floor_rows = workloads.with_vars(ours, n3, False), workloads.with_vars(floor, n3, True)
+    ours_objective = workloads.with_vars(ours, n5, False)
     cases = [
-        ("rows_64", with_vars(ours, n3), rows(list(vars64), list(coeffs64))),
-        ("rows_32", with_vars(ours, n3), rows(list(vars32), list(coeffs32))),
-        ("rows_2d", with_vars(ours, n3), rows(vars64, coeffs64)),
-        ("rows_2d_32", with_vars(ours, n3), rows(vars32, coeffs32)),
-        ("obj_64", with_vars(ours, n5), lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0)),
-        ("obj_32", with_vars(ours, n5), lambda m: m.set_objective(obj_vars32, obj_coeffs32, 0.0, 0)),
-        ("obj_lists", with_vars(ours, n5), lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0)),
-        ("obj_scalars", with_vars(ours, n5), lambda m: m.set_objective(scalars_vars, scalars_coeffs, 0.0, 0)),
+        ("rows_64", ours_rows, rows(list(vars64), list(coeffs64))),
+        ("rows_32", ours_rows, rows(list(vars32), list(coeffs32))),
+        ("rows_2d", ours_rows, rows(vars64, coeffs64)),
+        ("rows_2d_32", ours_rows, rows(vars32, coeffs32)),
+        ("obj_64", ours_objective, lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0)),
+        ("obj_32", ours_objective, lambda m: m.set_objective(obj_vars32, obj_coeffs32, 0.0, 0)),
+        ("obj_lists", ours_objective, lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0)),
+        ("obj_scalars", ours_objective, lambda m: m.set_objective(scalars_vars, scalars_coeffs, 0.0, 0)),
         ("ubs_64", ours.new, lambda m: m.add_variables(inp.n1, ubs=inp.ubs_np)),
         ("ubs_32", ours.new, lambda m: m.add_variables(inp.n1, ubs=ubs32)),
-        ("ours_w3_lists", with_vars(ours, n3), rows(inp.fs_vars, inp.fs_coeffs)),
-        ("floor_w3_lists", with_vars(floor, n3, True), rows(inp.fs_vars, inp.fs_coeffs)),
-        ("ours_w3_checked", with_vars(ours, n3), refused_at_last_rhs(inp)),
-        ("ours_w3_numpy", with_vars(ours, n3), rows(inp.fs_vars_np, inp.fs_coeffs_np)),
-        ("floor_w3_numpy", with_vars(floor, n3, True), rows(inp.fs_vars_np, inp.fs_coeffs_np)),
+        ("ours_w3_lists", ours_rows, rows(inp.fs_vars, inp.fs_coeffs)),
+        ("floor_w3_lists", floor_rows, rows(inp.fs_vars, inp.fs_coeffs)),
+        ("ours_w3_checked", ours_rows, refused_at_last_rhs(inp)),
+        ("ours_w3_numpy", ours_rows, rows(inp.fs_vars_np, inp.fs_coeffs_np)),
+        ("floor_w3_numpy", floor_rows, rows(inp.fs_vars_np, inp.fs_coeffs_np)),
     ]
     return round_robin(cases, repeat)
 
@@ -127,8 +116,10 @@ m = workloads.ours_style().new()
 m.add_variables(n)
 m.update()
 rng = np.random.default_rng(1)
-fs_vars = (np.sort(rng.integers(0, n // {terms}, (n, {terms})) * {terms} + np.arange({terms}), axis=1)).tolist()
-fs_coeffs = rng.uniform(-5.0, 5.0, (n, {terms})).tolist()
+fs_vars = np.sort(rng.integers(0, n // {terms}, (n, {terms})) * {terms} + np.arange({terms}), axis=1)
+fs_coeffs = rng.uniform(-5.0, 5.0, (n, {terms}))
+if {lists!r}:
+    fs_vars, fs_coeffs = fs_vars.tolist(), fs_coeffs.tolist()
 consts = [0.0] * n; senses = ['<'] * n; rhss = rng.uniform(1.0, 100.0, n).tolist()
 gc.collect(); libc.malloc_trim(0)
 base = rss('VmRSS:')
@@ -141,16 +132,24 @@ print(json.dumps({{"peak_mb": peak - base, "kept_mb": after - base}}))
 """
 
 
-def memory_growth(scale):
-    """Peak and kept memory growth of add_constraints from lists, 800,000 x 10 at scale 1."""
-    code = MEMORY_PROBE.format(here=HERE, rows=max(10, int(800_000 * scale)), terms=TERMS)
+FORMS = {"lists": "lists", "2-D": "2-D arrays"}  # form -> what the rows are given as
+
+
+def memory_rows(scale):
+    return max(10, int(800_000 * scale))
+
+
+def memory_growth(scale, form):
+    """Peak and kept memory growth of add_constraints, 800,000 x 10 at scale 1, from lists of
+    lists or from two 2-D arrays (form "lists" or "2-D")."""
+    code = MEMORY_PROBE.format(here=HERE, rows=memory_rows(scale), terms=TERMS, lists=form == "lists")
     proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     if proc.returncode != 0:
         return {"error": proc.stderr.strip().splitlines()[-1:]}
     return json.loads(proc.stdout.strip().splitlines()[-1])
 
 
-def markdown(times, memory, args):
+def markdown(times, growth, args):
     med = {key: statistics.median(samples) for key, samples in times.items()}
     from run import fmt_time
 
@@ -182,13 +181,14 @@ def markdown(times, memory, args):
             f"{fmt_time(whole)} (a batch refused by its last right-hand side), handing it to Gurobi "
             f"{fmt_time(whole - checked)}; the floor does both in {fmt_time(floor)}.",
         ]
-    if "peak_mb" in memory:
-        rows_count = max(10, int(800_000 * args.scale))
-        lines += [
-            "",
-            f"add_constraints from lists, {rows_count:,} rows x {TERMS} terms: peak memory growth "
-            f"{memory['peak_mb']:.0f} MB, of which the model keeps {memory['kept_mb']:.0f} MB",
-        ]
+    for form in FORMS:
+        memory = growth[form]
+        if "peak_mb" in memory:
+            lines += [
+                "",
+                f"add_constraints from {FORMS[form]}, {memory_rows(args.scale):,} rows x {TERMS} terms: peak memory "
+                f"growth {memory['peak_mb']:.0f} MB, of which the model keeps {memory['kept_mb']:.0f} MB",
+            ]
     return "\n".join(lines)
 
 
@@ -198,7 +198,7 @@ def main(argv=None):
     parser.add_argument("--repeat", type=int, default=5, help="repetitions per row; the median is reported")
     args = parser.parse_args(argv)
     times = measure(args.scale, args.repeat)
-    print(markdown(times, memory_growth(args.scale), args))
+    print(markdown(times, {form: memory_growth(args.scale, form) for form in FORMS}, args))
     return 0
 
 

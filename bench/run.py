@@ -1,11 +1,14 @@
-"""Model-building and solve benchmarks: the module against its floor and its peers.
+"""Model-building and solve benchmarks: the module against its floor, the stand-in's batch
+calls and its peers.
 
-    python bench/run.py [--scale 1.0] [--repeat 5] [--tools ours,floor,...]
+    python bench/run.py [--scale 1.0] [--repeat 5] [--tools ours,floor,batch,...]
 
-Each tool runs every workload in one process of its own; each workload is repeated and the
-median is reported. The table of times and of ratios measured in this run is printed as
-Markdown, and a chart of the ratios is written (--chart, default bench/ratios.png). With
-"ours", the scenario sweep of bench/sweep.py follows: serial against a pool of 2 workers.
+Every tool runs in this process; each round takes one sample of every tool's workload in
+turn, so that a ratio compares two tools under the same load, and the least time of the
+rounds is reported. The table of times and of the ratios measured in this run is printed as
+Markdown, with the machine's load average before and after, and a chart of the ratios is
+written (--chart, default bench/ratios.png). With "ours", the scenario sweep of
+bench/sweep.py follows: serial against a pool of 2 workers.
 """
 
 from __future__ import annotations
@@ -13,34 +16,32 @@ from __future__ import annotations
 import argparse
 import json
 import os
-import statistics
-import subprocess
 import sys
-import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import inputs  # noqa: E402
 import sweep  # noqa: E402
 import workloads  # noqa: E402
 
-TOOLS = ["ours", "floor", "highspy", "pyoptinterface", "gurobipy", "pulp", "highs-direct"]
+TOOLS = workloads.TOOLS
+# The references ours is compared with in the first table; the others are peers.
+REFERENCES = ["floor", "batch"]
+
+# (label, row key, peer, greatest ratio ours / peer) for the rows with a target.
+TARGETS = [
+    ("W6 `get_var_value` per value / pyoptinterface `get_value`", "w6", "pyoptinterface", 1.6),
+    ("W3 rows from 2-D NumPy / highspy `addRows` on CSR", "w3_2d", "highspy", 1.3),
+    ("W5 objective from NumPy / highspy `changeColsCost`", "w5_numpy", "highspy", 0.55),
+    ("W8 20 x (change 20 costs, re-solve) / highspy", "w8_objective", "highspy", 1.05),
+]
+PEAK_TARGET_MB = 200.0  # peak memory growth of 800,000 rows of 10 terms from 2-D arrays
 
 
-def run_worker(tool, scale, repeat):
-    """Runs one tool's workloads in a fresh interpreter; returns its results."""
-    with tempfile.TemporaryDirectory() as tmp:
-        out = os.path.join(tmp, "result.json")
-        command = [sys.executable, os.path.join(HERE, "workloads.py"), tool, str(scale), str(repeat), out]
-        started = time.perf_counter()
-        proc = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        elapsed = time.perf_counter() - started
-        if proc.returncode != 0 or not os.path.exists(out):
-            tail = proc.stderr.strip().splitlines()[-3:]
-            return {"error": f"exit {proc.returncode}: " + " | ".join(tail)}, elapsed
-        with open(out) as f:
-            return json.load(f), elapsed
+def load_average():
+    one, five, fifteen = os.getloadavg()
+    return f"{one:.2f}, {five:.2f}, {fifteen:.2f}"
 
 
 def fmt_time(value):
@@ -53,86 +54,127 @@ def fmt_time(value):
     return f"{value * 1e6:.0f} µs"
 
 
-def median(result, key):
+def least(result, key):
     times = result.get("times", {}).get(key)
-    return statistics.median(times) if times else None
+    return min(times) if times else None
 
 
-def ratio_rows(results, rows):
-    """(row key, label, ours/floor, {peer: ours/peer})."""
-    ours = results.get("ours", {})
-    table = []
-    for key, label in rows:
-        mine = median(ours, key)
-        if mine is None:
-            continue
-        floor = median(results.get("floor", {}), key)
-        peers = {}
-        for tool in TOOLS:
-            if tool in ("ours", "floor"):
-                continue
-            other = median(results.get(tool, {}), key)
-            if other:
-                peers[tool] = mine / other
-        table.append((key, label, mine / floor if floor else None, peers))
-    return table
+def ratio(results, key, tool, other):
+    mine, theirs = least(results.get(tool, {}), key), least(results.get(other, {}), key)
+    return mine / theirs if mine and theirs else None
 
 
-def markdown(results, tools, args):
-    rows = workloads.ROWS
-    present = [t for t in tools if results.get(t, {}).get("times")]
-    lines = [f"scale {args.scale}, median of {args.repeat}, Python {sys.version.split()[0]}", ""]
-    lines.append("| workload | " + " | ".join(present) + " | ours / floor |")
-    lines.append("| --- | " + " | ".join("---:" for _ in present) + " | ---: |")
-    for key, label in rows:
-        cells = [fmt_time(median(results[t], key)) for t in present]
+def fmt_ratio(value):
+    return f"{value:.2f}" if value is not None else "-"
+
+
+def time_table(results, present):
+    references = [r for r in REFERENCES if r in present]
+    lines = [
+        "| workload | " + " | ".join(present) + "".join(f" | ours / {r}" for r in references) + " |",
+        "| --- |" + " ---: |" * (len(present) + len(references)),
+    ]
+    for key, label in workloads.ROWS:
+        cells = [fmt_time(least(results[t], key)) for t in present]
         if all(c == "-" for c in cells):
             continue
-        mine, floor = median(results.get("ours", {}), key), median(results.get("floor", {}), key)
-        ratio = f"{mine / floor:.2f}" if mine and floor else "-"
-        lines.append(f"| {label} | " + " | ".join(cells) + f" | {ratio} |")
-    lines.append("")
-    peers = [t for t in present if t not in ("ours", "floor")]
-    if peers:
-        lines.append("Ratios ours / peer (below 1: ours is faster):")
-        lines.append("")
-        lines.append("| workload | " + " | ".join(peers) + " |")
-        lines.append("| --- | " + " | ".join("---:" for _ in peers) + " |")
-        for _key, label, _, peer_ratios in ratio_rows(results, rows):
-            if not any(p in peer_ratios for p in peers):
-                continue
-            cells = [f"{peer_ratios[p]:.2f}" if p in peer_ratios else "-" for p in peers]
+        ratios = [fmt_ratio(ratio(results, key, "ours", r)) for r in references]
+        lines.append(f"| {label} | " + " | ".join(cells + ratios) + " |")
+    return lines + [""]
+
+
+def peer_table(results, present):
+    peers = [t for t in present if t not in ["ours", *REFERENCES]]
+    if not peers:
+        return []
+    lines = [
+        "Ratios ours / peer (below 1: ours is faster):",
+        "",
+        "| workload | " + " | ".join(peers) + " |",
+        "| --- |" + " ---: |" * len(peers),
+    ]
+    for key, label in workloads.ROWS:
+        cells = [fmt_ratio(ratio(results, key, "ours", p)) for p in peers]
+        if any(c != "-" for c in cells):
             lines.append(f"| {label} | " + " | ".join(cells) + " |")
-        lines.append("")
+    return lines + [""]
+
+
+def target_table(results, growth, scale):
+    """The rows with a target: ours against the peer, and what the floor (the same fixed calls
+    with nothing else) and the batch limit would give against the same peer."""
+    lines = [
+        "Rows with a target: ours / peer, and beside it what the floor (the same fixed calls and nothing "
+        "else) and the batch limit (the stand-in's batch calls) give against the same peer:",
+        "",
+        "| target row | ours / peer | floor / peer | batch / peer | target | |",
+        "| --- | ---: | ---: | ---: | ---: | --- |",
+    ]
+    for label, key, peer, target in TARGETS:
+        mine = ratio(results, key, "ours", peer)
+        if mine is None:
+            continue
+        state = "met" if mine <= target else f"missed by {mine / target - 1:.0%}"
+        floor, batch = ratio(results, key, "floor", peer), ratio(results, key, "batch", peer)
+        lines.append(f"| {label} | {mine:.2f} | {fmt_ratio(floor)} | {fmt_ratio(batch)} | {target} | {state} |")
+    if "peak_mb" in growth:
+        rows = inputs.memory_rows(scale)
+        peak = growth["peak_mb"]
+        if scale != 1.0:
+            state = "at scale 1 only"
+        else:
+            state = "met" if peak <= PEAK_TARGET_MB else f"missed by {peak / PEAK_TARGET_MB - 1:.0%}"
+        lines.append(
+            f"| peak memory growth, {rows:,} x {workloads.TERMS} rows from 2-D arrays "
+            f"| {peak:.0f} MB (the model keeps {growth['kept_mb']:.0f} MB) | - | - "
+            f"| {PEAK_TARGET_MB:.0f} MB | {state} |"
+        )
+    return lines + [""]
+
+
+def notes_lines(results, tools):
     notes = []
     for tool in tools:
         result = results[tool]
-        for note in result.get("notes", []):
-            notes.append(f"- {tool}: {note}")
+        notes += [f"- {tool}: {note}" for note in result.get("notes", [])]
         if "skipped" in result:
             notes.append(f"- {tool}: skipped, {result['skipped']}")
-        if "error" in result:
-            notes.append(f"- {tool}: failed ({result['error']})")
-    if notes:
-        lines.append("Notes:")
-        lines.append("")
-        lines.extend(notes)
-        lines.append("")
+        notes += [f"- {tool}: failed ({error})" for error in result.get("errors", [])]
+    return ["Notes:", "", *notes, ""] if notes else []
+
+
+def memory_lines(results):
     memory = results.get("ours", {}).get("memory")
-    if memory:
+    if not memory:
+        return []
+    lines = [
+        "Peak memory of W3 (add_constraints from lists): "
+        f"input lists {memory['input_mb']:.0f} MB, stand-in storage {memory['storage_mb']:.0f} MB, "
+        f"peak above the empty model {memory['peak_mb']:.0f} MB = "
+        f"{memory['peak_mb'] / (memory['input_mb'] + memory['storage_mb']):.2f} x (input + storage)"
+    ]
+    floor_memory = results.get("floor", {}).get("memory")
+    if floor_memory:
         lines.append(
-            "Peak memory of W3 (add_constraints from lists): "
-            f"input lists {memory['input_mb']:.0f} MB, stand-in storage {memory['storage_mb']:.0f} MB, "
-            f"peak above the empty model {memory['peak_mb']:.0f} MB = "
-            f"{memory['peak_mb'] / (memory['input_mb'] + memory['storage_mb']):.2f} x (input + storage)"
+            f"(floor: peak {floor_memory['peak_mb']:.0f} MB = "
+            f"{floor_memory['peak_mb'] / (floor_memory['input_mb'] + floor_memory['storage_mb']):.2f} x)"
         )
-        floor_memory = results.get("floor", {}).get("memory")
-        if floor_memory:
-            lines.append(
-                f"(floor: peak {floor_memory['peak_mb']:.0f} MB = "
-                f"{floor_memory['peak_mb'] / (floor_memory['input_mb'] + floor_memory['storage_mb']):.2f} x)"
-            )
-        lines.append("")
+    return lines + [""]
+
+
+def markdown(results, tools, args, loads, growth):
+    present = [t for t in tools if results.get(t, {}).get("times")]
+    lines = [
+        f"scale {args.scale}, least of {args.repeat} rounds (tools alternated round by round), "
+        f"Python {sys.version.split()[0]}; load average (1, 5, 15 min) {loads[0]} before, {loads[1]} after",
+        "",
+    ]
+    lines += time_table(results, present)
+    lines += peer_table(results, present)
+    if "ours" in present:
+        lines += target_table(results, growth, args.scale)
+    lines += notes_lines(results, tools)
+    lines += memory_lines(results)
     return "\n".join(lines)
 
 
@@ -146,15 +188,15 @@ def chart(results, path):
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    table = ratio_rows(results, workloads.ROWS)
-    if not table:
+    others = [t for t in TOOLS if t != "ours" and results.get(t, {}).get("times")]
+    rows = [(key, label) for key, label in workloads.ROWS if any(ratio(results, key, "ours", t) for t in others)]
+    if not rows or not others:
         return
-    series = [t for t in TOOLS if t != "ours" and results.get(t, {}).get("times")]
-    labels = [label for _, label, _, _ in table]
+    labels = [label for _, label in rows]
     fig, ax = plt.subplots(figsize=(10, 0.42 * len(labels) + 1.8))
-    height = 0.8 / len(series)
-    for s, name in enumerate(series):
-        values = [(f if name == "floor" else peers.get(name)) for _, _, f, peers in table]
+    height = 0.8 / len(others)
+    for s, name in enumerate(others):
+        values = [ratio(results, key, "ours", name) for key, _ in rows]
         ys = [i + s * height for i in range(len(labels))]
         ax.barh(
             [y for y, v in zip(ys, values) if v],
@@ -177,7 +219,7 @@ def chart(results, path):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scale", type=float, default=1.0, help="multiplies every workload size (default 1.0)")
-    parser.add_argument("--repeat", type=int, default=5, help="repetitions per workload; the median is reported")
+    parser.add_argument("--repeat", type=int, default=5, help="rounds; the least time of each is reported")
     parser.add_argument("--tools", default=",".join(TOOLS), help="comma-separated, from: " + ", ".join(TOOLS))
     parser.add_argument("--chart", default=os.path.join(HERE, "ratios.png"), help="PNG chart path ('' for none)")
     parser.add_argument("--json", default="", help="also write the raw results to this file")
@@ -187,18 +229,16 @@ def main(argv=None):
     if unknown:
         parser.error("unknown tools: " + ", ".join(unknown))
 
-    results = {}
-    for tool in tools:
-        result, elapsed = run_worker(tool, args.scale, args.repeat)
-        results[tool] = result
-        state = result.get("error") or result.get("skipped") or "done"
-        print(f"# {tool}: {state} ({elapsed:.0f} s)", file=sys.stderr, flush=True)
-    print(markdown(results, tools, args))
+    before = load_average()
+    results = workloads.measure(tools, args.scale, args.repeat, lambda line: print("#", line, file=sys.stderr))
+    after = load_average()
+    growth = inputs.memory_growth(args.scale, "2-D") if "ours" in tools else {}
+    print(markdown(results, tools, args, (before, after), growth))
     if "ours" in tools:
         print(sweep.table(args.scale, args.repeat))
     if args.json:
         with open(args.json, "w") as f:
-            json.dump(results, f, indent=1)
+            json.dump({"results": results, "growth": growth, "load": [before, after]}, f, indent=1)
     if args.chart:
         chart(results, args.chart)
     return 0

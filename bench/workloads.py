@@ -1,15 +1,14 @@
-"""The workloads of the bench, run for one tool in this process.
-
-    python bench/workloads.py TOOL SCALE REPEAT RESULT.json
+"""The workloads of the bench: for each tool, a function per workload that takes one sample.
 
 Inputs are made before the clock starts; only the building, solving or reading call is
-timed. Every repetition builds a fresh model.
+timed, on a fresh model every time. `measure` runs every tool in this process and takes one
+sample of each tool's workload in turn, round after round, so that a change of the machine's
+load weighs on all tools alike.
 """
 
 from __future__ import annotations
 
 import ctypes
-import gc
 import hashlib
 import importlib.util
 import json
@@ -20,9 +19,9 @@ import subprocess
 import sys
 import sysconfig
 import tempfile
-import time
 
-import resolve  # noqa: E402
+import resolve
+from timing import sample, sample_fresh
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -34,6 +33,7 @@ ROWS = [
     ("w2", "W2 add_variable x n"),
     ("w3_lists", "W3 add_constraints, lists"),
     ("w3_numpy", "W3 add_constraints, NumPy"),
+    ("w3_2d", "W3 add_constraints, 2-D NumPy"),
     ("w4", "W4 add_constraint x n"),
     ("w5_lists", "W5 set_objective, lists"),
     ("w5_numpy", "W5 set_objective, NumPy"),
@@ -43,6 +43,23 @@ ROWS = [
     ("w7_knapsack_build", "W7 knapsack MIP build"),
     ("w7_knapsack_solve", "W7 knapsack MIP solve"),
     *resolve.ROWS,
+]
+
+# Workloads in the order they are sampled in each round; W7's and W8's give several rows.
+GROUPS = [
+    "w1_lists",
+    "w1_numpy",
+    "w2",
+    "w3_lists",
+    "w3_numpy",
+    "w3_2d",
+    "w4",
+    "w5_lists",
+    "w5_numpy",
+    "w6",
+    "w7_transport",
+    "w7_knapsack",
+    "w8",
 ]
 
 TERMS = 10  # terms per constraint in W3 and W4
@@ -90,6 +107,15 @@ class Inputs:
         self.fs_consts = [0.0] * self.n3
         self.senses = ["<"] * self.n3
         self.rhss = rng.uniform(1.0, 100.0, self.n3).tolist()
+        # W3 from two 2-D arrays: the first n3_2d of the rows above.
+        self.n3_2d = max(10, int(100_000 * scale))
+        self.rows_2d = (
+            self.row_vars_np[: self.n3_2d],
+            self.row_coeffs_np[: self.n3_2d],
+            self.fs_consts[: self.n3_2d],
+            self.senses[: self.n3_2d],
+            self.rhss[: self.n3_2d],
+        )
 
         self.obj_vars_np = np.arange(self.n5, dtype=np.int64)
         self.obj_coeffs_np = rng.uniform(-1.0, 1.0, self.n5)
@@ -118,42 +144,25 @@ class Inputs:
         self.k_capacity = [0.3 * sum(w) for w in self.k_weight]
 
 
-# ---------------------------------------------------------------- timing
+# ---------------------------------------------------------------- sampling
 
 
-def timed(repeat, setup, work, times, key):
-    """Median-ready list of `repeat` timings of work(setup()); models are freed untimed."""
-    samples = []
-    for _ in range(repeat):
-        state = setup()
-        gc.collect()
-        gc.disable()
-        started = time.perf_counter()
-        work(state)
-        samples.append(time.perf_counter() - started)
-        gc.enable()
-        del state
-        gc.collect()
-    times[key] = samples
+class Samplers(dict):
+    """Workload (one of GROUPS) -> a function taking one sample of its rows: {row key: seconds}."""
 
+    def timed(self, key, setup, work, group=None):
+        self[group or key] = lambda: {key: sample_fresh(setup, work)}
 
-def solve_split(repeat, build, solve, times, key):
-    """Times build() and solve(model) separately, `repeat` times each."""
-    builds, solves = [], []
-    for _ in range(repeat):
-        gc.collect()
-        gc.disable()
-        started = time.perf_counter()
-        model = build()
-        builds.append(time.perf_counter() - started)
-        started = time.perf_counter()
-        solve(model)
-        solves.append(time.perf_counter() - started)
-        gc.enable()
-        del model
-        gc.collect()
-    times[key + "_build"] = builds
-    times[key + "_solve"] = solves
+    def split(self, key, build, solve):
+        """build() and solve(model) timed separately: rows key_build and key_solve."""
+
+        def take():
+            built = []
+            times = {key + "_build": sample(lambda: built.append(build()))}
+            times[key + "_solve"] = sample(lambda: solve(built[0]))
+            return times
+
+        self[key] = take
 
 
 # ---------------------------------------------------------------- ours and the floor
@@ -254,103 +263,83 @@ def floor_style():
     return CallStyle(lambda: floor.FloorModel(path), lambda m: None)
 
 
-def run_module_like(style, inp, repeat, times, notes, is_floor):
-    import numpy as np
+def with_vars(style, n, is_floor):
+    """A setup: an empty model of `style` with n continuous variables."""
 
+    def setup():
+        m = style.new()
+        m.add_variables(n, [0.0] * n, [1e6] * n, ["C"] * n) if is_floor else m.add_variables(n)
+        return m
+
+    return setup
+
+
+def module_like(style, inp, notes, is_floor):
+    """The module's and the floor's samplers: they offer the same methods."""
     new = style.new
-
-    def with_vars(n):
-        def setup():
-            m = new()
-            m.add_variables(n, [0.0] * n, [1e6] * n, ["C"] * n) if is_floor else m.add_variables(n)
-            return m
-
-        return setup
+    s = Samplers()
 
     if is_floor:
-        timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs, inp.ubs, inp.vtypes), times, "w1_lists")
-        timed(repeat, new, lambda m: m.add_variables(inp.n1, inp.lbs_np, inp.ubs_np, inp.vtypes), times, "w1_numpy")
+        s.timed("w1_lists", new, lambda m: m.add_variables(inp.n1, inp.lbs, inp.ubs, inp.vtypes))
+        s.timed("w1_numpy", new, lambda m: m.add_variables(inp.n1, inp.lbs_np, inp.ubs_np, inp.vtypes))
     else:
-        timed(
-            repeat,
-            new,
-            lambda m: m.add_variables(inp.n1, lbs=inp.lbs, ubs=inp.ubs, vtypes=inp.vtypes),
-            times,
-            "w1_lists",
-        )
-        timed(
-            repeat,
-            new,
-            lambda m: m.add_variables(inp.n1, lbs=inp.lbs_np, ubs=inp.ubs_np, vtypes=inp.vtypes),
-            times,
-            "w1_numpy",
-        )
+        s.timed("w1_lists", new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs, ubs=inp.ubs, vtypes=inp.vtypes))
+        s.timed("w1_numpy", new, lambda m: m.add_variables(inp.n1, lbs=inp.lbs_np, ubs=inp.ubs_np, vtypes=inp.vtypes))
 
     def w2(m):
         add = m.add_variable
         for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
             add(lb=lb, ub=ub)
 
-    timed(repeat, new, w2, times, "w2")
+    s.timed("w2", new, w2)
 
-    n3 = inp.n3
-    timed(
-        repeat,
-        with_vars(n3),
-        lambda m: m.add_constraints(inp.fs_vars, inp.fs_coeffs, inp.fs_consts, inp.senses, inp.rhss),
-        times,
+    rows_setup = with_vars(style, inp.n3, is_floor)
+    s.timed(
         "w3_lists",
+        rows_setup,
+        lambda m: m.add_constraints(inp.fs_vars, inp.fs_coeffs, inp.fs_consts, inp.senses, inp.rhss),
     )
-    timed(
-        repeat,
-        with_vars(n3),
-        lambda m: m.add_constraints(inp.fs_vars_np, inp.fs_coeffs_np, inp.fs_consts, inp.senses, inp.rhss),
-        times,
+    s.timed(
         "w3_numpy",
+        rows_setup,
+        lambda m: m.add_constraints(inp.fs_vars_np, inp.fs_coeffs_np, inp.fs_consts, inp.senses, inp.rhss),
     )
+    s.timed("w3_2d", rows_setup, lambda m: m.add_constraints(*inp.rows_2d))
 
     def w4(m):
         add = m.add_constraint
         for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
             add(vs, cs, 0.0, "<", rhs)
 
-    timed(repeat, with_vars(n3), w4, times, "w4")
+    s.timed("w4", rows_setup, w4)
 
-    timed(repeat, with_vars(inp.n5), lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0), times, "w5_lists")
-    timed(
-        repeat,
-        with_vars(inp.n5),
-        lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0),
-        times,
-        "w5_numpy",
-    )
+    objective_setup = with_vars(style, inp.n5, is_floor)
+    s.timed("w5_lists", objective_setup, lambda m: m.set_objective(inp.obj_vars, inp.obj_coeffs, 0.0, 0))
+    s.timed("w5_numpy", objective_setup, lambda m: m.set_objective(inp.obj_vars_np, inp.obj_coeffs_np, 0.0, 0))
 
-    def solved(n):
-        def setup():
-            m = with_vars(n)()
-            style.silent(m)
-            m.optimize()
-            return m
-
-        return setup
+    def solved():
+        m = with_vars(style, inp.n6, is_floor)()
+        style.silent(m)
+        m.optimize()
+        return m
 
     def w6(m):
         get = m.get_var_value
         for i in range(inp.n6):
             get(i)
 
-    timed(repeat, solved(inp.n6), w6, times, "w6")
+    s.timed("w6", solved, w6)
 
-    s, t = inp.sources, inp.sinks
+    st, t = inp.sources, inp.sinks
 
     def transport():
         m = new()
-        n = s * t
+        n = st * t
         if is_floor:
             m.add_variables(n, [0.0] * n, [1e100] * n, ["C"] * n)
         else:
             m.add_variables(n)
-        m.add_constraints(inp.t_vars, inp.t_coeffs, [0.0] * (s + t), inp.t_senses, inp.t_rhss)
+        m.add_constraints(inp.t_vars, inp.t_coeffs, [0.0] * (st + t), inp.t_senses, inp.t_rhss)
         m.set_objective(list(range(n)), inp.cost, 0.0, 0)
         return m
 
@@ -370,14 +359,46 @@ def run_module_like(style, inp, repeat, times, notes, is_floor):
         style.silent(m)
         m.optimize()
 
-    solve_split(repeat, transport, solve, times, "w7_transport")
-    solve_split(repeat, knapsack, solve, times, "w7_knapsack")
-    check = transport()
-    solve(check)
+    s.split("w7_transport", transport, solve)
+    s.split("w7_knapsack", knapsack, solve)
     if not is_floor:
+        check = transport()
+        solve(check)
         notes.append(f"transport objective {check.get_objective_value():.6g}")
+    return s
 
-    del np
+
+def batch_limit(inp, notes):
+    """The stand-in's batch calls from C on arrays prepared before the clock starts: one
+    GRBaddconstrs for W3's rows, one GRBsetdblattrarray for W5's objective."""
+    import numpy as np
+
+    floor = floor_style()
+    s = Samplers()
+
+    def csr_arrays(vars_2d, coeffs_2d, rhss):
+        count, terms = vars_2d.shape
+        return (
+            np.arange(0, count * terms, terms, dtype=np.int32),
+            np.ascontiguousarray(vars_2d, dtype=np.int32).ravel(),
+            np.ascontiguousarray(coeffs_2d, dtype=np.float64).ravel(),
+            b"<" * count,
+            np.array(rhss, dtype=np.float64),
+        )
+
+    rows_setup = with_vars(floor, inp.n3, True)
+    rows = csr_arrays(inp.row_vars_np, inp.row_coeffs_np, inp.rhss)
+    for key in ("w3_lists", "w3_numpy"):
+        s.timed(key, rows_setup, lambda m: m.add_constraints_batch(*rows))
+    rows_2d = csr_arrays(inp.rows_2d[0], inp.rows_2d[1], inp.rows_2d[4])
+    s.timed("w3_2d", rows_setup, lambda m: m.add_constraints_batch(*rows_2d))
+    # W5's variables are 0..n-1 in order, so its coefficients are the whole objective.
+    objective = np.zeros(inp.n5)
+    objective[inp.obj_vars_np] = inp.obj_coeffs_np
+    for key in ("w5_lists", "w5_numpy"):
+        s.timed(key, with_vars(floor, inp.n5, True), lambda m: m.set_objective_batch(objective, 0.0, 0))
+    notes.append("W3 and W5 only: one GRBaddconstrs / GRBsetdblattrarray on prepared arrays, from C")
+    return s
 
 
 def memory_probe(make, floor):
@@ -445,11 +466,12 @@ def csr(rows_vars, rows_coeffs):
     return starts, indices, values
 
 
-def run_highspy(inp, repeat, times, notes):
+def highspy_samplers(inp, notes):
     need("highspy")
     import highspy
     import numpy as np
 
+    s = Samplers()
     inf = highspy.kHighsInf
 
     def new():
@@ -470,15 +492,15 @@ def run_highspy(inp, repeat, times, notes):
         h.addVars(inp.n1, inp.lbs_np, inp.ubs_np)
         h.changeColsIntegrality(len(int_np), int_np, vt_np[int_np])
 
-    timed(repeat, new, w1_lists, times, "w1_lists")
-    timed(repeat, new, w1_numpy, times, "w1_numpy")
+    s.timed("w1_lists", new, w1_lists)
+    s.timed("w1_numpy", new, w1_numpy)
 
     def w2(h):
         add = h.addVar
         for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
             add(lb, ub)
 
-    timed(repeat, new, w2, times, "w2")
+    s.timed("w2", new, w2)
 
     n3 = inp.n3
 
@@ -492,11 +514,11 @@ def run_highspy(inp, repeat, times, notes):
 
     def w3_lists(h):
         starts, indices, values = csr(inp.fs_vars, inp.fs_coeffs)
-        lower = [-inf if s == "<" else r for s, r in zip(inp.senses, inp.rhss)]
-        upper = [inf if s == ">" else r for s, r in zip(inp.senses, inp.rhss)]
+        lower = [-inf if sense == "<" else r for sense, r in zip(inp.senses, inp.rhss)]
+        upper = [inf if sense == ">" else r for sense, r in zip(inp.senses, inp.rhss)]
         h.addRows(n3, lower, upper, len(indices), starts, indices, values)
 
-    timed(repeat, with_vars(n3), w3_lists, times, "w3_lists")
+    s.timed("w3_lists", with_vars(n3), w3_lists)
     starts_np = np.arange(0, n3 * TERMS, TERMS, dtype=np.int32)
     index_np = inp.row_vars_np.astype(np.int32).ravel()
     value_np = inp.row_coeffs_np.ravel()
@@ -505,24 +527,31 @@ def run_highspy(inp, repeat, times, notes):
     def w3_numpy(h):
         h.addRows(n3, np.full(n3, -inf), rhs_np, n3 * TERMS, starts_np, index_np, value_np)
 
-    timed(repeat, with_vars(n3), w3_numpy, times, "w3_numpy")
-    notes.append("W3 NumPy: one addRows call on prepared CSR arrays (int32 indices)")
+    s.timed("w3_numpy", with_vars(n3), w3_numpy)
+    n2d = inp.n3_2d
+    index_2d, value_2d = index_np[: n2d * TERMS], value_np[: n2d * TERMS]
+
+    def w3_2d(h):
+        h.addRows(n2d, np.full(n2d, -inf), rhs_np[:n2d], n2d * TERMS, starts_np[:n2d], index_2d, value_2d)
+
+    s.timed("w3_2d", with_vars(n3), w3_2d)
+    notes.append("W3 NumPy and 2-D NumPy: one addRows call on prepared CSR arrays (int32 indices)")
 
     def w4(h):
         add = h.addRow
         for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
             add(-inf, rhs, TERMS, vs, cs)
 
-    timed(repeat, with_vars(n3), w4, times, "w4")
+    s.timed("w4", with_vars(n3), w4)
 
     def w5(h, vars_, coeffs):
         h.changeColsCost(len(vars_), vars_, coeffs)
         h.changeObjectiveOffset(0.0)
         h.changeObjectiveSense(highspy.ObjSense.kMinimize)
 
-    timed(repeat, with_vars(inp.n5), lambda h: w5(h, inp.obj_vars, inp.obj_coeffs), times, "w5_lists")
+    s.timed("w5_lists", with_vars(inp.n5), lambda h: w5(h, inp.obj_vars, inp.obj_coeffs))
     obj_vars32 = inp.obj_vars_np.astype(np.int32)
-    timed(repeat, with_vars(inp.n5), lambda h: w5(h, obj_vars32, inp.obj_coeffs_np), times, "w5_numpy")
+    s.timed("w5_numpy", with_vars(inp.n5), lambda h: w5(h, obj_vars32, inp.obj_coeffs_np))
 
     def solved():
         h = with_vars(inp.n6)()
@@ -534,19 +563,19 @@ def run_highspy(inp, repeat, times, notes):
         for i in range(inp.n6):
             values[i]
 
-    timed(repeat, solved, w6, times, "w6")
+    s.timed("w6", solved, w6)
     notes.append("W6: one getSolution() then indexing its col_value list (no per-value call)")
 
-    s, t = inp.sources, inp.sinks
+    st, t = inp.sources, inp.sinks
 
     def transport():
         h = new()
-        n = s * t
+        n = st * t
         h.addVars(n, [0.0] * n, [inf] * n)
         starts, indices, values = csr(inp.t_vars, inp.t_coeffs)
-        lower = [-inf] * s + inp.demand
+        lower = [-inf] * st + inp.demand
         upper = inp.supply + [inf] * t
-        h.addRows(s + t, lower, upper, len(indices), starts, indices, values)
+        h.addRows(st + t, lower, upper, len(indices), starts, indices, values)
         h.changeColsCost(n, list(range(n)), inp.cost)
         h.changeObjectiveSense(highspy.ObjSense.kMinimize)
         return h
@@ -563,18 +592,20 @@ def run_highspy(inp, repeat, times, notes):
         h.changeObjectiveSense(highspy.ObjSense.kMaximize)
         return h
 
-    solve_split(repeat, transport, lambda h: h.run(), times, "w7_transport")
-    solve_split(repeat, knapsack, lambda h: h.run(), times, "w7_knapsack")
-    notes.append(f"HiGHS {highspy.Highs().version()} (its own build), default options")
+    s.split("w7_transport", transport, lambda h: h.run())
+    s.split("w7_knapsack", knapsack, lambda h: h.run())
+    notes.append(f"HiGHS {new().version()} (its own build), default options")
+    return s
 
 
-def run_pyoptinterface(inp, repeat, times, notes):
+def pyoptinterface_samplers(inp, notes):
     need("pyoptinterface")
     import pyoptinterface as poi
     from pyoptinterface import highs
 
     if not highs.autoload_library():
         raise Skip("its HiGHS library was not found (pip install highsbox)")
+    s = Samplers()
 
     def new():
         m = highs.Model()
@@ -586,9 +617,9 @@ def run_pyoptinterface(inp, repeat, times, notes):
     def w1(m):
         add = m.add_variable
         for lb, ub, vt in zip(inp.lbs, inp.ubs, inp.vtypes):
-            add(domain=INTEGER if vt == "INTEGER" else CONTINUOUS, lb=lb, ub=ub)
+            add(domain=INTEGER if vt == "I" else CONTINUOUS, lb=lb, ub=ub)
 
-    timed(repeat, new, w1, times, "w1_lists")
+    s.timed("w1_lists", new, w1)
     notes.append("W1: add_variable per variable (no batch with per-variable bounds)")
 
     def w2(m):
@@ -596,7 +627,7 @@ def run_pyoptinterface(inp, repeat, times, notes):
         for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
             add(lb=lb, ub=ub)
 
-    timed(repeat, new, w2, times, "w2")
+    s.timed("w2", new, w2)
 
     def with_vars(n):
         def setup():
@@ -613,7 +644,7 @@ def run_pyoptinterface(inp, repeat, times, notes):
         for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
             add(Saf(cs, vs), Leq, rhs)
 
-    timed(repeat, with_vars(inp.n3), w4, times, "w4")
+    s.timed("w4", with_vars(inp.n3), w4)
     notes.append("W3 lists: no batch call for lists; add_linear_constraint per row is W4")
     try:
         import numpy as np
@@ -624,9 +655,7 @@ def run_pyoptinterface(inp, repeat, times, notes):
             shape=(inp.n3, inp.n3),
         )
         rhs = np.array(inp.rhss)
-        timed(
-            repeat, with_vars(inp.n3), lambda m: m.add_m_linear_constraints(matrix, m.xs, Leq, rhs), times, "w3_numpy"
-        )
+        s.timed("w3_numpy", with_vars(inp.n3), lambda m: m.add_m_linear_constraints(matrix, m.xs, Leq, rhs))
         notes.append("W3 NumPy: add_m_linear_constraints with a prepared SciPy CSR matrix")
     except ImportError:
         notes.append("W3 NumPy: skipped, SciPy not installed")
@@ -634,7 +663,7 @@ def run_pyoptinterface(inp, repeat, times, notes):
     def w5(m):
         m.set_objective(Saf(inp.obj_coeffs, inp.obj_vars), poi.ObjectiveSense.Minimize)
 
-    timed(repeat, with_vars(inp.n5), w5, times, "w5_lists")
+    s.timed("w5_lists", with_vars(inp.n5), w5)
 
     def solved():
         m = with_vars(inp.n6)()
@@ -646,13 +675,13 @@ def run_pyoptinterface(inp, repeat, times, notes):
         for x in m.xs:
             get(x)
 
-    timed(repeat, solved, w6, times, "w6")
+    s.timed("w6", solved, w6)
 
-    s, t = inp.sources, inp.sinks
+    st, t = inp.sources, inp.sinks
 
     def transport():
         m = new()
-        n = s * t
+        n = st * t
         xs = [m.add_variable(lb=0.0) for _ in range(n)]
         for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
             m.add_linear_constraint(Saf(cs, vs), Leq if sense == "<" else poi.Geq, rhs)
@@ -671,11 +700,12 @@ def run_pyoptinterface(inp, repeat, times, notes):
         m.set_objective(Saf(inp.k_value, items), poi.ObjectiveSense.Maximize)
         return m
 
-    solve_split(repeat, transport, lambda m: m.optimize(), times, "w7_transport")
-    solve_split(repeat, knapsack, lambda m: m.optimize(), times, "w7_knapsack")
+    s.split("w7_transport", transport, lambda m: m.optimize())
+    s.split("w7_knapsack", knapsack, lambda m: m.optimize())
+    return s
 
 
-def run_gurobipy(inp, repeat, times, notes):
+def gurobipy_samplers(inp, notes):
     need("gurobipy")
     import gurobipy as gp
     import numpy as np
@@ -688,33 +718,17 @@ def run_gurobipy(inp, repeat, times, notes):
     def new():
         return gp.Model(env=env)
 
-    def attempt(key, what):
-        try:
-            what()
-        except gp.GurobiError as error:
-            times.pop(key, None)
-            notes.append(f"{key}: refused by the licence ({first_clause(error)})")
-
-    attempt(
-        "w1_lists",
-        lambda: timed(
-            repeat, new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes), times, "w1_lists"
-        ),
-    )
+    s = Samplers()
+    s.timed("w1_lists", new, lambda m: m.addVars(inp.n1, lb=inp.lbs, ub=inp.ubs, vtype=inp.vtypes))
     vt_np = np.array(inp.vtypes)
-    attempt(
-        "w1_numpy",
-        lambda: timed(
-            repeat, new, lambda m: m.addMVar(inp.n1, lb=inp.lbs_np, ub=inp.ubs_np, vtype=vt_np), times, "w1_numpy"
-        ),
-    )
+    s.timed("w1_numpy", new, lambda m: m.addMVar(inp.n1, lb=inp.lbs_np, ub=inp.ubs_np, vtype=vt_np))
 
     def w2(m):
         add = m.addVar
         for lb, ub in zip(inp.w2_lbs, inp.w2_ubs):
             add(lb=lb, ub=ub)
 
-    attempt("w2", lambda: timed(repeat, new, w2, times, "w2"))
+    s.timed("w2", new, w2)
 
     class Holder:
         """A model with its variables (gurobipy models take no new attributes)."""
@@ -736,7 +750,7 @@ def run_gurobipy(inp, repeat, times, notes):
         for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
             add(LinExpr(cs, [xl[j] for j in vs]), "<", rhs)
 
-    attempt("w4", lambda: timed(repeat, with_vars(inp.n3), w4, times, "w4"))
+    s.timed("w4", with_vars(inp.n3), w4)
     notes.append("W3 lists: no batch call for lists of lists; addLConstr per row is W4")
     try:
         import scipy.sparse as sp
@@ -751,10 +765,7 @@ def run_gurobipy(inp, repeat, times, notes):
             m = new()
             return Holder(m, m.addMVar(inp.n3, lb=0.0, ub=1e6))
 
-        attempt(
-            "w3_numpy",
-            lambda: timed(repeat, with_mvar, lambda h: h.model.addMConstr(matrix, h.xl, "<", rhs), times, "w3_numpy"),
-        )
+        s.timed("w3_numpy", with_mvar, lambda h: h.model.addMConstr(matrix, h.xl, "<", rhs))
         notes.append("W3 NumPy: addMConstr with a prepared SciPy CSR matrix")
     except ImportError:
         notes.append("W3 NumPy: skipped, SciPy not installed")
@@ -762,7 +773,7 @@ def run_gurobipy(inp, repeat, times, notes):
     def w5(h):
         h.model.setObjective(gp.LinExpr(inp.obj_coeffs, h.xl), gp.GRB.MINIMIZE)
 
-    attempt("w5_lists", lambda: timed(repeat, with_vars(inp.n5), w5, times, "w5_lists"))
+    s.timed("w5_lists", with_vars(inp.n5), w5)
 
     def solved():
         h = with_vars(inp.n6)()
@@ -773,13 +784,13 @@ def run_gurobipy(inp, repeat, times, notes):
         for x in h.xl:
             _ = x.X
 
-    attempt("w6", lambda: timed(repeat, solved, w6, times, "w6"))
+    s.timed("w6", solved, w6)
 
-    s, t = inp.sources, inp.sinks
+    st, t = inp.sources, inp.sinks
 
     def transport():
         m = new()
-        n = s * t
+        n = st * t
         xs = m.addVars(n)
         xl = [xs[i] for i in range(n)]
         for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
@@ -797,22 +808,45 @@ def run_gurobipy(inp, repeat, times, notes):
         m.setObjective(gp.LinExpr(inp.k_value, xl), gp.GRB.MAXIMIZE)
         return m
 
-    def build_only(build, key):
-        timed(repeat, lambda: None, lambda _: build(), times, key + "_build")
+    def build_if_refused(name, build):
+        """Build and solve timed apart; once the licence refuses the solve, the build alone."""
+        s.split(name, build, lambda m: m.optimize())
+        split, refused = s[name], []
 
-    for name, build in (("w7_transport", transport), ("w7_knapsack", knapsack)):
-        try:
-            solve_split(repeat, build, lambda m: m.optimize(), times, name)
-        except gp.GurobiError as error:
-            times.pop(name + "_solve", None)
-            build_only(build, name)
-            notes.append(f"{name} solve: refused by the licence ({first_clause(error)})")
+        def take():
+            if not refused:
+                try:
+                    return split()
+                except gp.GurobiError as error:
+                    refused.append(error)
+                    notes.append(f"{name} solve: refused by the licence ({first_clause(error)})")
+            return {name + "_build": sample(build)}
+
+        s[name] = take
+
+    build_if_refused("w7_transport", transport)
+    build_if_refused("w7_knapsack", knapsack)
     notes.append("the vendor's own optimiser, not HiGHS: its solve times are not comparable")
 
+    def licensed(key, take):
+        """A refusal by the licence skips the workload, with its reason."""
 
-def run_pulp(inp, repeat, times, notes):
+        def checked():
+            try:
+                return take()
+            except gp.GurobiError as error:
+                raise Skip(f"{key}: refused by the licence ({first_clause(error)})") from None
+
+        return checked
+
+    return Samplers({key: licensed(key, take) for key, take in s.items()})
+
+
+def pulp_samplers(inp, notes):
     need("pulp")
     import pulp
+
+    s = Samplers()
 
     def w2(_):
         prob = pulp.LpProblem("w2", pulp.LpMinimize)
@@ -820,7 +854,7 @@ def run_pulp(inp, repeat, times, notes):
             pulp.LpVariable(f"x{i}", lb, ub)
         return prob
 
-    timed(repeat, lambda: None, w2, times, "w2")
+    s.timed("w2", lambda: None, w2)
 
     def with_vars():
         prob = pulp.LpProblem("w4", pulp.LpMinimize)
@@ -832,20 +866,21 @@ def run_pulp(inp, repeat, times, notes):
         for vs, cs, rhs in zip(inp.fs_vars, inp.fs_coeffs, inp.rhss):
             prob.addConstraint(pulp.LpAffineExpression([(xs[j], c) for j, c in zip(vs, cs)]) <= rhs)
 
-    timed(repeat, with_vars, w4, times, "w4")
-    s, t = inp.sources, inp.sinks
+    s.timed("w4", with_vars, w4)
+    st, t = inp.sources, inp.sinks
 
     def transport(_):
         prob = pulp.LpProblem("transport", pulp.LpMinimize)
-        xs = [pulp.LpVariable(f"x{i}", 0.0) for i in range(s * t)]
+        xs = [pulp.LpVariable(f"x{i}", 0.0) for i in range(st * t)]
         for vs, cs, sense, rhs in zip(inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss):
             expr = pulp.LpAffineExpression([(xs[j], c) for j, c in zip(vs, cs)])
             prob.addConstraint(expr <= rhs if sense == "<" else expr >= rhs)
         prob.setObjective(pulp.LpAffineExpression(list(zip(xs, inp.cost))))
         return prob
 
-    timed(repeat, lambda: None, transport, times, "w7_transport_build")
+    s.timed("w7_transport_build", lambda: None, transport, "w7_transport")
     notes.append("W2, W4 and the W7 transport build only: a pure-Python modeller with no bulk calls")
+    return s
 
 
 class HighsDirect:
@@ -945,10 +980,10 @@ def highs_problem(n, col_lower, col_upper, cost, rows_vars, rows_coeffs, senses,
     }
 
 
-def run_highs_direct(inp, repeat, times, notes):
+def highs_direct_samplers(inp, notes):
     direct = HighsDirect()
-    s, t = inp.sources, inp.sinks
-    n = s * t
+    st, t = inp.sources, inp.sinks
+    n = st * t
     transport = highs_problem(
         n, [0.0] * n, [math.inf] * n, inp.cost, inp.t_vars, inp.t_coeffs, inp.t_senses, inp.t_rhss, 1, False
     )
@@ -965,46 +1000,76 @@ def run_highs_direct(inp, repeat, times, notes):
         -1,
         True,
     )
-    for key, problem in (("w7_transport_solve", transport), ("w7_knapsack_solve", knapsack)):
-        timed(repeat, lambda: problem, direct.solve, times, key)
+    s = Samplers()
+    s.timed("w7_transport_solve", lambda: transport, direct.solve, "w7_transport")
+    s.timed("w7_knapsack_solve", lambda: knapsack, direct.solve, "w7_knapsack")
     notes.append(f"transport objective {direct.solve(transport):.6g}")
     notes.append("the stand-in's HiGHS library and options, arrays prepared before the clock starts")
+    return s
 
 
 # ---------------------------------------------------------------- entry
 
 
-def run_tool(tool, scale, repeat):
-    times, notes = {}, []
-    result = {"times": times, "notes": notes}
+SAMPLERS = {
+    "ours": lambda inp, notes: module_like(ours_style(), inp, notes, False),
+    "floor": lambda inp, notes: module_like(floor_style(), inp, notes, True),
+    "batch": batch_limit,
+    "highspy": highspy_samplers,
+    "pyoptinterface": pyoptinterface_samplers,
+    "gurobipy": gurobipy_samplers,
+    "pulp": pulp_samplers,
+    "highs-direct": highs_direct_samplers,
+}
+TOOLS = list(SAMPLERS)
+
+
+def samplers_of(tool, scale, inp, notes):
+    """The tool's samplers, W8's included where it has them."""
+    s = SAMPLERS[tool](inp, notes)
+    resolved = resolve.sampler(tool, scale, notes, standin_path)
+    if resolved is not None:
+        s["w8"] = resolved
+    return s
+
+
+def take(result, group, sampler):
+    """Adds one sample of a workload to the tool's result; False once it cannot run."""
     try:
-        inp = Inputs(scale)
-        if tool == "ours":
-            run_module_like(ours_style(), inp, repeat, times, notes, False)
-            result["memory"] = memory_probe(scale, False)
-        elif tool == "floor":
-            run_module_like(floor_style(), inp, repeat, times, notes, True)
-            result["memory"] = memory_probe(scale, True)
-        elif tool == "highspy":
-            run_highspy(inp, repeat, times, notes)
-        elif tool == "pyoptinterface":
-            run_pyoptinterface(inp, repeat, times, notes)
-        elif tool == "gurobipy":
-            run_gurobipy(inp, repeat, times, notes)
-        elif tool == "pulp":
-            run_pulp(inp, repeat, times, notes)
-        elif tool == "highs-direct":
-            run_highs_direct(inp, repeat, times, notes)
-        else:
-            raise Skip(f"unknown tool {tool}")
-        resolve.run(tool, scale, repeat, times, notes, standin_path)
+        for key, seconds in sampler().items():
+            result["times"].setdefault(key, []).append(seconds)
+        return True
     except Skip as reason:
-        result["skipped"] = str(reason)
-    return result
+        result["notes"].append(str(reason))
+    except Exception as error:  # noqa: BLE001 - a failed workload is reported, the others go on
+        result.setdefault("errors", []).append(f"{group}: {type(error).__name__}: {error}")
+    return False
 
 
-if __name__ == "__main__":
-    tool, scale, repeat, out = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
-    result = run_tool(tool, scale, repeat)
-    with open(out, "w") as f:
-        json.dump(result, f)
+def measure(tools, scale, repeat, progress=lambda line: None):
+    """{tool: {"times": {row key: [seconds, one per round]}, "notes": [...]}}, with
+    "skipped" for a tool that cannot run and "errors" for workloads that failed. Each round
+    takes one sample of every tool's workload in turn, workload by workload, starting with
+    the next tool at every round; the peak memory of W3 follows for ours and the floor."""
+    inp = Inputs(scale)
+    results, samplers = {}, {}
+    for tool in tools:
+        result = results[tool] = {"times": {}, "notes": []}
+        try:
+            samplers[tool] = samplers_of(tool, scale, inp, result["notes"])
+        except Skip as reason:
+            result["skipped"] = str(reason)
+    for round_ in range(repeat):
+        for group in GROUPS:
+            takers = [tool for tool in tools if group in samplers.get(tool, {})]
+            if not takers:
+                continue
+            shift = round_ % len(takers)
+            for tool in takers[shift:] + takers[:shift]:
+                if not take(results[tool], group, samplers[tool][group]):
+                    del samplers[tool][group]
+        progress(f"round {round_ + 1} of {repeat} done")
+    for tool in ("ours", "floor"):
+        if tool in samplers:
+            results[tool]["memory"] = memory_probe(scale, tool == "floor")
+    return results
