@@ -39,7 +39,8 @@ Switches switches_of(GRBmodel* model) {
   return model != nullptr ? as_model(model)->env().switches().current() : read_switches();
 }
 
-// One call: its trace line and its fault, if one is injected.
+// One call with tracing or faults switched on: its trace line and its fault, if one is
+// injected.
 class Call {
  public:
   Call(std::string_view fn, const Switches& switches)
@@ -89,19 +90,47 @@ class Call {
   TraceLine trace;
 };
 
+// One call with nothing switched on: it records nothing and injects nothing, and all of it
+// compiles away.
+class QuietCall {
+ public:
+  QuietCall& env(GRBenv*) { return *this; }
+  QuietCall& model(GRBmodel*) { return *this; }
+  template <class Work>
+  int run(Work&& work) {
+    return work();
+  }
+  bool null_injected() { return false; }
+
+  NoTrace trace;
+};
+
+// Runs `body` with the call its switches ask for: one test per call decides whether anything
+// is recorded or injected.
+template <class Body>
+auto with_call(std::string_view fn, const Switches& switches, Body&& body) {
+  if (!switches.active()) [[likely]] {
+    QuietCall call;
+    return body(call);
+  }
+  Call call(fn, switches);
+  return body(call);
+}
+
 // Runs an int-returning entry point; no exception crosses the C boundary.
 template <class Body>
 int entry(std::string_view fn, const Switches& switches, Body&& body) noexcept {
   try {
-    Call call(fn, switches);
-    int rc = kOutOfMemory;
-    try {
-      rc = body(call);
-    } catch (...) {
-      rc = kOutOfMemory;
-    }
-    call.trace.integer("rc", rc).write();
-    return rc;
+    return with_call(fn, switches, [&](auto& call) {
+      int rc = kOutOfMemory;
+      try {
+        rc = body(call);
+      } catch (...) {
+        rc = kOutOfMemory;
+      }
+      call.trace.integer("rc", rc).write();
+      return rc;
+    });
   } catch (...) {
     return kOutOfMemory;
   }
@@ -147,7 +176,7 @@ void GRBversion(int* majorP, int* minorP, int* technicalP) {
   if (minorP != nullptr) *minorP = kVersionMinor;
   if (technicalP != nullptr) *technicalP = kVersionTechnical;
   try {
-    TraceLine("GRBversion", read_switches().trace_path).write();
+    if (const char* path = read_switches().trace_path) TraceLine("GRBversion", path).write();
   } catch (...) {
   }
 }
@@ -155,7 +184,7 @@ void GRBversion(int* majorP, int* minorP, int* technicalP) {
 int GRBloadenv(GRBenv** envP, const char* logfilename) {
   // The new environment keeps the switches this call sees.
   const Switches switches = read_switches();
-  return entry("GRBloadenv", switches, [&](Call& call) {
+  return entry("GRBloadenv", switches, [&](auto& call) {
     call.trace.text("logfile", logfilename);
     if (envP != nullptr) *envP = nullptr;
     int rc = call.run([&] {
@@ -172,7 +201,7 @@ int GRBloadenv(GRBenv** envP, const char* logfilename) {
 }
 
 int GRBstartenv(GRBenv* env) {
-  return entry("GRBstartenv", switches_of(env), [&](Call& call) {
+  return entry("GRBstartenv", switches_of(env), [&](auto& call) {
     call.env(env);
     return call.run([&] { return env == nullptr ? kNullArgument : kSuccess; });
   });
@@ -180,23 +209,25 @@ int GRBstartenv(GRBenv* env) {
 
 void GRBfreeenv(GRBenv* env) {
   try {
-    Call call("GRBfreeenv", switches_of(env));
-    call.env(env);
-    // A model's own environment is freed with its model, never on its own.
-    if (env != nullptr && as_env(env)->kind() == EnvKind::Loading) delete as_env(env);
-    call.trace.live_counts().write();
+    with_call("GRBfreeenv", switches_of(env), [&](auto& call) {
+      call.env(env);
+      // A model's own environment is freed with its model, never on its own.
+      if (env != nullptr && as_env(env)->kind() == EnvKind::Loading) delete as_env(env);
+      call.trace.live_counts().write();
+    });
   } catch (...) {
   }
 }
 
 GRBenv* GRBgetenv(GRBmodel* model) {
   try {
-    Call call("GRBgetenv", switches_of(model));
-    call.model(model);
-    GRBenv* env = nullptr;
-    if (!call.null_injected() && model != nullptr) env = to_handle(&as_model(model)->env());
-    call.env(env).trace.write();
-    return env;
+    return with_call("GRBgetenv", switches_of(model), [&](auto& call) {
+      call.model(model);
+      GRBenv* env = nullptr;
+      if (!call.null_injected() && model != nullptr) env = to_handle(&as_model(model)->env());
+      call.env(env).trace.write();
+      return env;
+    });
   } catch (...) {
     return nullptr;
   }
@@ -204,7 +235,7 @@ GRBenv* GRBgetenv(GRBmodel* model) {
 
 int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj, double* lb, double* ub,
                 char* vtype, char** varnames) {
-  return entry("GRBnewmodel", switches_of(env), [&](Call& call) {
+  return entry("GRBnewmodel", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("name", Pname).integer("numvars", numvars);
     call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
     call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
@@ -226,7 +257,7 @@ int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, 
 }
 
 int GRBfreemodel(GRBmodel* model) {
-  return entry("GRBfreemodel", switches_of(model), [&](Call& call) {
+  return entry("GRBfreemodel", switches_of(model), [&](auto& call) {
     call.model(model);
     int rc = call.run([&] {
       delete as_model(model);
@@ -239,7 +270,7 @@ int GRBfreemodel(GRBmodel* model) {
 
 int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb, double ub, char vtype,
               const char* varname) {
-  return entry("GRBaddvar", switches_of(model), [&](Call& call) {
+  return entry("GRBaddvar", switches_of(model), [&](auto& call) {
     call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
     call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
     call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
@@ -253,7 +284,7 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
 
 int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval, double* obj, double* lb,
                double* ub, char* vtype, char** varnames) {
-  return entry("GRBaddvars", switches_of(model), [&](Call& call) {
+  return entry("GRBaddvars", switches_of(model), [&](auto& call) {
     call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
     call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
@@ -267,7 +298,7 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
 }
 
 int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs, const char* constrname) {
-  return entry("GRBaddconstr", switches_of(model), [&](Call& call) {
+  return entry("GRBaddconstr", switches_of(model), [&](auto& call) {
     call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
     call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
     call.trace.text("name", constrname);
@@ -281,7 +312,7 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
 
 int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind, double* cval, char* sense,
                   double* rhs, char** constrnames) {
-  return entry("GRBaddconstrs", switches_of(model), [&](Call& call) {
+  return entry("GRBaddconstrs", switches_of(model), [&](auto& call) {
     call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
     if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
     call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
@@ -295,7 +326,7 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 }
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
-  return entry("GRBgetintattr", switches_of(model), [&](Call& call) {
+  return entry("GRBgetintattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
@@ -310,7 +341,7 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
 }
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
-  return entry("GRBsetintattr", switches_of(model), [&](Call& call) {
+  return entry("GRBsetintattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).integer("value", newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
@@ -321,7 +352,7 @@ int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
 }
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
-  return entry("GRBgetdblattr", switches_of(model), [&](Call& call) {
+  return entry("GRBgetdblattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
@@ -336,7 +367,7 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
 }
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
-  return entry("GRBsetdblattr", switches_of(model), [&](Call& call) {
+  return entry("GRBsetdblattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).number("value", newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
@@ -347,7 +378,7 @@ int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
 }
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
-  return entry("GRBgetdblattrarray", switches_of(model), [&](Call& call) {
+  return entry("GRBgetdblattrarray", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
@@ -360,7 +391,7 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 }
 
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
-  return entry("GRBgetstrattr", switches_of(model), [&](Call& call) {
+  return entry("GRBgetstrattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
@@ -376,7 +407,7 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
 }
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
-  return entry("GRBsetstrattr", switches_of(model), [&](Call& call) {
+  return entry("GRBsetstrattr", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).text("value", newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
@@ -387,7 +418,7 @@ int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
 }
 
 int GRBoptimize(GRBmodel* model) {
-  return entry("GRBoptimize", switches_of(model), [&](Call& call) {
+  return entry("GRBoptimize", switches_of(model), [&](auto& call) {
     call.model(model);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
@@ -404,7 +435,7 @@ int GRBoptimize(GRBmodel* model) {
 }
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return entry("GRBgetdblparam", switches_of(env), [&](Call& call) {
+  return entry("GRBgetdblparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -419,7 +450,7 @@ int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
 }
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return entry("GRBgetintparam", switches_of(env), [&](Call& call) {
+  return entry("GRBgetintparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -434,7 +465,7 @@ int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
 }
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return entry("GRBgetstrparam", switches_of(env), [&](Call& call) {
+  return entry("GRBgetstrparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
@@ -450,7 +481,7 @@ int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
 }
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return entry("GRBsetdblparam", switches_of(env), [&](Call& call) {
+  return entry("GRBsetdblparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname).number("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
@@ -461,7 +492,7 @@ int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
 }
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return entry("GRBsetintparam", switches_of(env), [&](Call& call) {
+  return entry("GRBsetintparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname).integer("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
@@ -472,7 +503,7 @@ int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
 }
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetstrparam", switches_of(env), [&](Call& call) {
+  return entry("GRBsetstrparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname).text("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
@@ -483,7 +514,7 @@ int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
 }
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetparam", switches_of(env), [&](Call& call) {
+  return entry("GRBsetparam", switches_of(env), [&](auto& call) {
     call.env(env).trace.text("param", paramname).text("value", value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
@@ -494,7 +525,7 @@ int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
 }
 
 int GRBupdatemodel(GRBmodel* model) {
-  return entry("GRBupdatemodel", switches_of(model), [&](Call& call) {
+  return entry("GRBupdatemodel", switches_of(model), [&](auto& call) {
     call.model(model);
     return call.run([&] {
       if (model == nullptr) return kNullArgument;
@@ -505,7 +536,7 @@ int GRBupdatemodel(GRBmodel* model) {
 }
 
 int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, double* valueP) {
-  return entry("GRBgetdblattrelement", switches_of(model), [&](Call& call) {
+  return entry("GRBgetdblattrelement", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
@@ -518,7 +549,7 @@ int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 }
 
 int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, double newvalue) {
-  return entry("GRBsetdblattrelement", switches_of(model), [&](Call& call) {
+  return entry("GRBsetdblattrelement", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).integer("element", element);
     call.trace.number("value", newvalue);
     return discarding_on_refusal(model, call.run([&] {
@@ -530,7 +561,7 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 }
 
 int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* newvalues) {
-  return entry("GRBsetdblattrarray", switches_of(model), [&](Call& call) {
+  return entry("GRBsetdblattrarray", switches_of(model), [&](auto& call) {
     call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
     call.trace.numbers("values", newvalues, len);
     return discarding_on_refusal(model, call.run([&] {

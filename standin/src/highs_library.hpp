@@ -37,6 +37,7 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
   X(change_sense, "Highs_changeObjectiveSense", HighsInt, (void*, HighsInt))                                          \
   X(change_offset, "Highs_changeObjectiveOffset", HighsInt, (void*, double))                                          \
   X(change_costs, "Highs_changeColsCostByRange", HighsInt, (void*, HighsInt, HighsInt, const double*))                \
+  X(change_costs_by_set, "Highs_changeColsCostBySet", HighsInt, (void*, HighsInt, const HighsInt*, const double*))    \
   X(change_bounds, "Highs_changeColsBoundsByRange", HighsInt,                                                         \
     (void*, HighsInt, HighsInt, const double*, const double*))                                                        \
   X(change_integrality, "Highs_changeColsIntegralityByRange", HighsInt, (void*, HighsInt, HighsInt, const HighsInt*)) \

@@ -351,6 +351,33 @@ bool HighsSession::add_columns(const ProblemView& view, double int_tolerance) {
                                  columns.integrality.data()) != kHighsStatusError;
 }
 
+// Hands over the costs in `range` that differ from those HiGHS holds: an objective set anew
+// mostly repeats them, and costs HiGHS already has would only cost it work.
+bool HighsSession::change_costs(const ProblemView& view, IndexRange range) {
+  if (range.empty()) return true;
+  const std::size_t count = range.last - range.first;
+  // Costs that cannot be read back count as changed (NaN equals nothing).
+  std::vector<double> held(count, std::numeric_limits<double>::quiet_NaN());
+  HighsInt cols = 0;
+  HighsInt nonzeros = 0;
+  if (api_.get_cols(highs_, as_highs_int(range.first), as_highs_int(range.last - 1), &cols, held.data(), nullptr,
+                    nullptr, &nonzeros, nullptr, nullptr, nullptr) == kHighsStatusError) {
+    std::ranges::fill(held, std::numeric_limits<double>::quiet_NaN());
+  }
+  std::vector<HighsInt> changed;
+  std::vector<double> costs;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double cost = view.obj[range.first + k];
+    if (cost == held[k]) continue;
+    changed.push_back(as_highs_int(range.first + k));
+    costs.push_back(cost);
+  }
+  if (changed.empty()) return true;
+  changed_ = true;
+  return api_.change_costs_by_set(highs_, as_highs_int(changed.size()), changed.data(), costs.data()) !=
+         kHighsStatusError;
+}
+
 bool HighsSession::add_rows(const ProblemView& view) {
   if (view.sense.size() == held_rows_) return true;
   const RowBlock rows = buffered_rows(view);
@@ -366,12 +393,7 @@ bool HighsSession::add_rows(const ProblemView& view) {
 bool HighsSession::apply_changes(const ProblemView& view, const ParameterSet& params) {
   const double int_tolerance = integer_tolerance(params);
   bool ok = true;
-  if (IndexRange costs{view.changed_costs.first, std::min(view.changed_costs.last, held_cols_)}; !costs.empty()) {
-    ok = api_.change_costs(highs_, as_highs_int(costs.first), as_highs_int(costs.last - 1),
-                           view.obj.data() + costs.first) != kHighsStatusError &&
-         ok;
-    changed_ = true;
-  }
+  ok = change_costs(view, {view.changed_costs.first, std::min(view.changed_costs.last, held_cols_)}) && ok;
   ok = change_bounds(view, view.changed_bounds, int_tolerance) && ok;
   if (view.model_sense != sense_) {
     ok = api_.change_sense(highs_, view.model_sense) != kHighsStatusError && ok;

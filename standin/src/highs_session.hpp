@@ -57,6 +57,7 @@ class HighsSession {
   void apply_parameters(const ParameterSet& params, const ProblemView& view);
   bool load_model(const ProblemView& view, const ParameterSet& params);
   bool apply_changes(const ProblemView& view, const ParameterSet& params);
+  bool change_costs(const ProblemView& view, IndexRange range);
   bool change_bounds(const ProblemView& view, IndexRange range, double int_tolerance);
   bool add_columns(const ProblemView& view, double int_tolerance);
   bool add_rows(const ProblemView& view);

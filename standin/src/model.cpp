@@ -77,14 +77,6 @@ Result<void> check_not_nan(const double* values, int count) {
 // End of sparse vector i of `count` sharing `numnz` entries.
 int end_of(const int* beg, int i, int count, int numnz) { return i + 1 < count ? beg[i + 1] : numnz; }
 
-// Room for `extra` more items. Growth is geometric: reserving the exact size at every call
-// would copy the whole array on each one-row or one-column addition.
-template <class Container>
-void reserve_more(Container& items, std::size_t extra) {
-  const std::size_t needed = items.size() + extra;
-  if (needed > items.capacity()) items.reserve(std::max(needed, 2 * items.capacity()));
-}
-
 }  // namespace
 
 // Gurobi keeps a model name of any length here; only setting ModelName later is limited.
@@ -132,11 +124,11 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   // Reserve everything first, so that running out of memory leaves the model unchanged.
   const std::size_t first = columns_.size();
   const auto added = static_cast<std::size_t>(numvars);
-  reserve_more(columns_.lb, added);
-  reserve_more(columns_.ub, added);
-  reserve_more(columns_.obj, added);
-  reserve_more(columns_.vtype, added);
-  reserve_more(pending_coefficients_, static_cast<std::size_t>(numnz));
+  columns_.lb.reserve_more(added);
+  columns_.ub.reserve_more(added);
+  columns_.obj.reserve_more(added);
+  columns_.vtype.reserve_more(added);
+  pending_coefficients_.reserve_more(static_cast<std::size_t>(numnz));
 
   for (int j = 0; j < numvars; ++j) {
     columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
@@ -189,15 +181,15 @@ Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, cons
   const std::size_t count = static_cast<std::size_t>(numconstrs);
   // Entries before cbeg[0] belong to no constraint.
   const auto nonzeros = static_cast<std::size_t>(numnz > 0 ? numnz - cbeg[0] : 0);
-  reserve_more(rows_.start, count);
-  reserve_more(rows_.sense, count);
-  reserve_more(rows_.rhs, count);
-  reserve_more(rows_.index, nonzeros);
-  reserve_more(rows_.value, nonzeros);
+  rows_.start.reserve_more(count);
+  rows_.sense.reserve_more(count);
+  rows_.rhs.reserve_more(count);
+  rows_.index.reserve_more(nonzeros);
+  rows_.value.reserve_more(nonzeros);
 
   if (numnz > 0) {
-    rows_.index.insert(rows_.index.end(), cind + cbeg[0], cind + numnz);
-    rows_.value.insert(rows_.value.end(), cval + cbeg[0], cval + numnz);
+    rows_.index.append(cind + cbeg[0], nonzeros);
+    rows_.value.append(cval + cbeg[0], nonzeros);
   }
   const std::size_t base = rows_.start.back();
   for (int i = 0; i < numconstrs; ++i) {
@@ -224,9 +216,12 @@ void Model::apply_pending_coefficients() {
   for (std::size_t i = 0; i < num_rows; ++i) added[i + 1] += added[i];
 
   const std::size_t nonzeros = rows_.index.size() + added[num_rows];
-  std::vector<std::size_t> start(num_rows + 1);
-  std::vector<int> index(nonzeros);
-  std::vector<double> value(nonzeros);
+  GrowingArray<std::size_t> start;
+  GrowingArray<int> index;
+  GrowingArray<double> value;
+  start.resize(num_rows + 1);
+  index.resize(nonzeros);
+  value.resize(nonzeros);
   std::vector<std::size_t> fill(num_rows);
   for (std::size_t i = 0; i < num_rows; ++i) {
     start[i] = rows_.start[i] + added[i];
@@ -250,8 +245,7 @@ void Model::apply_pending_coefficients() {
   rows_.start = std::move(start);
   rows_.index = std::move(index);
   rows_.value = std::move(value);
-  pending_coefficients_.clear();
-  pending_coefficients_.shrink_to_fit();
+  pending_coefficients_.release();
 }
 
 ProblemView Model::view() const {
@@ -279,8 +273,8 @@ void Model::release_handed_over() {
   if (!session_->took_view()) return;
   rows_.first_buffered = rows_.size();
   rows_.start = {0};
-  std::vector<int>().swap(rows_.index);
-  std::vector<double>().swap(rows_.value);
+  rows_.index.release();
+  rows_.value.release();
   std::vector<Coefficient>().swap(column_entries_);
   changed_costs_ = {};
   changed_bounds_ = {};
@@ -415,21 +409,21 @@ Result<void> Model::get_double_array(const AttrSpec& descriptor, int start, int 
   }
   const auto first = static_cast<std::size_t>(start);
   const auto count = static_cast<std::size_t>(len);
-  const std::vector<double>* source = nullptr;
+  const double* source = nullptr;
   switch (descriptor.attr) {
-    case Attr::Obj: source = &columns_.obj; break;
-    case Attr::LB: source = &columns_.lb; break;
-    case Attr::UB: source = &columns_.ub; break;
+    case Attr::Obj: source = columns_.obj.data(); break;
+    case Attr::LB: source = columns_.lb.data(); break;
+    case Attr::UB: source = columns_.ub.data(); break;
     case Attr::X:
       // Also the point where a limit stopped an LP, which is no solution.
       if ((!has_solution() && solution_.x.empty()) || first + count > solution_.x.size()) {
         return std::unexpected(Error::DataNotAvailable);
       }
-      source = &solution_.x;
+      source = solution_.x.data();
       break;
     default: return std::unexpected(Error::UnknownAttribute);
   }
-  std::copy_n(source->begin() + static_cast<std::ptrdiff_t>(first), count, values);
+  std::copy_n(source + first, count, values);
   return {};
 }
 
@@ -441,7 +435,7 @@ Result<void> Model::set_double_array(const AttrSpec& descriptor, int start, int 
     return std::unexpected(Error::IndexOutOfRange);
   }
   if (auto ok = check_not_nan(values, len); !ok) return ok;
-  std::vector<double>* target = nullptr;
+  GrowingArray<double>* target = nullptr;
   switch (descriptor.attr) {
     case Attr::Obj: target = &columns_.obj; break;
     case Attr::LB: target = &columns_.lb; break;

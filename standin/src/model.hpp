@@ -12,6 +12,7 @@
 #include "attributes.hpp"
 #include "environment.hpp"
 #include "errors.hpp"
+#include "growing_array.hpp"
 #include "handles.hpp"
 #include "highs_session.hpp"
 #include "problem_view.hpp"
@@ -20,10 +21,10 @@
 namespace standin {
 
 struct Columns {
-  std::vector<double> lb;
-  std::vector<double> ub;
-  std::vector<double> obj;
-  std::vector<char> vtype;
+  GrowingArray<double> lb;
+  GrowingArray<double> ub;
+  GrowingArray<double> obj;
+  GrowingArray<char> vtype;
 
   std::size_t size() const { return obj.size(); }
 };
@@ -31,12 +32,12 @@ struct Columns {
 // Every row's sense and right-hand side; the coefficients only of rows HiGHS does not hold
 // yet (from `first_buffered`), in compressed sparse row form.
 struct Rows {
-  std::vector<char> sense;
-  std::vector<double> rhs;
+  GrowingArray<char> sense;
+  GrowingArray<double> rhs;
   std::size_t first_buffered = 0;
-  std::vector<std::size_t> start{0};  // buffered row k holds entries start[k] .. start[k + 1] - 1
-  std::vector<int> index;
-  std::vector<double> value;
+  GrowingArray<std::size_t> start{0};  // buffered row k holds entries start[k] .. start[k + 1] - 1
+  GrowingArray<int> index;
+  GrowingArray<double> value;
 
   std::size_t size() const { return sense.size(); }
 };
@@ -99,7 +100,7 @@ class Model {
   std::size_t applied_constrs_ = 0;
   std::size_t nonzeros_ = 0;          // entries of all rows, whether applied or not
   std::size_t applied_nonzeros_ = 0;  // entries of the applied rows
-  std::vector<Coefficient> pending_coefficients_;
+  GrowingArray<Coefficient> pending_coefficients_;
   std::vector<Coefficient> column_entries_;  // applied, in rows HiGHS holds, not handed over yet
   IndexRange changed_costs_;
   IndexRange changed_bounds_;

@@ -21,8 +21,6 @@ std::optional<std::string> kept(const char* text) {
   if (text == nullptr) return std::nullopt;
   return std::string(text);
 }
-
-const char* view(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
 }  // namespace
 
 // As getenv, the first entry of a name counts.
@@ -55,11 +53,6 @@ KeptSwitches::KeptSwitches(const Switches& read) : live_(read.live) {
   if (live_) return;
   trace_path_ = kept(read.trace_path);
   faults_ = kept(read.faults);
-}
-
-Switches KeptSwitches::current() const {
-  if (live_) return read_switches();
-  return Switches{view(trace_path_), view(faults_), false};
 }
 
 }  // namespace standin

@@ -16,6 +16,9 @@ struct Switches {
   const char* trace_path = nullptr;  // null when tracing is off
   const char* faults = nullptr;      // the text of GRB_STANDIN_FAIL, null when unset
   bool live = false;                 // GRB_STANDIN_LIVE=1
+
+  // Whether a call records or injects anything.
+  bool active() const { return trace_path != nullptr || faults != nullptr; }
 };
 
 // Reads all three in one pass over the process's environment.
@@ -27,10 +30,15 @@ class KeptSwitches {
  public:
   explicit KeptSwitches(const Switches& read);
 
-  // What a call made through the environment sees.
-  Switches current() const;
+  // What a call made through the environment sees; inline, as every call asks.
+  Switches current() const {
+    if (live_) return read_switches();
+    return Switches{view(trace_path_), view(faults_), false};
+  }
 
  private:
+  static const char* view(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
   bool live_;
   std::optional<std::string> trace_path_;
   std::optional<std::string> faults_;

@@ -1,5 +1,5 @@
 // The call trace: with GRB_STANDIN_TRACE=<file>, each call appends one JSON object on a line.
-// A line without a file costs nothing.
+// A call with nothing switched on makes no line at all (NoTrace).
 #ifndef STANDIN_TRACE_HPP
 #define STANDIN_TRACE_HPP
 
@@ -44,6 +44,56 @@ class TraceLine {
 
   std::string path_;
   std::string line_;
+};
+
+// The trace of a call with nothing switched on: every adder does nothing.
+struct NoTrace {
+  template <class... Args>
+  NoTrace& null(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& boolean(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& integer(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& number(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& text(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& character(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& numbers(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& integers(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& bytes(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& characters(const Args&...) {
+    return *this;
+  }
+  template <class... Args>
+  NoTrace& texts(const Args&...) {
+    return *this;
+  }
+  NoTrace& live_counts() { return *this; }
+  void write() {}
 };
 
 }  // namespace standin

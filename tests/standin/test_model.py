@@ -236,3 +236,32 @@ def test_bulk_constraints_are_fast(lib, env):
     assert time.perf_counter() - started < 2.0
     assert lib.intattr(model, b"NumNZs") == (0, rows * per_row)
     lib.GRBfreemodel(model)
+
+
+def test_one_at_a_time_additions_grow_past_the_heap_intact(lib, env):
+    # Enough columns and rows, added one call each, for every array to move to mapped pages
+    # (from 256 KiB); pending rows refused on the way are dropped. max sum x  s.t.
+    # (1 + i % 3) x_i <= i, so x_i = i / (1 + i % 3).
+    count = 40_000
+    model = lib.newmodel(env)
+    for _ in range(count):
+        assert lib.GRBaddvar(model, 0, None, None, 1.0, 0.0, 1e6, b"C", None) == 0
+    for i in range(count):
+        assert lib.GRBaddconstr(model, 1, ints([i]), doubles([1 + i % 3]), b"<", float(i), None) == 0
+        if i == count // 2:
+            assert lib.GRBupdatemodel(model) == 0
+    assert lib.GRBaddconstr(model, 1, ints([0]), doubles([1.0]), b"<", float("nan"), None) == INVALID_ARGUMENT
+    assert lib.intattr(model, b"NumConstrs") == (0, count // 2 + 1)
+    for i in range(count // 2 + 1, count):
+        assert lib.GRBaddconstr(model, 1, ints([i]), doubles([1 + i % 3]), b"<", float(i), None) == 0
+    assert lib.GRBsetintattr(model, b"ModelSense", -1) == 0
+    status, objval, x = lib.solve(model)
+    expected = [i / (1 + i % 3) for i in range(count)]
+    assert (status, lib.intattr(model, b"NumConstrs"), lib.intattr(model, b"NumNZs")) == (
+        OPTIMAL,
+        (0, count),
+        (0, count),
+    )
+    assert x == pytest.approx(expected)
+    assert objval == pytest.approx(sum(expected))
+    lib.GRBfreemodel(model)
