@@ -163,10 +163,12 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
 }
 
 // The rows of a checked batch as Gurobi takes them, read from the converted
-// copy or from the 2-D arrays where they lie.
+// copy or from the 2-D arrays where they lie. add_rows reads each row once, in
+// order: the converted copy of the rows read is handed back to the system as
+// Gurobi's own copy grows, so that the two are not held whole together.
 class BatchRows final : public kesto::gurobi::RowSource {
  public:
-  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+  explicit BatchRows(ConstraintBatch& batch) : batch_(batch) {}
 
   std::size_t count() const override { return batch_.count(); }
   bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
@@ -183,16 +185,18 @@ class BatchRows final : public kesto::gurobi::RowSource {
     });
     row.sense = batch_sense(batch_.senses[i]);
     row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    batch_.vars.release_before(i + 1);
+    batch_.coeffs.release_before(i + 1);
     return true;
   }
   const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
 
  private:
-  const ConstraintBatch& batch_;
+  ConstraintBatch& batch_;
 };
 
 // Adds the constraints of a checked batch; the list of their indices.
-PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
+PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& batch) {
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
   const ModelCounts before = counts_of(optimizer);
