@@ -24,10 +24,10 @@ class Keywords {
   // Fills `out` (None where nothing was passed) from a call's tuple and dictionary; false
   // with TypeError set for an unknown keyword or too many positions.
   bool bind(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& out) const {
-    out.fill(Py_None);
-    const Py_ssize_t positional = PyTuple_GET_SIZE(args);
-    if (positional > static_cast<Py_ssize_t>(N)) return refuse();
-    for (Py_ssize_t i = 0; i < positional; ++i) out[static_cast<std::size_t>(i)] = PyTuple_GET_ITEM(args, i);
+    const auto positional = static_cast<std::size_t>(PyTuple_GET_SIZE(args));
+    if (positional > N) return refuse();
+    for (std::size_t i = 0; i < positional; ++i) out[i] = PyTuple_GET_ITEM(args, static_cast<Py_ssize_t>(i));
+    for (std::size_t i = positional; i < N; ++i) out[i] = Py_None;
     if (kwargs == nullptr) return true;
     Py_ssize_t position = 0;
     PyObject *key, *value;

@@ -74,7 +74,7 @@ bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, Constrain
   if (!convert_variable_rows(objects[0], vars_arg, batch.vars) ||
       !convert_real_rows(objects[1], coeffs_arg, batch.coeffs) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
-      !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
+      !convert_char_sequence(objects[3], parameters.arg("senses"), batch.senses) ||
       !convert_real_sequence(objects[4], parameters.arg("rhss"), batch.rhss) ||
       !convert_optional(objects[5], names_arg, batch.names, text_sequence)) {
     return false;
@@ -130,16 +130,23 @@ bool warn_other_senses(const ConstraintBatch& batch) {
   return true;
 }
 
-// True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
+// True when Gurobi would take a row of these `terms` coefficients, constant,
+// right-hand side and name, if any (see the backend's accepted.hpp).
+template <class Coefficient>
+bool accepted_terms(const Coefficient* coeffs, std::size_t terms, double constant, double rhs,
+                    const std::string* name) {
   using namespace kesto::gurobi;
-  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    return std::all_of(coeffs, coeffs + batch.terms_of(i),
-                       [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); });
+  return std::all_of(coeffs, coeffs + terms,
+                     [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); }) &&
+         accepted_value(constant) && accepted_value(rhs - constant) && (name == nullptr || accepted_name(*name));
+}
+
+// True when Gurobi would take row `i`.
+bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
+  return batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return accepted_terms(coeffs, batch.terms_of(i), batch.consts[i], batch.rhss[i],
+                          batch.names ? &(*batch.names)[i] : nullptr);
   });
-  const double constant = batch.consts[i];
-  return coefficients && accepted_value(constant) && accepted_value(batch.rhss[i] - constant) &&
-         (!batch.names || accepted_name((*batch.names)[i]));
 }
 
 // False with an error set when a paired term of a row names a variable the
@@ -210,6 +217,34 @@ PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& 
   return result.release();
 }
 
+// The one row of add_constraint, checked, as Gurobi takes it.
+class SingleRow final : public kesto::gurobi::RowSource {
+ public:
+  SingleRow(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs, std::size_t terms, char sense,
+            double rhs, const std::optional<std::string>& name)
+      : vars_(vars), coeffs_(coeffs), terms_(terms), sense_(sense), rhs_(rhs), name_(name) {}
+
+  std::size_t count() const override { return 1; }
+  bool read(std::size_t, kesto::gurobi::GrbRow& row) const override {
+    row.indices.resize(terms_);
+    std::transform(vars_.begin(), vars_.begin() + static_cast<std::ptrdiff_t>(terms_), row.indices.begin(),
+                   kesto::gurobi::to_grb_int);
+    row.coefficients.assign(coeffs_.begin(), coeffs_.begin() + static_cast<std::ptrdiff_t>(terms_));
+    row.sense = sense_;
+    row.rhs = rhs_;
+    return true;
+  }
+  const char* name(std::size_t) const override { return name_ ? name_->c_str() : nullptr; }
+
+ private:
+  const std::vector<std::uint64_t>& vars_;
+  const std::vector<double>& coeffs_;
+  std::size_t terms_;
+  char sense_;
+  double rhs_;
+  const std::optional<std::string>& name_;
+};
+
 }  // namespace
 
 PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -232,18 +267,25 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
-    const auto set = single_set(sense, rhs);
-    if (!set) {
+    if (!single_set(sense, rhs)) {
       PyErr_SetString(PyExc_ValueError, kInvalidSense);
       return nullptr;
     }
     if (name && !check_name(*name, name_arg)) return nullptr;
-    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
-    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    // The paired terms go to Gurobi as one row, without the solver-neutral
+    // function and set of the batch form.
+    const std::size_t terms = std::min(vars.size(), coeffs.size());
+    for (std::size_t k = 0; k < terms; ++k) {
+      if (!check_known_variable(vars[k], optimizer.var_count())) return nullptr;
+    }
     const ModelCounts before = counts_of(optimizer);
-    const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
+    if (!accepted_terms(coeffs.data(), terms, constant, rhs, name ? &*name : nullptr)) {
+      return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT});
+    }
+    const auto index = optimizer.add_rows(
+        SingleRow(vars, coeffs, terms, batch_sense(sense), kesto::gurobi::grb_rhs(rhs, constant), name));
     if (!index) return raise_constraint_refusal(index.error(), before, counts_of(optimizer));
-    return PyLong_FromUnsignedLongLong(*index);
+    return PyLong_FromUnsignedLongLong(index->front());
   });
 }
 
