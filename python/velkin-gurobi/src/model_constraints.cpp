@@ -4,6 +4,7 @@
 
 #include "batch_cost.hpp"
 #include "convert_rows.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -16,17 +17,6 @@ namespace {
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
-
-// Pairs indices and coefficients up to the shorter of the two.
-template <class Index>
-kesto::Affine affine(const Index* vars, std::size_t var_count, const double* coeffs, std::size_t coeff_count,
-                     double constant) {
-  kesto::Affine function{{}, constant};
-  const std::size_t terms = std::min(var_count, coeff_count);
-  function.terms.reserve(terms);
-  for (std::size_t k = 0; k < terms; ++k) function.terms.push_back({vars[k], coeffs[k]});
-  return function;
-}
 
 bool check_name(const std::string& name, const Arg& arg) {
   if (kesto::gurobi::passes_as_c_string(name)) return true;
@@ -306,20 +296,24 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
   if (!parse_arguments<parameters>(args, kwargs, objects)) return nullptr;
   auto [vars_obj, coeffs_obj, constant_obj, sense_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    std::vector<std::uint64_t> vars;
-    std::vector<double> coeffs;
-    double constant = 0.0;
+    // Converted straight into the terms Gurobi takes: a million terms are
+    // not copied again on their way.
+    kesto::gurobi::GrbFunction objective;
     int sense = 0;
-    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), vars) ||
-        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), coeffs) ||
-        !convert_real(constant_obj, parameters.arg("constant"), constant) ||
+    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), objective.indices) ||
+        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), objective.coefficients) ||
+        !convert_real(constant_obj, parameters.arg("constant"), objective.constant) ||
         !convert_int32(sense_obj, parameters.arg("sense"), sense)) {
       return nullptr;
     }
-    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
-    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    const std::size_t terms = std::min(objective.indices.size(), objective.coefficients.size());
+    objective.indices.resize(terms);
+    objective.coefficients.resize(terms);
+    for (const std::uint64_t var : objective.indices) {
+      if (!check_known_variable(var, optimizer.var_count())) return nullptr;
+    }
     const ModelCounts before = counts_of(optimizer);
-    auto result = optimizer.set_objective(std::move(function), sense == 1);
+    auto result = optimizer.set_objective_terms(objective, sense == 1);
     if (!result) return raise_objective_error(result.error(), before, counts_of(optimizer));
     Py_RETURN_NONE;
   });
