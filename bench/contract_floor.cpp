@@ -157,28 +157,12 @@ PyMethodDef contract_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject contract_type = [] {
-  PyTypeObject type{};
-  Py_SET_REFCNT(&type, 1);
-  type.tp_name = "velkin_floor.ContractModel";
-  type.tp_basicsize = sizeof(FloorModel);
-  type.tp_dealloc = floor_dealloc;
-  type.tp_flags = Py_TPFLAGS_DEFAULT;
-  type.tp_methods = contract_methods;
-  type.tp_new = floor_new;
-  return type;
-}();
+PyTypeObject contract_type{};
 
 }  // namespace
 
 bool add_contract_type(PyObject* module) {
-  if (PyType_Ready(&contract_type) != 0) return false;
-  Py_INCREF(&contract_type);
-  if (PyModule_AddObject(module, "ContractModel", reinterpret_cast<PyObject*>(&contract_type)) != 0) {
-    Py_DECREF(&contract_type);
-    return false;
-  }
-  return true;
+  return add_model_type(module, contract_type, "velkin_floor.ContractModel", contract_methods);
 }
 
 }  // namespace velkin_floor

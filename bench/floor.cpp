@@ -120,17 +120,7 @@ PyMethodDef floor_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject floor_type = [] {
-  PyTypeObject type{};
-  Py_SET_REFCNT(&type, 1);
-  type.tp_name = "velkin_floor.FloorModel";
-  type.tp_basicsize = sizeof(FloorModel);
-  type.tp_dealloc = floor_dealloc;
-  type.tp_flags = Py_TPFLAGS_DEFAULT;
-  type.tp_methods = floor_methods;
-  type.tp_new = floor_new;
-  return type;
-}();
+PyTypeObject floor_type{};
 
 PyModuleDef floor_module = {
     PyModuleDef_HEAD_INIT, "velkin_floor", nullptr, -1, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -140,12 +130,9 @@ PyModuleDef floor_module = {
 
 PyMODINIT_FUNC PyInit_velkin_floor() {
   using namespace velkin_floor;
-  if (PyType_Ready(&floor_type) != 0) return nullptr;
   PyObject* module = PyModule_Create(&floor_module);
   if (module == nullptr) return nullptr;
-  Py_INCREF(&floor_type);
-  if (PyModule_AddObject(module, "FloorModel", reinterpret_cast<PyObject*>(&floor_type)) != 0) {
-    Py_DECREF(&floor_type);
+  if (!add_model_type(module, floor_type, "velkin_floor.FloorModel", floor_methods)) {
     Py_DECREF(module);
     return nullptr;
   }

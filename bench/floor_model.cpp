@@ -160,6 +160,23 @@ void floor_dealloc(PyObject* object) {
   Py_TYPE(object)->tp_free(object);
 }
 
+bool add_model_type(PyObject* module, PyTypeObject& type, const char* name, PyMethodDef* methods) {
+  Py_SET_REFCNT(&type, 1);
+  type.tp_name = name;
+  type.tp_basicsize = sizeof(FloorModel);
+  type.tp_dealloc = floor_dealloc;
+  type.tp_flags = Py_TPFLAGS_DEFAULT;
+  type.tp_methods = methods;
+  type.tp_new = floor_new;
+  if (PyType_Ready(&type) != 0) return false;
+  Py_INCREF(&type);
+  if (PyModule_AddObject(module, std::strrchr(name, '.') + 1, reinterpret_cast<PyObject*>(&type)) != 0) {
+    Py_DECREF(&type);
+    return false;
+  }
+  return true;
+}
+
 // One GRBaddvars with generated names; None bounds and types take Gurobi's defaults.
 PyObject* add_variables(FloorModel* self, PyObject* n_object, PyObject* lbs_object, PyObject* ubs_object,
                         PyObject* vtypes) {

@@ -100,6 +100,10 @@ PyObject* optimize(FloorModel* self);
 PyObject* update(FloorModel* self);
 PyObject* silence(FloorModel* self);
 
+// Readies `type` as a model type named `name` ("velkin_floor.<Class>") with `methods` and
+// adds it to the module; false with an error set.
+bool add_model_type(PyObject* module, PyTypeObject& type, const char* name, PyMethodDef* methods);
+
 // Adds the contract floor's type, ContractModel, to the module; false with an error set.
 bool add_contract_type(PyObject* module);
 
