@@ -7,7 +7,7 @@ import tempfile
 import pytest
 
 from helpers import gurobi
-from helpers.standin import LIVE, library_path, read_trace
+from helpers.standin import LIBRARY_VARIABLE, LIVE, library_path, read_trace
 
 STANDIN_VARIABLES = (
     "GRB_STANDIN_TRACE",
@@ -59,6 +59,11 @@ def pytest_configure(config):
     config.addinivalue_line("markers", "standin_only(reason): the test needs the stand-in; skipped with --gurobi")
     if not config.getoption("--gurobi"):
         return
+    if os.environ.get(LIBRARY_VARIABLE):
+        raise pytest.UsageError(
+            f"--gurobi: {LIBRARY_VARIABLE} is set, and the tests would open the stand-in it names in place of "
+            "Gurobi; unset it to run on Gurobi's own library"
+        )
     forwarder = os.environ.get(gurobi.FORWARDER_VARIABLE) or gurobi.build_forwarder(tempfile.mkdtemp())
     try:
         path = gurobi.activate(forwarder)
