@@ -78,7 +78,7 @@ def applied_and_pending(m):
 
 NAN, INF = float("nan"), float("inf")
 VARIABLES, OBJECTIVE = "Gurobi refused the new variables: error code", "Gurobi refused the objective: error code"
-LOST = "; variable 2 and constraint 1 no longer exist"
+LOST = "; variable 2 and constraint 1 no longer exist; they will be handed out again"
 
 
 def case(name, operation, error=None, message=None, faults=None, row=None, counts=(3, 2), optimum=16):
