@@ -30,6 +30,8 @@ TRIAL_END = "2027-11-29"
 
 # gurobipy's environment and the forwarder, kept for the life of the process.
 _started: list[Any] = []
+# The stand-in's own library path, as it was before activate().
+_standin: list[str] = []
 
 
 class GurobiUnavailable(RuntimeError):
@@ -157,8 +159,20 @@ def activate(forwarder: str | os.PathLike[str]) -> str:
     path = attach(forwarder)
     import velkin_gurobi_standin
 
+    if not _standin:
+        _standin.append(velkin_gurobi_standin.library_path())
     velkin_gurobi_standin.library_path = lambda: path  # type: ignore[assignment]
     return path
+
+
+def standin_library() -> str:
+    """The installed stand-in that activate() replaced, for tests that compare the two
+    libraries' answers."""
+    if _standin:
+        return _standin[0]
+    import velkin_gurobi_standin
+
+    return velkin_gurobi_standin.library_path()
 
 
 def export_to_subprocesses(forwarder: str) -> None:
