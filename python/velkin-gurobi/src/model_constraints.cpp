@@ -134,21 +134,41 @@ bool warn_other_senses(const ConstraintBatch& batch, bool& warned) {
   return true;
 }
 
+// The rows of a batch as Gurobi takes them, read from the converted
+// copy or from the 2-D arrays where they lie.
+class BatchRows final : public kesto::gurobi::RowSource {
+ public:
+  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+
+  std::size_t count() const override { return batch_.count(); }
+  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
+    const std::size_t terms = batch_.terms_of(i);
+    row.indices.resize(terms);
+    row.coefficients.resize(terms);
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      std::transform(vars, vars + terms, row.indices.begin(),
+                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
+                     [](auto coefficient) { return static_cast<double>(coefficient); });
+    });
+    row.sense = batch_sense(batch_.senses[i]);
+    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    return true;
+  }
+  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
+
+ private:
+  const ConstraintBatch& batch_;
+};
+
 // Whether row `i`'s coefficients stay finite once each variable's terms are
 // added up, as Gurobi is handed them.
 bool row_merges_finite(const ConstraintBatch& batch, std::size_t i) {
-  const std::size_t terms = batch.terms_of(i);
-  std::vector<int> indices(terms);
-  std::vector<double> coefficients(terms);
-  batch.vars.visit_row(i, [&](const auto* vars) {
-    std::transform(vars, vars + terms, indices.begin(),
-                   [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
-  });
-  batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    std::transform(coeffs, coeffs + terms, coefficients.begin(),
-                   [](auto coefficient) { return static_cast<double>(coefficient); });
-  });
-  return kesto::gurobi::merges_finite(std::move(indices), std::move(coefficients));
+  kesto::gurobi::GrbRow row;
+  BatchRows(batch).read(i, row);
+  return kesto::gurobi::merges_finite(std::move(row.indices), std::move(row.coefficients));
 }
 
 // True when Gurobi would take row `i` (see the backend's accepted.hpp).
@@ -185,35 +205,6 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   }
   return true;
 }
-
-// The rows of a checked batch as Gurobi takes them, read from the converted
-// copy or from the 2-D arrays where they lie.
-class BatchRows final : public kesto::gurobi::RowSource {
- public:
-  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
-
-  std::size_t count() const override { return batch_.count(); }
-  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
-    const std::size_t terms = batch_.terms_of(i);
-    row.indices.resize(terms);
-    row.coefficients.resize(terms);
-    batch_.vars.visit_row(i, [&](const auto* vars) {
-      std::transform(vars, vars + terms, row.indices.begin(),
-                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
-    });
-    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
-      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
-                     [](auto coefficient) { return static_cast<double>(coefficient); });
-    });
-    row.sense = batch_sense(batch_.senses[i]);
-    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
-    return true;
-  }
-  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
-
- private:
-  const ConstraintBatch& batch_;
-};
 
 // Checks a converted batch and adds its constraints; the list of their
 // indices. The rows of a 2-D array are read where they lie, and Python code
