@@ -207,7 +207,7 @@ bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out
     }
   } else {
     const NumpyScalar scalar = numpy_scalar(object);
-    if (scalar.found && scalar.type.kind != ItemKind::Float) {
+    if (scalar.found && is_index_type(scalar.type)) {
       return visit_integer_items(scalar.type, scalar.value, [&](const auto* value) {
         if (!is_variable_index(*value)) return refuse_variable_index(*value, arg);
         out = static_cast<std::uint64_t>(*value);
@@ -254,7 +254,7 @@ bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std:
   return scan_variable_indices(buffer, first, count, arg, [](std::size_t, auto) {});
 }
 
-bool reads_as_indices(const NumericBuffer& buffer) { return buffer && buffer.type().kind != ItemKind::Float; }
+bool reads_as_indices(const NumericBuffer& buffer) { return buffer && is_index_type(buffer.type()); }
 
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint64_t*);
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint32_t*);

@@ -125,7 +125,8 @@ bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::
 // The same refusals without a copy.
 bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg);
 // Whether a buffer given for variable indices is read in place: it holds
-// integers. Anything else is read item by item, refused as its list would be.
+// integers (is_index_type). Anything else is read item by item, refused as
+// its list would be.
 bool reads_as_indices(const NumericBuffer& buffer);
 
 // None leaves `out` empty; anything else is converted.
