@@ -1,4 +1,4 @@
-// The 30 Gurobi C API entry points. Each validates its arguments, forwards to the C++ core
+// The Gurobi C API entry points the module looks up. Each validates its arguments, forwards to the C++ core
 // and translates the result; every call is traced and may have a fault injected.
 #include <cstring>
 #include <memory>
