@@ -100,8 +100,8 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
 
 int GurobiOptimizer::write_objective(const GrbFunction& objective, bool maximise) {
   std::vector<double> zeros(var_count_, 0.0);
-  if (const int range_code = api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data());
-      range_code != 0) {
+  const int range_code = api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data());
+  if (range_code != 0) {
     // A refused range is tried again one variable at a time, and only a
     // refusal there is reported, so that no coefficient of the previous
     // objective survives unnoticed. When that refusal names a variable that
