@@ -1,6 +1,7 @@
 // Model.add_constraint, Model.add_constraints and Model.set_objective.
 
 #include <algorithm>
+#include <cmath>
 
 #include "batch_cost.hpp"
 #include "convert_rows.hpp"
@@ -109,34 +110,78 @@ bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
 // add_constraints takes every sense but '<' and '>' as '=', and says so once
 // for the first row of another sense than the three. The warning comes
 // before anything reaches Gurobi, so that where warnings are errors the call
-// raises and changes nothing.
-bool warn_other_senses(const ConstraintBatch& batch) {
+// raises and changes nothing. `warned` tells whether Python code may have
+// run (a warnings hook).
+bool warn_other_senses(const ConstraintBatch& batch, bool& warned) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const char32_t sense = batch.senses[i];
     if (!single_set(sense, 0.0)) {
+      warned = true;
       return PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kSenseAsEquality, static_cast<int>(sense), i) == 0;
     }
   }
   return true;
 }
 
-// True when Gurobi would take a row of these `terms` coefficients, constant,
-// right-hand side and name, if any (see the backend's accepted.hpp).
-template <class Coefficient>
-bool accepted_terms(const Coefficient* coeffs, std::size_t terms, double constant, double rhs,
-                    const std::string* name) {
-  using namespace kesto::gurobi;
-  return std::all_of(coeffs, coeffs + terms,
-                     [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); }) &&
-         accepted_value(constant) && accepted_value(rhs - constant) && (name == nullptr || accepted_name(*name));
+// The rows of a batch as Gurobi takes them, read from the converted copy or
+// from the 2-D arrays where they lie. Handing the rows over, add_rows reads
+// each row once, in order: given the batch as `releasing`, the converted copy
+// of the rows read is handed back to the system as Gurobi's own copy grows, so
+// that the two are not held whole together.
+class BatchRows final : public kesto::gurobi::RowSource {
+ public:
+  explicit BatchRows(const ConstraintBatch& batch, ConstraintBatch* releasing = nullptr)
+      : batch_(batch), releasing_(releasing) {}
+
+  std::size_t count() const override { return batch_.count(); }
+  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
+    const std::size_t terms = batch_.terms_of(i);
+    row.indices.resize(terms);
+    row.coefficients.resize(terms);
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      std::transform(vars, vars + terms, row.indices.begin(),
+                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
+                     [](auto coefficient) { return static_cast<double>(coefficient); });
+    });
+    row.sense = batch_sense(batch_.senses[i]);
+    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    if (releasing_ != nullptr) {
+      releasing_->vars.release_before(i + 1);
+      releasing_->coeffs.release_before(i + 1);
+    }
+    return true;
+  }
+  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
+
+ private:
+  const ConstraintBatch& batch_;
+  ConstraintBatch* releasing_;
+};
+
+// Whether row `i`'s coefficients stay finite once each variable's terms are
+// added up, as Gurobi is handed them.
+bool row_merges_finite(const ConstraintBatch& batch, std::size_t i) {
+  kesto::gurobi::GrbRow row;
+  BatchRows(batch).read(i, row);
+  return kesto::gurobi::merges_finite(std::move(row.indices), std::move(row.coefficients));
 }
 
-// True when Gurobi would take row `i`.
+// True when Gurobi would take row `i` (see the backend's accepted.hpp).
 bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
-  return batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    return accepted_terms(coeffs, batch.terms_of(i), batch.consts[i], batch.rhss[i],
-                          batch.names ? &(*batch.names)[i] : nullptr);
+  using namespace kesto::gurobi;
+  double magnitude = 0.0;
+  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return std::all_of(coeffs, coeffs + batch.terms_of(i), [&](auto coefficient) {
+      magnitude += std::fabs(static_cast<double>(coefficient));
+      return accepted_coefficient(static_cast<double>(coefficient));
+    });
   });
+  const double constant = batch.consts[i];
+  return coefficients && (std::isfinite(magnitude) || row_merges_finite(batch, i)) && accepted_value(constant) &&
+         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
 }
 
 // False with an error set when a paired term of a row names a variable the
@@ -159,45 +204,18 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   return true;
 }
 
-// The rows of a checked batch as Gurobi takes them, read from the converted
-// copy or from the 2-D arrays where they lie. add_rows reads each row once, in
-// order: the converted copy of the rows read is handed back to the system as
-// Gurobi's own copy grows, so that the two are not held whole together.
-class BatchRows final : public kesto::gurobi::RowSource {
- public:
-  explicit BatchRows(ConstraintBatch& batch) : batch_(batch) {}
-
-  std::size_t count() const override { return batch_.count(); }
-  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
-    const std::size_t terms = batch_.terms_of(i);
-    row.indices.resize(terms);
-    row.coefficients.resize(terms);
-    batch_.vars.visit_row(i, [&](const auto* vars) {
-      std::transform(vars, vars + terms, row.indices.begin(),
-                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
-    });
-    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
-      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
-                     [](auto coefficient) { return static_cast<double>(coefficient); });
-    });
-    row.sense = batch_sense(batch_.senses[i]);
-    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
-    batch_.vars.release_before(i + 1);
-    batch_.coeffs.release_before(i + 1);
-    return true;
-  }
-  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
-
- private:
-  ConstraintBatch& batch_;
-};
-
-// Adds the constraints of a checked batch; the list of their indices.
+// Checks a converted batch and adds its constraints; the list of their
+// indices. The rows of a 2-D array are read where they lie, and Python code
+// (a warnings hook, a gc callback at any allocation of a Python object) may
+// change the array: no such code runs between the last check and the read.
 PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& batch) {
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
+  bool warned = false;
+  if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch, warned)) return nullptr;
+  if (warned && !check_rows(batch, counts_of(optimizer))) return nullptr;
   const ModelCounts before = counts_of(optimizer);
-  const auto indices = optimizer.add_rows(BatchRows(batch));
+  const auto indices = optimizer.add_rows(BatchRows(batch, &batch));
   if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
   for (std::size_t j = 0; j < indices->size(); ++j) {
     PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
@@ -235,6 +253,24 @@ class SingleRow final : public kesto::gurobi::RowSource {
   const std::optional<std::string>& name_;
 };
 
+// True when Gurobi would take add_constraint's row, as accepted_row tells for
+// a batch's.
+bool accepted_single(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs, std::size_t terms,
+                     double constant, double rhs, const std::optional<std::string>& name) {
+  using namespace kesto::gurobi;
+  double magnitude = 0.0;
+  for (std::size_t k = 0; k < terms; ++k) {
+    if (!accepted_coefficient(coeffs[k])) return false;
+    magnitude += std::fabs(coeffs[k]);
+  }
+  if (!std::isfinite(magnitude)) {
+    GrbRow row;
+    SingleRow(vars, coeffs, terms, GRB_EQUAL, rhs, name).read(0, row);
+    if (!merges_finite(std::move(row.indices), std::move(row.coefficients))) return false;
+  }
+  return accepted_value(constant) && accepted_value(rhs - constant) && (!name || accepted_name(*name));
+}
+
 }  // namespace
 
 PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -269,7 +305,7 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
       if (!check_known_variable(vars[k], optimizer.var_count())) return nullptr;
     }
     const ModelCounts before = counts_of(optimizer);
-    if (!accepted_terms(coeffs.data(), terms, constant, rhs, name ? &*name : nullptr)) {
+    if (!accepted_single(vars, coeffs, terms, constant, rhs, name)) {
       return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT});
     }
     const auto index = optimizer.add_rows(
@@ -285,7 +321,6 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     ConstraintBatch batch;
     if (!check_batch_fits(objects) || !convert_constraint_batch(objects, batch)) return nullptr;
-    if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
 }

@@ -50,12 +50,15 @@ T* non_null(T* data) {
   return data != nullptr ? data : &empty;
 }
 
-// A std::string keeps small batches off the heap.
+// A std::string keeps small batches off the heap. A character beyond ASCII is
+// no type code whatever its low byte: it becomes a byte that the check refuses.
+char type_byte(char32_t code) { return code < 0x80 ? static_cast<char>(code) : '\0'; }
+
 std::string type_bytes(const std::optional<std::vector<char32_t>>& vtypes, std::size_t n) {
   if (!vtypes) return std::string(n, kDefaultVariableType);
   std::string bytes;
   bytes.reserve(vtypes->size());
-  for (const char32_t code : *vtypes) bytes.push_back(static_cast<char>(code & 0xFF));
+  for (const char32_t code : *vtypes) bytes.push_back(type_byte(code));
   return bytes;
 }
 
@@ -170,7 +173,7 @@ std::expected<std::uint64_t, VariableRefusal> GurobiOptimizer::add_variable(std:
                                                                             std::optional<double> ub) {
   double lower = lb.value_or(kDefaultLowerBound);
   double upper = ub.value_or(kDefaultUpperBound);
-  char type = vtype ? static_cast<char>(*vtype & 0xFF) : kDefaultVariableType;
+  char type = vtype ? type_byte(*vtype) : kDefaultVariableType;
   // The name a batch of one gives: "<name>_0", or "x<index>".
   std::string given;
   char generated[std::numeric_limits<std::uint64_t>::digits10 + 3] = {'x'};
