@@ -8,7 +8,11 @@
 #include <span>
 
 #include "highs_columns.hpp"
+#include "highs_options.hpp"
 #include "interrupt.hpp"
+#include "memory_headroom.hpp"
+#include "solution_check.hpp"
+#include "solve_log.hpp"
 
 namespace standin {
 namespace {
@@ -19,6 +23,9 @@ constexpr HighsInt kSolutionNone = 0;  // values of the info "primal_solution_st
 constexpr HighsInt kSolutionFeasible = 2;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kHighsMinTolerance = 1e-12;  // HiGHS refuses smaller tolerances
+constexpr double kHighsDefaultTolerance = 1e-7;  // HiGHS's own primal and dual feasibility tolerances
+constexpr HighsInt kPrimalSimplex = 4;          // values of the option "simplex_strategy"
+constexpr HighsInt kDualSimplex = 1;
 
 // HiGHS model statuses.
 enum HighsModelStatus : HighsInt {
@@ -47,17 +54,6 @@ HighsInt clamp_to_int(double value) {
 
 HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
 
-// IntFeasTol, never looser than FeasibilityTol: HiGHS's branch and bound holds rows and bounds
-// to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
-// IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
-double integer_tolerance(const ParameterSet& params) {
-  return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
-}
-
-const char* presolve_option(const ParameterSet& params) {
-  const int presolve = params.int_value(Param::Presolve);
-  return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
-}
 
 // Gurobi parameters that steer the search and have a HiGHS counterpart: heuristic effort,
 // RINS and symmetry detection (MIP), the barrier's tolerance (LP). Each value is set every
@@ -111,9 +107,6 @@ bool is_final(int gurobi_status) {
          gurobi_status == GRB_UNBOUNDED;
 }
 
-double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
-double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
-
 // A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
 // HiGHS refuses such a bound.
 bool has_impossible_bound(const ProblemView& view) {
@@ -141,102 +134,6 @@ SolveOutcome solve_without_columns(const ProblemView& view, const ParameterSet& 
   return outcome;
 }
 
-// Columns [first, last) as HiGHS takes them.
-struct ColumnBlock {
-  std::vector<double> lower, upper;
-  std::vector<HighsInt> integrality;
-  bool any_integral = false;
-};
-
-ColumnBlock column_block(const ProblemView& view, std::size_t first, std::size_t last, double int_tolerance) {
-  ColumnBlock block;
-  block.lower.reserve(last - first);
-  block.upper.reserve(last - first);
-  block.integrality.reserve(last - first);
-  for (std::size_t j = first; j < last; ++j) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    block.lower.push_back(column.lower);
-    block.upper.push_back(column.upper);
-    block.integrality.push_back(column.integrality);
-    block.any_integral = block.any_integral || column.integrality != 0;
-  }
-  return block;
-}
-
-// Sparse vectors as HiGHS takes them: repeated indices within a vector summed (HiGHS refuses
-// them), the caller's arrays used in place when there are none.
-struct SparseBlock {
-  std::vector<HighsInt> start;
-  std::span<const int> index;
-  std::span<const double> value;
-  std::vector<int> own_index;
-  std::vector<double> own_value;
-};
-
-// `count` vectors; vector k holds entries begin(k) .. begin(k + 1) - 1 of index/value, and
-// indices are below `dimension`.
-template <class Begin>
-SparseBlock sparse_block(std::size_t count, Begin begin, std::span<const int> index, std::span<const double> value,
-                         std::size_t dimension) {
-  SparseBlock block;
-  block.start.resize(count + 1);
-  std::vector<std::ptrdiff_t> position(dimension, -1);
-  bool repeated = false;
-  for (std::size_t k = 0; k < count && !repeated; ++k) {
-    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
-      auto& seen = position[static_cast<std::size_t>(index[e])];
-      if (seen >= static_cast<std::ptrdiff_t>(begin(k))) repeated = true;
-      seen = static_cast<std::ptrdiff_t>(e);
-    }
-  }
-  if (!repeated) {
-    for (std::size_t k = 0; k <= count; ++k) block.start[k] = as_highs_int(begin(k) - begin(0));
-    block.index = index.subspan(begin(0), begin(count) - begin(0));
-    block.value = value.subspan(begin(0), begin(count) - begin(0));
-    return block;
-  }
-  std::fill(position.begin(), position.end(), -1);
-  for (std::size_t k = 0; k < count; ++k) {
-    const auto vector_begin = static_cast<std::ptrdiff_t>(block.own_index.size());
-    block.start[k] = static_cast<HighsInt>(vector_begin);
-    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
-      auto& seen = position[static_cast<std::size_t>(index[e])];
-      if (seen >= vector_begin) {
-        block.own_value[static_cast<std::size_t>(seen)] += value[e];
-      } else {
-        seen = static_cast<std::ptrdiff_t>(block.own_index.size());
-        block.own_index.push_back(index[e]);
-        block.own_value.push_back(value[e]);
-      }
-    }
-  }
-  block.start[count] = as_highs_int(block.own_index.size());
-  block.index = block.own_index;
-  block.value = block.own_value;
-  return block;
-}
-
-// The buffered rows: bounds and coefficients.
-struct RowBlock {
-  std::vector<double> lower, upper;
-  SparseBlock entries;
-};
-
-RowBlock buffered_rows(const ProblemView& view) {
-  RowBlock block;
-  const std::size_t first = view.first_buffered_row;
-  const std::size_t count = view.sense.size() - first;
-  block.lower.reserve(count);
-  block.upper.reserve(count);
-  for (std::size_t i = first; i < view.sense.size(); ++i) {
-    block.lower.push_back(row_lower(view.sense[i], view.rhs[i]));
-    block.upper.push_back(row_upper(view.sense[i], view.rhs[i]));
-  }
-  block.entries =
-      sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value, view.obj.size());
-  return block;
-}
-
 }  // namespace
 
 Result<std::unique_ptr<HighsSession>> HighsSession::open() {
@@ -247,7 +144,8 @@ Result<std::unique_ptr<HighsSession>> HighsSession::open() {
   return std::make_unique<HighsSession>(*api, highs);
 }
 
-HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs), stop_(api, highs) {}
+HighsSession::HighsSession(const HighsApi& api, void* highs)
+    : api_(api), highs_(highs), stop_(std::make_unique<HighsStop>(api, highs)) {}
 
 HighsSession::~HighsSession() { api_.destroy(highs_); }
 
@@ -266,6 +164,8 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   api_.set_string_option(h, "log_file", params.string_value(Param::LogFile).c_str());
   api_.set_double_option(h, "infinite_bound", kGurobiInfiniteBound);
   api_.set_double_option(h, "infinite_cost", kGurobiInfiniteBound);
+  // Gurobi takes coefficients HiGHS refuses by default (from 1e15).
+  api_.set_double_option(h, "large_matrix_value", kGurobiInfiniteBound);
   const double time_limit = params.double_value(Param::TimeLimit);
   api_.set_double_option(h, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
   api_.set_double_option(h, "mip_rel_gap", params.double_value(Param::MIPGap));
@@ -276,7 +176,9 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
   const int method = params.int_value(Param::Method);
   api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
   api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
-  api_.set_int_option(h, "ipm_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
+  api_.set_int_option(h, "ipm_iteration_limit",
+                      clamp_to_int(std::min(params.double_value(Param::IterationLimit),
+                                            static_cast<double>(params.int_value(Param::BarIterLimit)))));
   // HiGHS counts the root as a node: with 0 it stops before the root's heuristics, Gurobi after.
   api_.set_int_option(h, "mip_max_nodes", clamp_to_int(std::max(params.double_value(Param::NodeLimit), 1.0)));
   api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
@@ -289,9 +191,13 @@ void HighsSession::apply_parameters(const ParameterSet& params, const ProblemVie
 }
 
 bool HighsSession::load_model(const ProblemView& view, const ParameterSet& params) {
-  const ColumnBlock columns = column_block(view, 0, view.obj.size(), integer_tolerance(params));
-  const RowBlock rows = buffered_rows(view);
-  const auto num_cols = as_highs_int(view.obj.size());
+  return pass_model(view, view.obj.size(), buffered_rows(view), integer_tolerance(params));
+}
+
+// The first `cols` columns of the view and `rows`, in one call.
+bool HighsSession::pass_model(const ProblemView& view, std::size_t cols, const RowBlock& rows, double int_tolerance) {
+  const ColumnBlock columns = column_block(view, 0, cols, int_tolerance);
+  const auto num_cols = as_highs_int(cols);
   const auto num_rows = as_highs_int(rows.lower.size());
   const auto num_nz = as_highs_int(rows.entries.index.size());
   const SparseBlock& a = rows.entries;
@@ -303,13 +209,15 @@ bool HighsSession::load_model(const ProblemView& view, const ParameterSet& param
           : api_.pass_lp(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
                          view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data());
-  held_cols_ = view.obj.size();
-  held_rows_ = view.sense.size();
+  if (rc == kHighsStatusError) return false;
+  held_cols_ = cols;
+  held_rows_ = rows.lower.size();
   held_nonzeros_ = a.index.size();
   sense_ = view.model_sense;
   objcon_ = view.objcon;
   is_mip_ = columns.any_integral;
-  return rc != kHighsStatusError;
+  changed_ = true;
+  return true;
 }
 
 bool HighsSession::change_bounds(const ProblemView& view, IndexRange range, double int_tolerance) {
@@ -421,10 +329,13 @@ bool HighsSession::remove_indicators() {
          rows;
 }
 
-// The tightest limit the rows HiGHS holds put on column `col`, given the columns' bounds.
-double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const double> lower,
-                                   std::span<const double> upper) const {
-  double limit = upward ? kInf : -kInf;
+// An indicator for semi-variable `col`. An infinite side of its range is replaced by the
+// tightest limit a single row puts on the column, given the bounds of the others, or else by a
+// guess sized by the model's values and the scales the column's rows give it. When the rows keep
+// the column below its range, it can only be 0: both sides become 0.
+SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
+                                           std::span<const double> lower, std::span<const double> upper) const {
+  SemiIndicator indicator{col, column.on_lower, column.on_upper, false, column.on_lower, column.on_upper};
   const auto c = as_highs_int(col);
   HighsInt count = 0;
   HighsInt nonzeros = 0;
@@ -433,6 +344,8 @@ double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const
   std::vector<HighsInt> rows(static_cast<std::size_t>(nonzeros));
   std::vector<double> unused(static_cast<std::size_t>(nonzeros));
   api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, &start, rows.data(), unused.data());
+  double implied_lower = -kInf;
+  double implied_upper = kInf;
   for (HighsInt row : rows) {
     double row_lower = 0.0;
     double row_upper = 0.0;
@@ -440,36 +353,37 @@ double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const
     std::vector<HighsInt> index(static_cast<std::size_t>(nonzeros));
     std::vector<double> value(static_cast<std::size_t>(nonzeros));
     api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, &start, index.data(), value.data());
-    const double bound = row_limit(index, value, row_lower, row_upper, c, upward, lower, upper);
-    limit = upward ? std::min(limit, bound) : std::max(limit, bound);
+    implied_lower = std::max(implied_lower, row_limit(index, value, row_lower, row_upper, c, false, lower, upper));
+    implied_upper = std::min(implied_upper, row_limit(index, value, row_lower, row_upper, c, true, lower, upper));
+    magnitude = std::max(magnitude, guess_scale_ * row_scale(index, value, row_lower, row_upper, c, lower, upper));
   }
-  return limit;
+  if (implied_upper < indicator.lower || implied_lower > indicator.upper) {
+    indicator.lower = indicator.upper = 0.0;
+    return indicator;
+  }
+  for (const bool upward : {false, true}) {
+    double& side = upward ? indicator.upper : indicator.lower;
+    if (std::isfinite(side)) continue;
+    side = upward ? implied_upper : implied_lower;
+    if (std::isfinite(side)) continue;
+    side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, magnitude);
+    indicator.guessed = true;
+  }
+  return indicator;
 }
 
-// The indicators of every semi-variable whose range excludes 0. An infinite side of the range
-// is replaced by the limit the rows put on the column, or, when they put none, by a guess.
+// The indicators of every semi-variable whose range excludes 0.
 std::vector<SemiIndicator> HighsSession::semi_indicators(const ProblemView& view, double int_tolerance) const {
   std::vector<SemiIndicator> indicators;
   const auto semi_type = [](char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; };
   const auto vtypes = view.vtype.first(held_cols_);
   if (std::none_of(vtypes.begin(), vtypes.end(), semi_type)) return indicators;
-  std::optional<ColumnBlock> columns;  // every column's bounds, for the limits rows imply
+  const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
   const double magnitude =
       guess_scale_ * std::max({largest_finite(view.lb), largest_finite(view.ub), largest_finite(view.rhs)});
   for (std::size_t j = 0; j < held_cols_; ++j) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (!column.semi) continue;
-    SemiIndicator indicator{j, column.on_lower, column.on_upper};
-    for (const bool upward : {false, true}) {
-      double& side = upward ? indicator.upper : indicator.lower;
-      if (std::isfinite(side)) continue;
-      if (!columns) columns = column_block(view, 0, held_cols_, int_tolerance);
-      side = implied_limit(j, upward, columns->lower, columns->upper);
-      if (std::isfinite(side)) continue;
-      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, magnitude);
-      indicator.guessed = true;
-    }
-    indicators.push_back(indicator);
+    if (column.semi) indicators.push_back(semi_indicator(j, column, magnitude, columns.lower, columns.upper));
   }
   return indicators;
 }
@@ -533,6 +447,17 @@ void HighsSession::offer_incumbent(const ProblemView& view) {
   api_.set_solution(highs_, start.data(), nullptr, nullptr, nullptr);
 }
 
+// A MIP's IterationLimit, BestObjStop and BestBdStop, for the callback; none for an LP.
+void HighsSession::arm_stops(const ParameterSet& params) {
+  const auto stop_at = [&](Param param, double off) {
+    const double value = params.double_value(param);
+    return is_mip_ && std::abs(value) < GRB_INFINITY ? value : off;
+  };
+  const double sense = sense_;
+  stop_->arm({is_mip_ ? params.double_value(Param::IterationLimit) : kInf, stop_at(Param::BestObjStop, -sense * kInf),
+              stop_at(Param::BestBdStop, sense * kInf), sense_});
+}
+
 HighsInt HighsSession::run(const ParameterSet& params) {
   HighsInt run_status = api_.run(highs_);
   if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
@@ -559,9 +484,10 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   }
 
   SolveOutcome result;
-  result.status = model_status == kInterrupt && stop_.iteration_limit_reached()
-                      ? GRB_ITERATION_LIMIT
-                      : gurobi_status(model_status, node_limit_reached, feasible);
+  const HighsStop::Reason stopped = model_status == kInterrupt ? stop_->reason() : HighsStop::Reason::None;
+  result.status = stopped == HighsStop::Reason::IterationLimit     ? GRB_ITERATION_LIMIT
+                  : stopped == HighsStop::Reason::ObjectiveReached ? GRB_USER_OBJ_LIMIT
+                                                                   : gurobi_status(model_status, node_limit_reached, feasible);
   if (!status_has_solution(result.status)) return result;
   // An LP stopped by its iteration limit shows the point where it stopped, as no solution.
   const bool lp_stopped = !is_mip_ && result.status == GRB_ITERATION_LIMIT && solution_status != kSolutionNone;
@@ -571,7 +497,6 @@ SolveOutcome HighsSession::outcome(const ParameterSet& params) {
   api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
   result.x.resize(held_cols_);
   result.objval = api_.get_objective_value(highs_);
-  if (is_mip_ && feasible) incumbent_ = result.x;
   return result;
 }
 
@@ -589,7 +514,12 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   if (view.obj.empty()) return solve_without_columns(view, params);
   const std::size_t nonzeros = held_nonzeros_ + view.index.size() + view.column_entries.size();
   if (nonzeros > static_cast<std::size_t>(INT_MAX)) return std::unexpected(Error::Exceed2BNonzeros);
+  if (!memory_suffices(view)) return std::unexpected(Error::OutOfMemory);
 
+  // What HiGHS held before: a failure from here on leaves the view with the model, and the
+  // next hand-over builds a new instance from that and the rows held before.
+  held_before_ = HeldCounts{held_cols_, held_rows_, held_nonzeros_};
+  if (damaged_ && !rebuild(view, params)) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   const bool first_load = held_cols_ == 0;
   const bool new_params = !applied_params_ || *applied_params_ != params;
   // Indicators sit after the model's columns and rows, and their limits follow from bounds and
@@ -599,12 +529,103 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   bool accepted = !reshaped || remove_indicators();
   if (new_params) apply_parameters(params, view);
   accepted = (first_load ? load_model(view, params) : apply_changes(view, params)) && accepted;
-  if (reshaped) accepted = add_indicators(view, integer_tolerance(params)) && accepted;
+  if (!accepted) {
+    // HiGHS refused the model's data (a coefficient it finds too large) or failed: tried again
+    // from the model's data at the next solve, where data it refuses is refused again.
+    mark_damaged();
+    return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  }
+  // Indicators the stand-in made itself: a failure there is not the model's.
+  if (reshaped && !add_indicators(view, integer_tolerance(params))) {
+    mark_damaged();
+    return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  }
+  held_before_.reset();
   took_view_ = true;
-  refused_ = refused_ || !accepted;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
-  if (refused_) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   return std::nullopt;
+}
+
+void HighsSession::mark_damaged() {
+  damaged_ = true;
+  changed_ = true;
+  last_outcome_.reset();
+  if (!held_before_) return;
+  held_cols_ = held_before_->cols;
+  held_rows_ = held_before_->rows;
+  held_nonzeros_ = held_before_->nonzeros;
+  held_before_.reset();
+}
+
+// A new instance holding the columns and rows the old one held (as the model has them now);
+// what the view adds comes on top as changes. Fails when the old instance's rows cannot be
+// read back.
+bool HighsSession::rebuild(const ProblemView& view, const ParameterSet& params) {
+  RowBlock rows;
+  if (held_rows_ > 0 && !read_rows(held_rows_, held_cols_, rows)) return false;
+  void* fresh = api_.create();
+  if (fresh == nullptr) throw std::bad_alloc();
+  stop_.reset();
+  api_.destroy(highs_);
+  highs_ = fresh;
+  stop_ = std::make_unique<HighsStop>(api_, highs_);
+  indicators_.clear();
+  applied_params_.reset();
+  incumbent_.clear();
+  damaged_ = false;
+  if (held_cols_ == 0) {
+    held_rows_ = held_nonzeros_ = 0;
+    return true;
+  }
+  return pass_model(view, held_cols_, rows, integer_tolerance(params));
+}
+
+// The first `count` rows HiGHS holds, with their entries in the first `cols` columns.
+bool HighsSession::read_rows(std::size_t count, std::size_t cols, RowBlock& rows) const {
+  HighsInt num_row = 0;
+  HighsInt num_nz = 0;
+  rows.lower.resize(count);
+  rows.upper.resize(count);
+  const auto last = as_highs_int(count - 1);
+  if (api_.get_rows(highs_, 0, last, &num_row, rows.lower.data(), rows.upper.data(), &num_nz, nullptr, nullptr,
+                    nullptr) == kHighsStatusError) {
+    return false;
+  }
+  SparseBlock& a = rows.entries;
+  a.start.resize(count + 1);
+  std::vector<HighsInt> index(static_cast<std::size_t>(num_nz));
+  a.own_value.resize(static_cast<std::size_t>(num_nz));
+  if (api_.get_rows(highs_, 0, last, &num_row, rows.lower.data(), rows.upper.data(), &num_nz, a.start.data(),
+                    index.data(), a.own_value.data()) == kHighsStatusError) {
+    return false;
+  }
+  a.start[count] = num_nz;
+  // Entries of columns added by a hand-over that failed are left out.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto begin = static_cast<std::size_t>(a.start[i]);
+    const auto end = static_cast<std::size_t>(a.start[i + 1]);
+    a.start[i] = as_highs_int(kept);
+    for (std::size_t e = begin; e < end; ++e) {
+      if (static_cast<std::size_t>(index[e]) >= cols) continue;
+      index[kept] = index[e];
+      a.own_value[kept++] = a.own_value[e];
+    }
+  }
+  a.start[count] = as_highs_int(kept);
+  a.own_index.assign(index.begin(), index.begin() + static_cast<std::ptrdiff_t>(kept));
+  a.own_value.resize(kept);
+  a.index = a.own_index;
+  a.value = a.own_value;
+  return true;
+}
+
+// Whether the memory left under the process's address-space limit (RLIMIT_AS) seems enough for
+// HiGHS to take and solve the model: HiGHS itself may crash rather than fail when it runs out.
+// Without such a limit, or with enough room, the stand-in hands over.
+bool HighsSession::memory_suffices(const ProblemView& view) const {
+  const std::size_t entries = view.obj.size() + view.sense.size() + view.index.size() + view.column_entries.size();
+  return address_space_left() >= kHighsBaseMemory + kHighsMemoryPerEntry * entries;
 }
 
 // A column that may move without end in a direction that improves the objective: without
@@ -619,29 +640,43 @@ bool HighsSession::may_be_unbounded(const ProblemView& view, double int_toleranc
   return false;
 }
 
+// The LP relaxation with guessed limits freed: its model status and objective. A relaxation
+// HiGHS calls optimal at a value better than `known` (a solution of the model, which it cannot
+// beat) is wrong; it is solved again without presolve, and left undecided (Notset) if still wrong.
+HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known, double& bound) {
+  relax_guessed_indicators(true);
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  HighsInt status = kNotset;
+  for (const char* presolve : {presolve_option(params), "off"}) {
+    api_.set_string_option(highs_, "presolve", presolve);
+    run(params);
+    status = api_.get_model_status(highs_);
+    bound = api_.get_objective_value(highs_);
+    if (status != kOptimal || within_gap(bound, known, params)) break;
+    status = kNotset;
+  }
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  relax_guessed_indicators(false);
+  return status;
+}
+
 // An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
 // either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
 // data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
 // A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap;
-// else it is suboptimal, and the answer is whether a guessed limit cut it short.
+// else the answer is whether a guessed limit cut it short.
 bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
   const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
   const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
   if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return false;
-  relax_guessed_indicators(true);
-  api_.set_bool_option(highs_, "solve_relaxation", 1);
-  run(params);
-  const HighsInt relaxed = api_.get_model_status(highs_);
-  const double bound = api_.get_objective_value(highs_);
-  api_.set_bool_option(highs_, "solve_relaxation", 0);
-  relax_guessed_indicators(false);
+  double bound = 0.0;
+  const HighsInt relaxed = solve_relaxation(params, *result.objval, bound);
   if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
     result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
     return false;
   }
-  if (!limited || (relaxed == kOptimal && within_gap(*result.objval, bound, params))) return false;
-  result.status = GRB_SUBOPTIMAL;
-  return true;
+  return limited && !(relaxed == kOptimal && within_gap(*result.objval, bound, params));
 }
 
 // Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
@@ -656,17 +691,50 @@ bool HighsSession::within_gap(double value, double bound, const ParameterSet& pa
 void HighsSession::rerun_tighter(const ParameterSet& params) {
   constexpr double kTighter = 0.1;
   const double tolerance = integer_tolerance(params);
+  const double feasibility = params.double_value(Param::FeasibilityTol);
   api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility * kTighter);
   run(params);
   api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);
+}
+
+// HiGHS may end without an answer and without a feasible point ("unknown") where another setting
+// decides: Gurobi's tolerances passed as HiGHS's can stall its simplex on an infeasible LP.
+// Tried in turn: HiGHS's own tolerances, then also without presolve, then also the primal
+// simplex. Every option comes back to the parameters' value.
+void HighsSession::retry_without_answer(const ParameterSet& params) {
+  const auto undecided = [&] {
+    const HighsInt status = api_.get_model_status(highs_);
+    HighsInt solution = kSolutionNone;
+    api_.get_int_info(highs_, "primal_solution_status", &solution);
+    return (status == kUnknown || status == kSolveError || status == kNotset) && solution != kSolutionFeasible;
+  };
+  if (!undecided()) return;
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", kHighsDefaultTolerance);
+  api_.set_double_option(highs_, "dual_feasibility_tolerance", kHighsDefaultTolerance);
+  run(params);
+  if (undecided()) {
+    api_.set_string_option(highs_, "presolve", "off");
+    run(params);
+  }
+  if (undecided()) {
+    api_.set_int_option(highs_, "simplex_strategy", kPrimalSimplex);
+    run(params);
+    api_.set_int_option(highs_, "simplex_strategy", kDualSimplex);
+  }
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api_.set_double_option(highs_, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
 }
 
 // Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
 bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
   if (is_mip_) offer_incumbent(view);
-  stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
+  arm_stops(params);
   run(params);
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
+  retry_without_answer(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
   last_outcome_ = outcome(params);
   if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
@@ -675,31 +743,99 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
 }
 
-SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
+// Guessed limits that bind are raised tenfold, at most three times in the model's life, while
+// that finds a better solution: a solution no better than the last (within the gap) is taken as
+// optimal. Returns whether the last solution is still cut short.
+bool HighsSession::raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short) {
   constexpr double kLimitRaise = 10.0;
-  constexpr double kLargestScale = 1e3;  // three raises in the model's life
+  constexpr double kLargestScale = 1e3;
+  while (cut_short && guess_scale_ < kLargestScale) {
+    const double before = *last_outcome_->objval;
+    guess_scale_ *= kLimitRaise;
+    remove_indicators();
+    add_indicators(view, integer_tolerance(params));
+    cut_short = solve_once(view, params);
+    if (cut_short && within_gap(before, *last_outcome_->objval, params)) {
+      last_outcome_->status = GRB_OPTIMAL;
+      cut_short = false;
+    }
+  }
+  return cut_short;
+}
+
+SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
   if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
     // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
     if (interrupt_requested()) {
       last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
       return *last_outcome_;
     }
-    bool cut_short = solve_once(view, params);
-    // Guessed limits that bind are raised, while that still finds a better solution.
-    while (cut_short && guess_scale_ < kLargestScale) {
-      const double before = *last_outcome_->objval;
-      guess_scale_ *= kLimitRaise;
-      remove_indicators();
-      add_indicators(view, integer_tolerance(params));
-      cut_short = solve_once(view, params);
-      if (cut_short && within_gap(*last_outcome_->objval, before, params)) {
-        last_outcome_->status = GRB_OPTIMAL;
-        cut_short = false;
-      }
-    }
+    last_outcome_ = apply_stop_parameters(decide(view, params), params);
+    if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
     changed_ = false;
   }
   return *last_outcome_;
+}
+
+// The answer for the model as given. With semi-variables HiGHS solves a reformulation, and a
+// solution cut short by a guessed limit, or a claim of infeasibility, is decided by branching on
+// the semi-variables themselves.
+SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& params) {
+  const bool cut_short = raise_guessed_limits(view, params, solve_once(view, params));
+  const int status = last_outcome_->status;
+  if (!indicators_.empty() && (cut_short || status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD)) {
+    return branch_on_semi(view, params);
+  }
+  return checked(view, params, *last_outcome_);
+}
+
+// A solution is reported only when it holds for the model. Semi-variables in their gap are
+// settled by branching; any other fault gets one more solve with tighter tolerances, then
+// 12 NUMERIC (or the limit's status without a solution), with the reason in the log.
+SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
+  if (!result.is_solution || result.x.empty()) return result;
+  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), integer_tolerance(params)};
+  SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, tolerances);
+  if (faults.none()) return result;
+  if (result.status == GRB_OPTIMAL && faults.reason.empty() && !indicators_.empty()) {
+    return branch_on_semi(view, params);
+  }
+  if (result.status == GRB_OPTIMAL) {
+    rerun_tighter(params);
+    SolveOutcome again = outcome(params);
+    if (again.status == GRB_OPTIMAL && again.is_solution &&
+        check_solution(api_, highs_, view, held_rows_, again.x, tolerances).none()) {
+      return again;
+    }
+  }
+  const std::string reason = faults.reason.empty() ? "a semi-variable lies between 0 and its range" : faults.reason;
+  log_line(params, "Solution refused: " + reason);
+  return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt}
+                                      : stopped_without_solution(result.status);
+}
+
+// Cutoff, BestObjStop and BestBdStop, as Gurobi applies them to the answer found: a solution
+// worse than Cutoff is none (6 CUTOFF when it was optimal); an optimal one at least as good as
+// BestObjStop is 15 USER_OBJ_LIMIT, and so is an optimum that reaches BestBdStop (an LP's
+// without a solution: Gurobi's simplex stops on its bound before it has one).
+SolveOutcome HighsSession::apply_stop_parameters(SolveOutcome result, const ParameterSet& params) const {
+  if (!result.objval || !result.is_solution) return result;
+  const double value = sense_ * *result.objval;
+  const double cutoff = params.double_value(Param::Cutoff);
+  if (std::abs(cutoff) < GRB_INFINITY && value > sense_ * cutoff) {
+    return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_CUTOFF, {}, std::nullopt}
+                                        : stopped_without_solution(result.status);
+  }
+  if (result.status != GRB_OPTIMAL) return result;
+  const double best_objective = params.double_value(Param::BestObjStop);
+  const double best_bound = params.double_value(Param::BestBdStop);
+  if (std::abs(best_objective) < GRB_INFINITY && value <= sense_ * best_objective) {
+    result.status = GRB_USER_OBJ_LIMIT;
+  } else if (std::abs(best_bound) < GRB_INFINITY && value >= sense_ * best_bound) {
+    result = is_mip_ ? SolveOutcome{GRB_USER_OBJ_LIMIT, result.x, result.objval}
+                     : stopped_without_solution(GRB_USER_OBJ_LIMIT);
+  }
+  return result;
 }
 
 // Without dual reductions Gurobi tells an infeasible model from an unbounded one. HiGHS's

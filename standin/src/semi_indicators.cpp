@@ -12,6 +12,7 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMargin = 1e-6;         // relative, and absolute below 1
 constexpr double kGuessedFactor = 10.0;  // a guessed limit's distance from 0, over the model's values
+constexpr double kLargestGuess = 1e12;
 
 double with_margin(double limit, bool upward) {
   const double margin = kMargin * std::max(1.0, std::abs(limit));
@@ -43,9 +44,30 @@ double row_limit(std::span<const HighsInt> index, std::span<const double> value,
   return with_margin(limit, upward);
 }
 
+double row_scale(std::span<const HighsInt> index, std::span<const double> value, double row_lower, double row_upper,
+                 HighsInt col, std::span<const double> col_lower, std::span<const double> col_upper) {
+  double coefficient = 0.0;
+  double activity = 0.0;
+  for (std::size_t e = 0; e < index.size(); ++e) {
+    if (index[e] == col) {
+      coefficient += value[e];
+      continue;
+    }
+    const auto j = static_cast<std::size_t>(index[e]);
+    for (const double bound : {col_lower[j], col_upper[j]}) {
+      if (std::isfinite(bound)) activity = std::max(activity, std::abs(value[e] * bound));
+    }
+  }
+  if (coefficient == 0.0) return 0.0;
+  for (const double side : {row_lower, row_upper}) {
+    if (std::isfinite(side)) activity = std::max(activity, std::abs(side));
+  }
+  return activity / std::abs(coefficient);
+}
+
 double guessed_limit(double near, bool upward, double magnitude) {
-  const double span = kGuessedFactor * std::max({1.0, std::abs(near), magnitude});
-  return upward ? span : -span;
+  const double span = std::min(kGuessedFactor * std::max({1.0, std::abs(near), magnitude}), kLargestGuess);
+  return upward ? std::max(span, near) : std::min(-span, near);
 }
 
 double largest_finite(std::span<const double> values) {

@@ -1,0 +1,146 @@
+// Semi-variables decided by branching on them, where the reformulation through indicators can be
+// wrong: a solution cut short by a guessed limit, a semi-variable left in its gap by HiGHS's
+// integrality tolerance, a claim of infeasibility. Guessed limits are freed, so each node is a
+// relaxation of the model within the states fixed so far; a node whose solution leaves a
+// semi-variable in its gap is split into that variable at 0 and within its range.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "highs_options.hpp"
+#include "highs_session.hpp"
+#include "interrupt.hpp"
+#include "solution_check.hpp"
+#include "solve_log.hpp"
+
+namespace standin {
+namespace {
+
+constexpr std::size_t kMaxNodes = 256;
+constexpr HighsInt kOptimal = 7;
+constexpr HighsInt kInfeasible = 8;
+constexpr HighsInt kUnboundedOrInfeasible = 9;
+constexpr HighsInt kUnbounded = 10;
+constexpr HighsInt kSolutionFeasible = 2;
+
+// Each fixed indicator: its index and whether its column is within its range (else at 0).
+using Node = std::vector<std::pair<std::size_t, bool>>;
+
+bool is_fixed(const Node& node, std::size_t k) {
+  return std::any_of(node.begin(), node.end(), [&](const auto& fixed) { return fixed.first == k; });
+}
+
+}  // namespace
+
+// The semi-variables' columns: free within the span of 0 and their range, or as the node fixes them.
+void HighsSession::bound_semi_columns(const ProblemView& view, const Node& node, double int_tolerance) {
+  for (std::size_t k = 0; k < indicators_.size(); ++k) {
+    const SemiIndicator& indicator = indicators_[k];
+    const HighsColumn column =
+        to_highs_column(view.lb[indicator.col], view.ub[indicator.col], view.vtype[indicator.col], int_tolerance);
+    double lower = column.lower;
+    double upper = column.upper;
+    for (const auto& [fixed, on] : node) {
+      if (fixed != k) continue;
+      lower = on ? indicator.range_lower : 0.0;
+      upper = on ? indicator.range_upper : 0.0;
+    }
+    const auto col = static_cast<HighsInt>(indicator.col);
+    api_.change_bounds(highs_, col, col, &lower, &upper);
+  }
+}
+
+// Solves a node; an answer of infeasible (or either) is checked without presolve, which HiGHS's
+// presolve can get wrong for these models.
+HighsInt HighsSession::solve_node(const ParameterSet& params) {
+  arm_stops(params);
+  run(params);
+  HighsInt status = api_.get_model_status(highs_);
+  if (status == kInfeasible || status == kUnboundedOrInfeasible) {
+    api_.set_string_option(highs_, "presolve", "off");
+    run(params);
+    api_.set_string_option(highs_, "presolve", presolve_option(params));
+    status = api_.get_model_status(highs_);
+  }
+  return status;
+}
+
+SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params) {
+  const double int_tolerance = integer_tolerance(params);
+  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
+  relax_guessed_indicators(true);
+  std::vector<Node> open{Node{}};
+  std::optional<SolveOutcome> best;
+  bool complete = true;
+  bool unbounded = false;
+  std::size_t nodes = 0;
+  const auto split = [&](const Node& node, std::size_t k) {
+    for (const bool on : {true, false}) {
+      Node child = node;
+      child.emplace_back(k, on);
+      open.push_back(std::move(child));
+    }
+  };
+  const auto first_free = [&](const Node& node, const std::vector<std::size_t>& cols) -> std::optional<std::size_t> {
+    for (std::size_t k = 0; k < indicators_.size(); ++k) {
+      const bool wanted = cols.empty() || std::ranges::find(cols, indicators_[k].col) != cols.end();
+      if (wanted && !is_fixed(node, k)) return k;
+    }
+    return std::nullopt;
+  };
+  while (!open.empty() && !unbounded) {
+    if (++nodes > kMaxNodes || interrupt_requested()) {
+      complete = false;
+      break;
+    }
+    const Node node = std::move(open.back());
+    open.pop_back();
+    bound_semi_columns(view, node, int_tolerance);
+    const HighsInt status = solve_node(params);
+    if (status == kInfeasible) continue;
+    if (status == kUnbounded || status == kUnboundedOrInfeasible) {
+      // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.
+      if (const auto k = first_free(node, {})) {
+        split(node, *k);
+      } else {
+        unbounded = status == kUnbounded;
+        complete = complete && unbounded;
+      }
+      continue;
+    }
+    HighsInt solution = 0;
+    api_.get_int_info(highs_, "primal_solution_status", &solution);
+    if (status != kOptimal || solution != kSolutionFeasible) {
+      complete = false;
+      continue;
+    }
+    const double value = api_.get_objective_value(highs_);
+    if (best && within_gap(*best->objval, value, params)) continue;  // cannot beat the incumbent
+    std::vector<double> x(held_cols_ + indicators_.size());
+    api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
+    x.resize(held_cols_);
+    const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, tolerances);
+    if (faults.none()) {
+      best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
+    } else if (const auto k = faults.reason.empty() ? first_free(node, faults.semi_in_gap) : std::nullopt) {
+      split(node, *k);
+    } else {
+      complete = false;
+    }
+  }
+  bound_semi_columns(view, {}, int_tolerance);
+  relax_guessed_indicators(false);
+  if (unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+  if (interrupt_requested()) return best ? SolveOutcome{GRB_INTERRUPTED, best->x, best->objval} : stopped_without_solution(GRB_INTERRUPTED);
+  if (complete) return best ? *best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
+  log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
+  if (!best) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  best->status = GRB_SUBOPTIMAL;
+  return *best;
+}
+
+}  // namespace standin
