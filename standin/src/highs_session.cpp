@@ -107,6 +107,12 @@ bool is_final(int gurobi_status) {
          gurobi_status == GRB_UNBOUNDED;
 }
 
+bool same_limits(const std::vector<SemiIndicator>& a, const std::vector<SemiIndicator>& b) {
+  return std::ranges::equal(a, b, [](const SemiIndicator& x, const SemiIndicator& y) {
+    return x.col == y.col && x.lower == y.lower && x.upper == y.upper;
+  });
+}
+
 // A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
 // HiGHS refuses such a bound.
 bool has_impossible_bound(const ProblemView& view) {
@@ -565,10 +571,16 @@ bool HighsSession::rebuild(const ProblemView& view, const ParameterSet& params) 
   if (held_rows_ > 0 && !read_rows(held_rows_, held_cols_, rows)) return false;
   void* fresh = api_.create();
   if (fresh == nullptr) throw std::bad_alloc();
-  stop_.reset();
+  std::unique_ptr<HighsStop> stop;
+  try {
+    stop = std::make_unique<HighsStop>(api_, fresh);
+  } catch (...) {
+    api_.destroy(fresh);
+    throw;
+  }
   api_.destroy(highs_);
   highs_ = fresh;
-  stop_ = std::make_unique<HighsStop>(api_, highs_);
+  stop_ = std::move(stop);
   indicators_.clear();
   applied_params_.reset();
   incumbent_.clear();
@@ -751,9 +763,12 @@ bool HighsSession::raise_guessed_limits(const ProblemView& view, const Parameter
   constexpr double kLargestScale = 1e3;
   while (cut_short && guess_scale_ < kLargestScale) {
     const double before = *last_outcome_->objval;
+    const std::vector<SemiIndicator> limits = indicators_;
     guess_scale_ *= kLimitRaise;
     remove_indicators();
     add_indicators(view, integer_tolerance(params));
+    // Limits already at their largest: a new solve would only repeat the last.
+    if (same_limits(limits, indicators_)) break;
     cut_short = solve_once(view, params);
     if (cut_short && within_gap(before, *last_outcome_->objval, params)) {
       last_outcome_->status = GRB_OPTIMAL;

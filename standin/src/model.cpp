@@ -333,12 +333,18 @@ Result<SolveOutcome> Model::solve_with_highs() {
     if (!opened) return std::unexpected(opened.error());
     session_ = std::move(*opened);
   }
-  auto decided = session_->hand_over(view(), params());
-  if (!decided) return std::unexpected(decided.error());
-  // Before solving: during the solve the rows exist once, in HiGHS.
-  release_handed_over();
-  if (*decided) return std::move(**decided);
-  return session_->solve(view(), params());
+  try {
+    auto decided = session_->hand_over(view(), params());
+    if (!decided) return std::unexpected(decided.error());
+    // Before solving: during the solve the rows exist once, in HiGHS.
+    release_handed_over();
+    if (*decided) return std::move(**decided);
+    return session_->solve(view(), params());
+  } catch (...) {
+    // Memory short for a moment, say: the next solve starts again from the model's data.
+    session_->mark_damaged();
+    throw;
+  }
 }
 
 Result<int> Model::get_int(const AttrSpec& descriptor) const {
