@@ -167,6 +167,33 @@ ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present)
   return &as_env(env)->params();
 }
 
+// The body the seven parameter functions share: the trace of the environment and the name,
+// `note` adding what the caller gave, then `work` on the environment's parameters once they and
+// the name and value pointers are checked.
+template <class Note, class Work>
+int parameter_entry(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Note&& note,
+                    Work&& work) {
+  return entry(fn, switches_of(env), [&](auto& call) {
+    note(call.env(env).trace.text("param", paramname));
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, value_present);
+      if (params == nullptr) return kNullArgument;
+      return work(*params, call.trace);
+    });
+  });
+}
+
+// A parameter read into *valueP, and traced.
+template <class Get, class Trace>
+int get_parameter(std::string_view fn, GRBenv* env, const char* paramname, void* valueP, Get&& get, Trace&& trace) {
+  return parameter_entry(fn, env, paramname, valueP != nullptr, [](auto&) {}, [&](ParameterSet& params, auto& line) {
+    auto value = get(params);
+    if (!value) return to_code(value.error());
+    trace(line, *value);
+    return kSuccess;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -435,93 +462,49 @@ int GRBoptimize(GRBmodel* model) {
 }
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return entry("GRBgetdblparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_double(paramname);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      call.trace.number("value", *value);
-      return kSuccess;
-    });
-  });
+  return get_parameter(
+      "GRBgetdblparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_double(paramname); },
+      [&](auto& line, double value) { line.number("value", *valueP = value); });
 }
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return entry("GRBgetintparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_int(paramname);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      call.trace.integer("value", *value);
-      return kSuccess;
-    });
-  });
+  return get_parameter(
+      "GRBgetintparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_int(paramname); },
+      [&](auto& line, int value) { line.integer("value", *valueP = value); });
 }
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return entry("GRBgetstrparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_string(paramname);
-      if (!value) return to_code(value.error());
-      // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
-      std::memcpy(valueP, (*value)->c_str(), (*value)->size() + 1);
-      call.trace.text("value", valueP);
-      return kSuccess;
-    });
-  });
+  return get_parameter(
+      "GRBgetstrparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_string(paramname); },
+      [&](auto& line, const std::string* value) {
+        // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
+        std::memcpy(valueP, value->c_str(), value->size() + 1);
+        line.text("value", valueP);
+      });
 }
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return entry("GRBsetdblparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).number("value", value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, true);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_double(paramname, value));
-    });
-  });
+  return parameter_entry(
+      "GRBsetdblparam", env, paramname, true, [&](auto& line) { line.number("value", value); },
+      [&](ParameterSet& params, auto&) { return to_code(params.set_double(paramname, value)); });
 }
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return entry("GRBsetintparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).integer("value", value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, true);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_int(paramname, value));
-    });
-  });
+  return parameter_entry(
+      "GRBsetintparam", env, paramname, true, [&](auto& line) { line.integer("value", value); },
+      [&](ParameterSet& params, auto&) { return to_code(params.set_int(paramname, value)); });
 }
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetstrparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).text("value", value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, value != nullptr);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_string(paramname, value));
-    });
-  });
+  return parameter_entry(
+      "GRBsetstrparam", env, paramname, value != nullptr, [&](auto& line) { line.text("value", value); },
+      [&](ParameterSet& params, auto&) { return to_code(params.set_string(paramname, value)); });
 }
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).text("value", value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, value != nullptr);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_text(paramname, value));
-    });
-  });
+  return parameter_entry(
+      "GRBsetparam", env, paramname, value != nullptr, [&](auto& line) { line.text("value", value); },
+      [&](ParameterSet& params, auto&) { return to_code(params.set_text(paramname, value)); });
 }
 
 int GRBupdatemodel(GRBmodel* model) {

@@ -59,7 +59,7 @@ class HighsSession {
   int last_iterations() const { return last_iterations_; }
 
  private:
-  void apply_parameters(const ParameterSet& params, const ProblemView& view);
+  void apply_parameters(const ParameterSet& params);
   bool load_model(const ProblemView& view, const ParameterSet& params);
   bool pass_model(const ProblemView& view, std::size_t cols, const RowBlock& rows, double int_tolerance);
   bool read_rows(std::size_t count, std::size_t cols, RowBlock& rows) const;

@@ -21,11 +21,6 @@ namespace standin {
 namespace {
 
 constexpr std::size_t kMaxNodes = 256;
-constexpr HighsInt kOptimal = 7;
-constexpr HighsInt kInfeasible = 8;
-constexpr HighsInt kUnboundedOrInfeasible = 9;
-constexpr HighsInt kUnbounded = 10;
-constexpr HighsInt kSolutionFeasible = 2;
 
 // Each fixed indicator: its index and whether its column is within its range (else at 0).
 using Node = std::vector<std::pair<std::size_t, bool>>;
