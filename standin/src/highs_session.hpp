@@ -90,7 +90,9 @@ class HighsSession {
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
-  SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params);
+  // Starts from `incumbent`, a solution of the model, when given.
+  SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params,
+                              std::optional<SolveOutcome> incumbent = std::nullopt);
   using SemiStates = std::vector<std::pair<std::size_t, bool>>;
   void bound_semi_columns(const ProblemView& view, const SemiStates& node, double int_tolerance);
   HighsInt solve_node(const ParameterSet& params);

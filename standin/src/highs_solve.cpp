@@ -16,6 +16,7 @@ namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kLargeGuess = 1e8;
 
 // Statuses that solving the same model again would only repeat.
 bool is_final(int gurobi_status) {
@@ -54,7 +55,16 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
   if (!indicators_.empty() && (cut_short || status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD)) {
     return branch_on_semi(view, params);
   }
-  return checked(view, params, *last_outcome_);
+  SolveOutcome result = checked(view, params, *last_outcome_);
+  // HiGHS's answers degrade with limits from about 1e9: an optimum found through such a guess is
+  // only the incumbent branching starts from, which uses no guess.
+  const auto large_guess = [](const SemiIndicator& k) {
+    return k.guessed && std::max(std::abs(k.lower), std::abs(k.upper)) >= kLargeGuess;
+  };
+  if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, large_guess)) {
+    return branch_on_semi(view, params, result);
+  }
+  return result;
 }
 
 // Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.

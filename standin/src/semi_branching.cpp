@@ -64,12 +64,15 @@ HighsInt HighsSession::solve_node(const ParameterSet& params) {
   return status;
 }
 
-SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params) {
+SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params,
+                                          std::optional<SolveOutcome> incumbent) {
   const double int_tolerance = integer_tolerance(params);
   const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
   relax_guessed_indicators(true);
   std::vector<Node> open{Node{}};
-  std::optional<SolveOutcome> best;
+  const bool started = incumbent.has_value();
+  bool found = started;
+  SolveOutcome best = started ? std::move(*incumbent) : SolveOutcome{};
   bool complete = true;
   bool unbounded = false;
   std::size_t nodes = 0;
@@ -114,13 +117,14 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
       continue;
     }
     const double value = api_.get_objective_value(highs_);
-    if (best && within_gap(*best->objval, value, params)) continue;  // cannot beat the incumbent
+    if (found && within_gap(*best.objval, value, params)) continue;  // cannot beat the incumbent
     std::vector<double> x(held_cols_ + indicators_.size());
     api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
     x.resize(held_cols_);
     const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, tolerances);
     if (faults.none()) {
       best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
+      found = true;
     } else if (const auto k = faults.reason.empty() ? first_free(node, faults.semi_in_gap) : std::nullopt) {
       split(node, *k);
     } else {
@@ -130,12 +134,14 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
   bound_semi_columns(view, {}, int_tolerance);
   relax_guessed_indicators(false);
   if (unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
-  if (interrupt_requested()) return best ? SolveOutcome{GRB_INTERRUPTED, best->x, best->objval} : stopped_without_solution(GRB_INTERRUPTED);
-  if (complete) return best ? *best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
+  if (interrupt_requested()) {
+    return found ? SolveOutcome{GRB_INTERRUPTED, best.x, best.objval} : stopped_without_solution(GRB_INTERRUPTED);
+  }
+  if (complete) return found ? best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
   log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
-  if (!best) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
-  best->status = GRB_SUBOPTIMAL;
-  return *best;
+  if (!found) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  best.status = GRB_SUBOPTIMAL;
+  return best;
 }
 
 }  // namespace standin
