@@ -4,6 +4,7 @@
 // relaxation of the model within the states fixed so far; a node whose solution leaves a
 // semi-variable in its gap is split into that variable at 0 and within its range.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -21,6 +22,7 @@ namespace standin {
 namespace {
 
 constexpr std::size_t kMaxNodes = 256;
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Each fixed indicator: its index and whether its column is within its range (else at 0).
 using Node = std::vector<std::pair<std::size_t, bool>>;
@@ -90,11 +92,21 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
     }
     return std::nullopt;
   };
+  // TimeLimit holds for the branching as a whole: each node gets what is left of it.
+  const double time_limit = params.double_value(Param::TimeLimit);
+  const auto start = std::chrono::steady_clock::now();
+  const auto time_left = [&] {
+    if (time_limit >= kGurobiInfiniteBound) return std::numeric_limits<double>::infinity();
+    return time_limit - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  bool timed_out = false;
   while (!open.empty() && !unbounded) {
-    if (++nodes > kMaxNodes || interrupt_requested()) {
+    timed_out = time_left() <= 0.0;
+    if (++nodes > kMaxNodes || interrupt_requested() || timed_out) {
       complete = false;
       break;
     }
+    api_.set_double_option(highs_, "time_limit", time_left());
     const Node node = std::move(open.back());
     open.pop_back();
     bound_semi_columns(view, node, int_tolerance);
@@ -133,9 +145,11 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
   }
   bound_semi_columns(view, {}, int_tolerance);
   relax_guessed_indicators(false);
+  api_.set_double_option(highs_, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
   if (unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
-  if (interrupt_requested()) {
-    return found ? SolveOutcome{GRB_INTERRUPTED, best.x, best.objval} : stopped_without_solution(GRB_INTERRUPTED);
+  if (interrupt_requested() || timed_out) {
+    const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;
+    return found ? SolveOutcome{stop, best.x, best.objval} : stopped_without_solution(stop);
   }
   if (complete) return found ? best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
   log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
