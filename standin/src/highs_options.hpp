@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "highs_library.hpp"
 #include "parameters.hpp"
 
 namespace standin {
@@ -14,6 +15,13 @@ namespace standin {
 // IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
 inline double integer_tolerance(const ParameterSet& params) {
   return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
+}
+
+// OptimalityTol, at most HiGHS's own 1e-7: Gurobi applies it to its scaled model, HiGHS to the
+// model as given, where a dual infeasibility of 1e-6 times a coefficient of 1e6 lets HiGHS call
+// an unbounded LP optimal, or stall on an infeasible one.
+inline double dual_tolerance(const ParameterSet& params) {
+  return std::min(params.double_value(Param::OptimalityTol), kHighsDefaultTolerance);
 }
 
 inline const char* presolve_option(const ParameterSet& params) {

@@ -273,7 +273,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
   }
   api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_double_option(highs_, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
-  api_.set_double_option(highs_, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
+  api_.set_double_option(highs_, "dual_feasibility_tolerance", dual_tolerance(params));
 }
 
 }  // namespace standin
