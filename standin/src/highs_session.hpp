@@ -75,7 +75,9 @@ class HighsSession {
   bool add_indicators(const ProblemView& view, double int_tolerance);
   SemiIndicator semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
                                std::span<const double> lower, std::span<const double> upper) const;
-  void relax_guessed_indicators(bool relaxed);
+  // Frees (or restores) the rows of indicators whose limit was guessed, and with `large_too` those
+  // with a large limit (has_large_limit) as well.
+  void relax_guessed_indicators(bool relaxed, bool large_too = false);
   void offer_incumbent(const ProblemView& view);
   void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);

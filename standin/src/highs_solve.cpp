@@ -16,7 +16,6 @@ namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kLargeGuess = 1e8;
 
 // Statuses that solving the same model again would only repeat.
 bool is_final(int gurobi_status) {
@@ -56,12 +55,9 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     return branch_on_semi(view, params);
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
-  // HiGHS's answers degrade with limits from about 1e9: an optimum found through such a guess is
-  // only the incumbent branching starts from, which uses no guess.
-  const auto large_guess = [](const SemiIndicator& k) {
-    return k.guessed && std::max(std::abs(k.lower), std::abs(k.upper)) >= kLargeGuess;
-  };
-  if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, large_guess)) {
+  // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
+  // limit is only the incumbent branching starts from, which frees those rows.
+  if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, has_large_limit)) {
     return branch_on_semi(view, params, result);
   }
   return result;

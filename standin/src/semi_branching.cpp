@@ -70,7 +70,7 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
                                           std::optional<SolveOutcome> incumbent) {
   const double int_tolerance = integer_tolerance(params);
   const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
-  relax_guessed_indicators(true);
+  relax_guessed_indicators(true, true);
   std::vector<Node> open{Node{}};
   const bool started = incumbent.has_value();
   bool found = started;
@@ -144,7 +144,7 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
     }
   }
   bound_semi_columns(view, {}, int_tolerance);
-  relax_guessed_indicators(false);
+  relax_guessed_indicators(false, true);
   api_.set_double_option(highs_, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
   if (unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
   if (interrupt_requested() || timed_out) {

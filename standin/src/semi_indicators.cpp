@@ -15,6 +15,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMargin = 1e-6;         // relative, and absolute below 1
 constexpr double kGuessedFactor = 10.0;  // a guessed limit's distance from 0, over the model's values
 constexpr double kLargestGuess = 1e12;
+constexpr double kLargeLimit = 1e8;
 
 double with_margin(double limit, bool upward) {
   const double margin = kMargin * std::max(1.0, std::abs(limit));
@@ -84,6 +85,10 @@ bool at_guessed_limit(const SemiIndicator& indicator, double value) {
   if (!indicator.guessed) return false;
   const double limit = value > 0 ? indicator.upper : indicator.lower;
   return std::abs(value - limit) <= kMargin * std::max(1.0, std::abs(limit));
+}
+
+bool has_large_limit(const SemiIndicator& indicator) {
+  return std::max(std::abs(indicator.lower), std::abs(indicator.upper)) >= kLargeLimit;
 }
 
 double indicator_value(const SemiIndicator& indicator, double value) {
@@ -199,9 +204,9 @@ bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance)
 
 // Frees (or restores) the rows of indicators whose limit was guessed, which leaves the
 // column within the span of 0 and its range: a relaxation of the model.
-void HighsSession::relax_guessed_indicators(bool relaxed) {
+void HighsSession::relax_guessed_indicators(bool relaxed, bool large_too) {
   for (std::size_t k = 0; k < indicators_.size(); ++k) {
-    if (!indicators_[k].guessed) continue;
+    if (!indicators_[k].guessed && !(large_too && has_large_limit(indicators_[k]))) continue;
     const double lower[] = {relaxed ? -kInf : 0.0, -kInf};
     const double upper[] = {kInf, relaxed ? kInf : 0.0};
     const auto row = as_highs_int(held_rows_ + 2 * k);

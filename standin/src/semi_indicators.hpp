@@ -45,6 +45,10 @@ double largest_finite(std::span<const double> values);
 // Whether `value` is at a guessed limit: a solution there may have been cut short by it.
 bool at_guessed_limit(const SemiIndicator& indicator, double value);
 
+// Whether a limit of the indicator is 1e8 or more: HiGHS's answers degrade with such
+// coefficients, and branching frees those rows rather than trust them.
+bool has_large_limit(const SemiIndicator& indicator);
+
 // The indicator's value for a column value: 1 when the value lies nearer the range than 0.
 double indicator_value(const SemiIndicator& indicator, double value);
 
