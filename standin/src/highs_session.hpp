@@ -27,6 +27,10 @@ enum class Handover { Model, Changes, Nothing };
 
 class HighsSession {
  public:
+  // Semi-variables fixed by a node of the branching: each indicator's index, and whether its
+  // column is within its range (else at 0).
+  using SemiStates = std::vector<std::pair<std::size_t, bool>>;
+
   // Fails with 10009 when HiGHS cannot be opened.
   static Result<std::unique_ptr<HighsSession>> open();
   HighsSession(const HighsApi& api, void* highs);
@@ -95,7 +99,9 @@ class HighsSession {
   // Starts from `incumbent`, a solution of the model, when given.
   SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params,
                               std::optional<SolveOutcome> incumbent = std::nullopt);
-  using SemiStates = std::vector<std::pair<std::size_t, bool>>;
+  struct SemiSearch;
+  std::optional<std::size_t> first_free(const SemiStates& node, std::span<const std::size_t> cols) const;
+  void visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node, SemiSearch& search);
   void bound_semi_columns(const ProblemView& view, const SemiStates& node, double int_tolerance);
   HighsInt solve_node(const ParameterSet& params);
   bool within_gap(double value, double bound, const ParameterSet& params) const;

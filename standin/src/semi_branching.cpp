@@ -24,8 +24,22 @@ namespace {
 constexpr std::size_t kMaxNodes = 256;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// Each fixed indicator: its index and whether its column is within its range (else at 0).
-using Node = std::vector<std::pair<std::size_t, bool>>;
+using Node = HighsSession::SemiStates;
+
+// TimeLimit as HiGHS's option, and what is left of it since the start.
+class Deadline {
+ public:
+  explicit Deadline(double limit)
+      : limit_(limit < kGurobiInfiniteBound ? limit : kInf), start_(std::chrono::steady_clock::now()) {}
+  double limit() const { return limit_; }
+  double left() const {
+    return limit_ - std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  double limit_;
+  std::chrono::steady_clock::time_point start_;
+};
 
 bool is_fixed(const Node& node, std::size_t k) {
   return std::any_of(node.begin(), node.end(), [&](const auto& fixed) { return fixed.first == k; });
@@ -66,96 +80,106 @@ HighsInt HighsSession::solve_node(const ParameterSet& params) {
   return status;
 }
 
-SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params,
-                                          std::optional<SolveOutcome> incumbent) {
-  const double int_tolerance = integer_tolerance(params);
-  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
-  relax_guessed_indicators(true, true);
-  std::vector<Node> open{Node{}};
-  const bool started = incumbent.has_value();
-  bool found = started;
-  SolveOutcome best = started ? std::move(*incumbent) : SolveOutcome{};
+// The state of one branching: nodes still open, the best solution so far, and what is known.
+struct HighsSession::SemiSearch {
+  std::vector<SemiStates> open{SemiStates{}};
+  SolveOutcome best;
+  bool found = false;
   bool complete = true;
   bool unbounded = false;
-  std::size_t nodes = 0;
-  const auto split = [&](const Node& node, std::size_t k) {
+
+  void split(const SemiStates& node, std::size_t k) {
     for (const bool on : {true, false}) {
-      Node child = node;
+      SemiStates child = node;
       child.emplace_back(k, on);
       open.push_back(std::move(child));
     }
-  };
-  const auto first_free = [&](const Node& node, const std::vector<std::size_t>& cols) -> std::optional<std::size_t> {
-    for (std::size_t k = 0; k < indicators_.size(); ++k) {
-      const bool wanted = cols.empty() || std::ranges::find(cols, indicators_[k].col) != cols.end();
-      if (wanted && !is_fixed(node, k)) return k;
+  }
+};
+
+// The first indicator the node leaves free, among those of `cols` (any when empty).
+std::optional<std::size_t> HighsSession::first_free(const SemiStates& node, std::span<const std::size_t> cols) const {
+  for (std::size_t k = 0; k < indicators_.size(); ++k) {
+    const bool wanted = cols.empty() || std::ranges::find(cols, indicators_[k].col) != cols.end();
+    if (wanted && !is_fixed(node, k)) return k;
+  }
+  return std::nullopt;
+}
+
+// Solves one node and files its answer: pruned, split, a new best solution, or unsure.
+void HighsSession::visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node,
+                         SemiSearch& search) {
+  const double int_tolerance = integer_tolerance(params);
+  bound_semi_columns(view, node, int_tolerance);
+  const HighsInt status = solve_node(params);
+  if (status == kInfeasible) return;
+  if (status == kUnbounded || status == kUnboundedOrInfeasible) {
+    // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.
+    if (const auto k = first_free(node, {})) {
+      search.split(node, *k);
+    } else {
+      search.unbounded = status == kUnbounded;
+      search.complete = search.complete && search.unbounded;
     }
-    return std::nullopt;
-  };
+    return;
+  }
+  HighsInt solution = 0;
+  api_.get_int_info(highs_, "primal_solution_status", &solution);
+  if (status != kOptimal || solution != kSolutionFeasible) {
+    search.complete = false;
+    return;
+  }
+  const double value = api_.get_objective_value(highs_);
+  if (search.found && within_gap(*search.best.objval, value, params)) return;  // cannot beat the best
+  std::vector<double> x(held_cols_ + indicators_.size());
+  api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
+  x.resize(held_cols_);
+  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
+  const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, tolerances);
+  if (faults.none()) {
+    search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
+    search.found = true;
+  } else if (const auto k = faults.reason.empty() ? first_free(node, faults.semi_in_gap) : std::nullopt) {
+    search.split(node, *k);
+  } else {
+    search.complete = false;
+  }
+}
+
+SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params,
+                                          std::optional<SolveOutcome> incumbent) {
+  SemiSearch search;
+  search.found = incumbent.has_value();
+  if (incumbent) search.best = std::move(*incumbent);
+  relax_guessed_indicators(true, true);
   // TimeLimit holds for the branching as a whole: each node gets what is left of it.
-  const double time_limit = params.double_value(Param::TimeLimit);
-  const auto start = std::chrono::steady_clock::now();
-  const auto time_left = [&] {
-    if (time_limit >= kGurobiInfiniteBound) return std::numeric_limits<double>::infinity();
-    return time_limit - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  };
+  const Deadline deadline(params.double_value(Param::TimeLimit));
+  std::size_t nodes = 0;
   bool timed_out = false;
-  while (!open.empty() && !unbounded) {
-    timed_out = time_left() <= 0.0;
+  while (!search.open.empty() && !search.unbounded) {
+    timed_out = deadline.left() <= 0.0;
     if (++nodes > kMaxNodes || interrupt_requested() || timed_out) {
-      complete = false;
+      search.complete = false;
       break;
     }
-    api_.set_double_option(highs_, "time_limit", time_left());
-    const Node node = std::move(open.back());
-    open.pop_back();
-    bound_semi_columns(view, node, int_tolerance);
-    const HighsInt status = solve_node(params);
-    if (status == kInfeasible) continue;
-    if (status == kUnbounded || status == kUnboundedOrInfeasible) {
-      // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.
-      if (const auto k = first_free(node, {})) {
-        split(node, *k);
-      } else {
-        unbounded = status == kUnbounded;
-        complete = complete && unbounded;
-      }
-      continue;
-    }
-    HighsInt solution = 0;
-    api_.get_int_info(highs_, "primal_solution_status", &solution);
-    if (status != kOptimal || solution != kSolutionFeasible) {
-      complete = false;
-      continue;
-    }
-    const double value = api_.get_objective_value(highs_);
-    if (found && within_gap(*best.objval, value, params)) continue;  // cannot beat the incumbent
-    std::vector<double> x(held_cols_ + indicators_.size());
-    api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
-    x.resize(held_cols_);
-    const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, tolerances);
-    if (faults.none()) {
-      best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
-      found = true;
-    } else if (const auto k = faults.reason.empty() ? first_free(node, faults.semi_in_gap) : std::nullopt) {
-      split(node, *k);
-    } else {
-      complete = false;
-    }
+    api_.set_double_option(highs_, "time_limit", deadline.left());
+    const SemiStates node = std::move(search.open.back());
+    search.open.pop_back();
+    visit(view, params, node, search);
   }
-  bound_semi_columns(view, {}, int_tolerance);
+  bound_semi_columns(view, {}, integer_tolerance(params));
   relax_guessed_indicators(false, true);
-  api_.set_double_option(highs_, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
-  if (unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+  api_.set_double_option(highs_, "time_limit", deadline.limit());
+  if (search.unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
   if (interrupt_requested() || timed_out) {
     const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;
-    return found ? SolveOutcome{stop, best.x, best.objval} : stopped_without_solution(stop);
+    return search.found ? SolveOutcome{stop, search.best.x, search.best.objval} : stopped_without_solution(stop);
   }
-  if (complete) return found ? best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
+  if (search.complete) return search.found ? search.best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
   log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
-  if (!found) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
-  best.status = GRB_SUBOPTIMAL;
-  return best;
+  if (!search.found) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  search.best.status = GRB_SUBOPTIMAL;
+  return search.best;
 }
 
 }  // namespace standin
