@@ -1,22 +1,21 @@
-// The 30 Gurobi C API entry points. Each validates its arguments, forwards to the C++ core
+// The Gurobi C API entry points the module looks up. Each validates its arguments, forwards to the C++ core
 // and translates the result; every call is traced and may have a fault injected.
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
 
-#include "attributes.hpp"
-#include "environment.hpp"
-#include "errors.hpp"
-#include "faults.hpp"
-#include "model.hpp"
-#include "switches.hpp"
-#include "trace.hpp"
-
 // The entry points are the only symbols the library exports.
 #pragma GCC visibility push(default)
 #include "kesto_solver_gurobi/gurobi_c.h"
 #pragma GCC visibility pop
+
+#include "attributes.hpp"
+#include "call.hpp"
+#include "environment.hpp"
+#include "errors.hpp"
+#include "model.hpp"
+#include "record.hpp"
 
 namespace {
 
@@ -26,7 +25,6 @@ constexpr int kVersionMajor = 12;
 constexpr int kVersionMinor = 0;
 constexpr int kVersionTechnical = 3;
 constexpr int kNullArgument = static_cast<int>(Error::NullArgument);
-constexpr int kOutOfMemory = static_cast<int>(Error::OutOfMemory);
 
 Environment* as_env(GRBenv* env) { return reinterpret_cast<Environment*>(env); }
 Model* as_model(GRBmodel* model) { return reinterpret_cast<Model*>(model); }
@@ -37,103 +35,6 @@ GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
 Switches switches_of(GRBenv* env) { return env != nullptr ? as_env(env)->switches().current() : read_switches(); }
 Switches switches_of(GRBmodel* model) {
   return model != nullptr ? as_model(model)->env().switches().current() : read_switches();
-}
-
-// One call with tracing or faults switched on: its trace line and its fault, if one is
-// injected.
-class Call {
- public:
-  Call(std::string_view fn, const Switches& switches)
-      : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
-
-  Call& env(GRBenv* env) {
-    if (env == nullptr) {
-      trace.null("env");
-    } else {
-      trace.integer("env", as_env(env)->id());
-      trace.text("env_kind", as_env(env)->kind_name());
-    }
-    return *this;
-  }
-
-  Call& model(GRBmodel* model) {
-    if (model == nullptr) {
-      trace.null("model");
-    } else {
-      trace.integer("model", as_model(model)->id());
-    }
-    return *this;
-  }
-
-  // Runs `work` unless a fault is injected for this function.
-  template <class Work>
-  int run(Work&& work) {
-    if (auto fault = injected_fault(faults_, fn_); fault && !fault->null_pointer) {
-      trace.boolean("injected", true);
-      return fault->code;
-    }
-    return work();
-  }
-
-  bool null_injected() {
-    auto fault = injected_fault(faults_, fn_);
-    if (!fault || !fault->null_pointer) return false;
-    trace.boolean("injected", true);
-    return true;
-  }
-
- private:
-  std::string_view fn_;
-  const char* faults_;
-
- public:
-  TraceLine trace;
-};
-
-// One call with nothing switched on: it records nothing and injects nothing, and all of it
-// compiles away.
-class QuietCall {
- public:
-  QuietCall& env(GRBenv*) { return *this; }
-  QuietCall& model(GRBmodel*) { return *this; }
-  template <class Work>
-  int run(Work&& work) {
-    return work();
-  }
-  bool null_injected() { return false; }
-
-  NoTrace trace;
-};
-
-// Runs `body` with the call its switches ask for: one test per call decides whether anything
-// is recorded or injected.
-template <class Body>
-auto with_call(std::string_view fn, const Switches& switches, Body&& body) {
-  if (!switches.active()) [[likely]] {
-    QuietCall call;
-    return body(call);
-  }
-  Call call(fn, switches);
-  return body(call);
-}
-
-// Runs an int-returning entry point; no exception crosses the C boundary.
-template <class Body>
-int entry(std::string_view fn, const Switches& switches, Body&& body) noexcept {
-  try {
-    return with_call(fn, switches, [&](auto& call) {
-      int rc = kOutOfMemory;
-      try {
-        rc = body(call);
-      } catch (...) {
-        rc = kOutOfMemory;
-      }
-      call.trace.integer("rc", rc).write();
-      return rc;
-    });
-  } catch (...) {
-    return kOutOfMemory;
-  }
 }
 
 // What a solve handed to HiGHS, as the trace names it.
@@ -167,34 +68,50 @@ ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present)
   return &as_env(env)->params();
 }
 
-// The body the seven parameter functions share: the trace of the environment and the name,
-// `note` adding what the caller gave, then `work` on the environment's parameters once they and
-// the name and value pointers are checked.
+// The body the seven parameter functions share: the record of the environment and the name,
+// `note` recording what the caller gave, then `work` on the environment's parameters once they
+// and the value pointer are checked.
 template <class Note, class Work>
 int parameter_entry(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Note&& note,
                     Work&& work) {
   return entry(fn, switches_of(env), [&](auto& call) {
-    note(call.env(env).trace.text("param", paramname));
+    record::parameter(call, env, paramname);
+    note(call);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value_present);
       if (params == nullptr) return kNullArgument;
-      return work(*params, call.trace);
+      return work(*params, call);
     });
   });
 }
 
-// A parameter read into *valueP, and traced.
-template <class Get, class Trace>
-int get_parameter(std::string_view fn, GRBenv* env, const char* paramname, void* valueP, Get&& get, Trace&& trace) {
-  return parameter_entry(fn, env, paramname, valueP != nullptr, [](auto&) {}, [&](ParameterSet& params, auto& line) {
+// A parameter read: `store` writes the value to the caller and returns what is recorded.
+template <class Get, class Store>
+int get_parameter(std::string_view fn, GRBenv* env, const char* paramname, void* valueP, Get&& get, Store&& store) {
+  return parameter_entry(fn, env, paramname, valueP != nullptr, [](auto&) {}, [&](ParameterSet& params, auto& call) {
     auto value = get(params);
     if (!value) return to_code(value.error());
-    trace(line, *value);
+    record::value(call, store(*value));
     return kSuccess;
   });
 }
 
+// A parameter written, its value recorded before the call may fail.
+template <class Value, class Set>
+int set_parameter(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Value value,
+                  Set&& set) {
+  return parameter_entry(
+      fn, env, paramname, value_present, [&](auto& call) { record::value(call, value); },
+      [&](ParameterSet& params, auto&) { return to_code(set(params)); });
+}
+
 }  // namespace
+
+namespace standin {
+int traced_env_id(GRBenv* env) { return as_env(env)->id(); }
+const char* traced_env_kind(GRBenv* env) { return as_env(env)->kind_name(); }
+int traced_model_id(GRBmodel* model) { return as_model(model)->id(); }
+}  // namespace standin
 
 extern "C" {
 
@@ -212,7 +129,7 @@ int GRBloadenv(GRBenv** envP, const char* logfilename) {
   // The new environment keeps the switches this call sees.
   const Switches switches = read_switches();
   return entry("GRBloadenv", switches, [&](auto& call) {
-    call.trace.text("logfile", logfilename);
+    record::loadenv(call, logfilename);
     if (envP != nullptr) *envP = nullptr;
     int rc = call.run([&] {
       if (envP == nullptr) return kNullArgument;
@@ -263,9 +180,7 @@ GRBenv* GRBgetenv(GRBmodel* model) {
 int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj, double* lb, double* ub,
                 char* vtype, char** varnames) {
   return entry("GRBnewmodel", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("name", Pname).integer("numvars", numvars);
-    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
-    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    record::newmodel(call, env, Pname, numvars, obj, lb, ub, vtype, varnames);
     if (modelP != nullptr) *modelP = nullptr;
     int rc = call.run([&] {
       if (env == nullptr || modelP == nullptr) return kNullArgument;
@@ -298,9 +213,7 @@ int GRBfreemodel(GRBmodel* model) {
 int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb, double ub, char vtype,
               const char* varname) {
   return entry("GRBaddvar", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
-    call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
-    call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
+    record::addvar(call, model, numnz, vind, vval, obj, lb, ub, vtype, varname);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int vbeg = 0;
@@ -312,11 +225,7 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
 int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval, double* obj, double* lb,
                double* ub, char* vtype, char** varnames) {
   return entry("GRBaddvars", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
-    if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
-    call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
-    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
-    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    record::addvars(call, model, numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
@@ -326,9 +235,7 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
 
 int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs, const char* constrname) {
   return entry("GRBaddconstr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
-    call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
-    call.trace.text("name", constrname);
+    record::addconstr(call, model, numnz, cind, cval, sense, rhs, constrname);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int cbeg = 0;
@@ -340,11 +247,7 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
 int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind, double* cval, char* sense,
                   double* rhs, char** constrnames) {
   return entry("GRBaddconstrs", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
-    if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
-    call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
-    call.trace.characters("sense", sense, numconstrs).numbers("rhs", rhs, numconstrs);
-    call.trace.texts("names", constrnames, numconstrs);
+    record::addconstrs(call, model, numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames));
@@ -354,14 +257,14 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
   return entry("GRBgetintattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       auto value = as_model(model)->get_int(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.integer("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -369,7 +272,8 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
   return entry("GRBsetintattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -380,14 +284,14 @@ int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
   return entry("GRBgetdblattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       auto value = as_model(model)->get_double(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.number("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -395,7 +299,8 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
   return entry("GRBsetdblattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).number("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -406,12 +311,12 @@ int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
   return entry("GRBgetdblattrarray", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
+    record::attribute_range(call, model, attrname, start, len);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       auto got = as_model(model)->get_double_array(**descriptor, start, len, values);
-      if (got) call.trace.numbers("values", values, len);
+      if (got) record::values(call, values, len);
       return to_code(got);
     });
   });
@@ -419,7 +324,7 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
   return entry("GRBgetstrattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -427,7 +332,7 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
       if (!value) return to_code(value.error());
       // Owned by the model, as Gurobi's own strings are owned by the library.
       *valueP = const_cast<char*>(*value);
-      call.trace.text("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -435,7 +340,8 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
   return entry("GRBsetstrattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).text("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -451,7 +357,7 @@ int GRBoptimize(GRBmodel* model) {
       if (model == nullptr) return kNullArgument;
       auto solved = as_model(model)->optimize();
       if (!solved) return to_code(solved);
-      call.trace.integer("status", as_model(model)->status());
+      record::status(call, as_model(model)->status());
       if (const HighsSession* session = as_model(model)->session()) {
         call.trace.text("handed", handover_name(session->last_handover()));
         call.trace.integer("iterations", session->last_iterations());
@@ -462,49 +368,42 @@ int GRBoptimize(GRBmodel* model) {
 }
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return get_parameter(
-      "GRBgetdblparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_double(paramname); },
-      [&](auto& line, double value) { line.number("value", *valueP = value); });
+  return get_parameter("GRBgetdblparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_double(paramname); },
+                       [&](double value) { return *valueP = value; });
 }
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return get_parameter(
-      "GRBgetintparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_int(paramname); },
-      [&](auto& line, int value) { line.integer("value", *valueP = value); });
+  return get_parameter("GRBgetintparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_int(paramname); },
+                       [&](int value) { return *valueP = value; });
 }
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return get_parameter(
-      "GRBgetstrparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_string(paramname); },
-      [&](auto& line, const std::string* value) {
-        // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
-        std::memcpy(valueP, value->c_str(), value->size() + 1);
-        line.text("value", valueP);
-      });
+  return get_parameter("GRBgetstrparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_string(paramname); },
+                       [&](const std::string* value) {
+                         // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
+                         std::memcpy(valueP, value->c_str(), value->size() + 1);
+                         return static_cast<const char*>(valueP);
+                       });
 }
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return parameter_entry(
-      "GRBsetdblparam", env, paramname, true, [&](auto& line) { line.number("value", value); },
-      [&](ParameterSet& params, auto&) { return to_code(params.set_double(paramname, value)); });
+  return set_parameter("GRBsetdblparam", env, paramname, true, value,
+                       [&](ParameterSet& params) { return params.set_double(paramname, value); });
 }
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return parameter_entry(
-      "GRBsetintparam", env, paramname, true, [&](auto& line) { line.integer("value", value); },
-      [&](ParameterSet& params, auto&) { return to_code(params.set_int(paramname, value)); });
+  return set_parameter("GRBsetintparam", env, paramname, true, value,
+                       [&](ParameterSet& params) { return params.set_int(paramname, value); });
 }
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return parameter_entry(
-      "GRBsetstrparam", env, paramname, value != nullptr, [&](auto& line) { line.text("value", value); },
-      [&](ParameterSet& params, auto&) { return to_code(params.set_string(paramname, value)); });
+  return set_parameter("GRBsetstrparam", env, paramname, value != nullptr, value,
+                       [&](ParameterSet& params) { return params.set_string(paramname, value); });
 }
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return parameter_entry(
-      "GRBsetparam", env, paramname, value != nullptr, [&](auto& line) { line.text("value", value); },
-      [&](ParameterSet& params, auto&) { return to_code(params.set_text(paramname, value)); });
+  return set_parameter("GRBsetparam", env, paramname, value != nullptr, value,
+                       [&](ParameterSet& params) { return params.set_text(paramname, value); });
 }
 
 int GRBupdatemodel(GRBmodel* model) {
@@ -520,12 +419,12 @@ int GRBupdatemodel(GRBmodel* model) {
 
 int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, double* valueP) {
   return entry("GRBgetdblattrelement", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("element", element);
+    record::attribute_element(call, model, attrname, element);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       auto got = as_model(model)->get_double_array(**descriptor, element, 1, valueP);
-      if (got) call.trace.number("value", *valueP);
+      if (got) record::value(call, *valueP);
       return to_code(got);
     });
   });
@@ -533,8 +432,8 @@ int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 
 int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, double newvalue) {
   return entry("GRBsetdblattrelement", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("element", element);
-    call.trace.number("value", newvalue);
+    record::attribute_element(call, model, attrname, element);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
@@ -545,8 +444,8 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 
 int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* newvalues) {
   return entry("GRBsetdblattrarray", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
-    call.trace.numbers("values", newvalues, len);
+    record::attribute_range(call, model, attrname, start, len);
+    record::values(call, newvalues, len);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());

@@ -1,9 +1,11 @@
 // Model.add_constraint, Model.add_constraints and Model.set_objective.
 
 #include <algorithm>
+#include <cmath>
 
 #include "batch_cost.hpp"
 #include "convert_rows.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -119,50 +121,20 @@ bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
 // add_constraints takes every sense but '<' and '>' as '=', and says so once
 // for the first row of another sense than the three. The warning comes
 // before anything reaches Gurobi, so that where warnings are errors the call
-// raises and changes nothing.
-bool warn_other_senses(const ConstraintBatch& batch) {
+// raises and changes nothing. `warned` tells whether Python code may have
+// run (a warnings hook).
+bool warn_other_senses(const ConstraintBatch& batch, bool& warned) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const char32_t sense = batch.senses[i];
     if (!single_set(sense, 0.0)) {
+      warned = true;
       return PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kSenseAsEquality, static_cast<int>(sense), i) == 0;
     }
   }
   return true;
 }
 
-// True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
-  using namespace kesto::gurobi;
-  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    return std::all_of(coeffs, coeffs + batch.terms_of(i),
-                       [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); });
-  });
-  const double constant = batch.consts[i];
-  return coefficients && accepted_value(constant) && accepted_value(batch.rhss[i] - constant) &&
-         (!batch.names || accepted_name((*batch.names)[i]));
-}
-
-// False with an error set when a paired term of a row names a variable the
-// model never handed out (IndexError), or when Gurobi would refuse a row, so
-// that a batch is refused whole before any row reaches Gurobi.
-bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
-  for (std::size_t i = 0; i < batch.count(); ++i) {
-    const bool known = batch.vars.visit_row(i, [&](const auto* vars) {
-      for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
-        if (!check_known_variable(static_cast<std::uint64_t>(vars[k]), counts.variables)) return false;
-      }
-      return true;
-    });
-    if (!known) return false;
-    if (!accepted_row(batch, i)) {
-      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
-      return false;
-    }
-  }
-  return true;
-}
-
-// The rows of a checked batch as Gurobi takes them, read from the converted
+// The rows of a batch as Gurobi takes them, read from the converted
 // copy or from the 2-D arrays where they lie.
 class BatchRows final : public kesto::gurobi::RowSource {
  public:
@@ -191,10 +163,59 @@ class BatchRows final : public kesto::gurobi::RowSource {
   const ConstraintBatch& batch_;
 };
 
-// Adds the constraints of a checked batch; the list of their indices.
+// Whether row `i`'s coefficients stay finite once each variable's terms are
+// added up, as Gurobi is handed them.
+bool row_merges_finite(const ConstraintBatch& batch, std::size_t i) {
+  kesto::gurobi::GrbRow row;
+  BatchRows(batch).read(i, row);
+  return kesto::gurobi::merges_finite(std::move(row.indices), std::move(row.coefficients));
+}
+
+// True when Gurobi would take row `i` (see the backend's accepted.hpp).
+bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
+  using namespace kesto::gurobi;
+  double magnitude = 0.0;
+  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return std::all_of(coeffs, coeffs + batch.terms_of(i), [&](auto coefficient) {
+      magnitude += std::fabs(static_cast<double>(coefficient));
+      return accepted_coefficient(static_cast<double>(coefficient));
+    });
+  });
+  const double constant = batch.consts[i];
+  return coefficients && (std::isfinite(magnitude) || row_merges_finite(batch, i)) && accepted_value(constant) &&
+         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
+}
+
+// False with an error set when a paired term of a row names a variable the
+// model never handed out (IndexError), or when Gurobi would refuse a row, so
+// that a batch is refused whole before any row reaches Gurobi.
+bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
+  for (std::size_t i = 0; i < batch.count(); ++i) {
+    const bool known = batch.vars.visit_row(i, [&](const auto* vars) {
+      for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+        if (!check_known_variable(static_cast<std::uint64_t>(vars[k]), counts.variables)) return false;
+      }
+      return true;
+    });
+    if (!known) return false;
+    if (!accepted_row(batch, i)) {
+      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
+      return false;
+    }
+  }
+  return true;
+}
+
+// Checks a converted batch and adds its constraints; the list of their
+// indices. The rows of a 2-D array are read where they lie, and Python code
+// (a warnings hook, a gc callback at any allocation of a Python object) may
+// change the array: no such code runs between the last check and the read.
 PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
+  bool warned = false;
+  if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch, warned)) return nullptr;
+  if (warned && !check_rows(batch, counts_of(optimizer))) return nullptr;
   const ModelCounts before = counts_of(optimizer);
   const auto indices = optimizer.add_rows(BatchRows(batch));
   if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
@@ -249,7 +270,6 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     ConstraintBatch batch;
     if (!check_batch_fits(objects) || !convert_constraint_batch(objects, batch)) return nullptr;
-    if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
 }

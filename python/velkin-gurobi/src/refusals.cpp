@@ -42,7 +42,9 @@ std::string lost_indices(ModelCounts before, ModelCounts after) {
   if (variables.empty() && constraints.empty()) return {};
   const bool one = lost(before.variables, after.variables) + lost(before.constraints, after.constraints) == 1;
   const std::string both = variables.empty() || constraints.empty() ? "" : " and ";
-  return "; " + variables + both + constraints + (one ? " no longer exists" : " no longer exist");
+  // The indices stay Gurobi's column and row positions, so the next additions get them.
+  return "; " + variables + both + constraints +
+         (one ? " no longer exists; it will be handed out again" : " no longer exist; they will be handed out again");
 }
 
 }  // namespace

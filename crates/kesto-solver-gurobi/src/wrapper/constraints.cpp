@@ -1,6 +1,7 @@
 // Linear constraints (one GRBaddconstr per row) and the objective.
 
 #include <algorithm>
+#include <cmath>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -9,10 +10,11 @@
 namespace kesto::gurobi {
 namespace {
 
-// Gurobi takes an infinite objective coefficient, but not NaN.
+// Gurobi takes an infinite objective coefficient, but not NaN, and only a
+// finite constant.
 bool accepted_objective(const GrbFunction& objective) {
   return std::all_of(objective.coefficients.begin(), objective.coefficients.end(), accepted_value) &&
-         accepted_value(objective.constant);
+         accepted_objective_constant(objective.constant);
 }
 
 // The value a one-sided set compares with; none for an interval.
@@ -23,6 +25,18 @@ std::optional<double> set_value(const ScalarSetType& set) {
   return std::nullopt;
 }
 
+// Whether the row's coefficients stay finite once each variable's terms are
+// added up, as Gurobi is handed them.
+bool merges_finite_terms(const Affine& affine) {
+  std::vector<int> indices;
+  std::vector<double> coefficients;
+  for (const Term& term : affine.terms) {
+    indices.push_back(to_grb_int(term.variable));
+    coefficients.push_back(term.coefficient);
+  }
+  return merges_finite(std::move(indices), std::move(coefficients));
+}
+
 // True when Gurobi would take the row: finite coefficients, a constant and a
 // right-hand side that are not NaN, a name of at most 255 bytes. Rows the
 // conversion refuses (not affine, an interval) are left to it.
@@ -30,9 +44,13 @@ bool accepted_row(const ScalarFunctionType& function, const ScalarSetType& set, 
   const auto* affine = std::get_if<Affine>(&function);
   const auto value = set_value(set);
   if (affine == nullptr || !value) return true;
-  const bool terms = std::all_of(affine->terms.begin(), affine->terms.end(),
-                                 [](const Term& term) { return accepted_coefficient(term.coefficient); });
-  return terms && accepted_value(affine->constant) && accepted_value(*value - affine->constant) && accepted_name(name);
+  double magnitude = 0.0;
+  const bool terms = std::all_of(affine->terms.begin(), affine->terms.end(), [&](const Term& term) {
+    magnitude += std::fabs(term.coefficient);
+    return accepted_coefficient(term.coefficient);
+  });
+  return terms && (std::isfinite(magnitude) || merges_finite_terms(*affine)) && accepted_value(affine->constant) &&
+         accepted_value(*value - affine->constant) && accepted_name(name);
 }
 
 // The rows of add_constraints: its functions and sets as Gurobi's rows; a
@@ -82,13 +100,15 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
 
 int GurobiOptimizer::write_objective(const GrbFunction& objective, bool maximise) {
   std::vector<double> zeros(var_count_, 0.0);
-  if (api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data()) != 0) {
-    // The range reset's code is not reported: a refused range is tried again
-    // one variable at a time, and only a refusal there is reported, so that
-    // no coefficient of the previous objective survives unnoticed.
+  const int range_code = api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data());
+  if (range_code != 0) {
+    // A refused range is tried again one variable at a time, and only a
+    // refusal there is reported, so that no coefficient of the previous
+    // objective survives unnoticed. When that refusal names a variable that
+    // is gone, the range's refusal discarded it: its code is the cause.
     for (std::uint64_t i = 0; i < var_count_; ++i) {
       if (const int code = api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0); code != 0) {
-        return code;
+        return code == GRB_ERROR_INDEX_OUT_OF_RANGE ? range_code : code;
       }
     }
   }

@@ -15,8 +15,13 @@ namespace kesto::gurobi {
 // but NaN.
 inline bool accepted_value(double value) { return !std::isnan(value); }
 
-// Row coefficients: finite numbers.
+// Row coefficients: finite numbers, also once the terms of a variable named
+// more than once in a row are added up (see merges_finite in utils.hpp).
 inline bool accepted_coefficient(double value) { return std::isfinite(value); }
+
+// The objective's constant: a finite number. Gurobi refuses ObjCon ±inf only
+// after the new coefficients are written.
+inline bool accepted_objective_constant(double value) { return std::isfinite(value); }
 
 // Names of variables and constraints: at most GRB_MAX_NAMELEN bytes.
 inline bool accepted_name(std::string_view name) { return name.size() <= GRB_MAX_NAMELEN; }
