@@ -42,8 +42,6 @@ void HighsSession::apply_parameters(const ParameterSet& params) {
   api_.set_string_option(h, "log_file", params.string_value(Param::LogFile).c_str());
   api_.set_double_option(h, "infinite_bound", kGurobiInfiniteBound);
   api_.set_double_option(h, "infinite_cost", kGurobiInfiniteBound);
-  // Gurobi takes coefficients HiGHS refuses by default (from 1e15).
-  api_.set_double_option(h, "large_matrix_value", kGurobiInfiniteBound);
   const double time_limit = params.double_value(Param::TimeLimit);
   api_.set_double_option(h, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
   api_.set_double_option(h, "mip_rel_gap", params.double_value(Param::MIPGap));

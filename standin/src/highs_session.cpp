@@ -1,9 +1,12 @@
 // Opening a HiGHS instance, and handing it the model: whole, as changes, or anew after a failure.
 #include "highs_session.hpp"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <limits>
 #include <new>
+
 #include "highs_options.hpp"
 #include "memory_headroom.hpp"
 
@@ -11,6 +14,7 @@ namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kCoefficientRoom = 10.0;
 
 // A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
 // HiGHS refuses such a bound.
@@ -68,6 +72,7 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   // next hand-over builds a new instance from that and the rows held before.
   held_before_ = HeldCounts{held_cols_, held_rows_, held_nonzeros_};
   if (damaged_ && !rebuild(view, params)) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  admit_coefficients(view);
   const bool first_load = held_cols_ == 0;
   const bool new_params = !applied_params_ || *applied_params_ != params;
   // Indicators sit after the model's columns and rows, and their limits follow from bounds and
@@ -96,6 +101,17 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   took_view_ = true;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
   return std::nullopt;
+}
+
+// Gurobi takes coefficients HiGHS refuses by default (from 1e15): HiGHS's limit is raised above
+// the largest coefficient handed over, and only then, as it also steers HiGHS's cuts.
+void HighsSession::admit_coefficients(const ProblemView& view) {
+  double largest = 0.0;
+  for (const double value : view.value) largest = std::max(largest, std::abs(value));
+  for (const Coefficient& entry : view.column_entries) largest = std::max(largest, std::abs(entry.value));
+  if (largest < large_matrix_value_) return;
+  large_matrix_value_ = std::min(largest * kCoefficientRoom, kGurobiInfiniteBound);
+  api_.set_double_option(highs_, "large_matrix_value", large_matrix_value_);
 }
 
 void HighsSession::mark_damaged() {
@@ -130,6 +146,7 @@ bool HighsSession::rebuild(const ProblemView& view, const ParameterSet& params) 
   indicators_.clear();
   applied_params_.reset();
   incumbent_.clear();
+  large_matrix_value_ = kHighsLargeMatrixValue;
   damaged_ = false;
   if (held_cols_ == 0) {
     held_rows_ = held_nonzeros_ = 0;

@@ -68,6 +68,7 @@ class HighsSession {
   bool pass_model(const ProblemView& view, std::size_t cols, const RowBlock& rows, double int_tolerance);
   bool read_rows(std::size_t count, std::size_t cols, RowBlock& rows) const;
   bool memory_suffices(const ProblemView& view) const;
+  void admit_coefficients(const ProblemView& view);
   bool apply_changes(const ProblemView& view, const ParameterSet& params);
   bool change_costs(const ProblemView& view, IndexRange range);
   bool change_bounds(const ProblemView& view, IndexRange range, double int_tolerance);
@@ -127,6 +128,7 @@ class HighsSession {
     std::size_t cols, rows, nonzeros;
   };
   std::optional<HeldCounts> held_before_;
+  double large_matrix_value_ = kHighsLargeMatrixValue;  // HiGHS's limit on coefficients
   // Semi-variables' indicators: HiGHS's columns from held_cols_ and its rows from held_rows_,
   // two for each.
   std::vector<SemiIndicator> indicators_;
