@@ -35,22 +35,17 @@ std::string_view trim(std::string_view text) {
   return text;
 }
 
-std::optional<int> parse_int(std::string_view text) {
+template <class Number>
+std::optional<Number> parse_number(std::string_view text) {
   text = number_text(text);
-  int value = 0;
+  Number value{};
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   if (text.empty() || ec != std::errc{} || ptr != end) return std::nullopt;
   return value;
 }
 
-std::optional<double> parse_double(std::string_view text) {
-  text = number_text(text);
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc{} || ptr != end) return std::nullopt;
-  return value;
-}
+template std::optional<int> parse_number<int>(std::string_view);
+template std::optional<double> parse_number<double>(std::string_view);
 
 }  // namespace standin

@@ -23,9 +23,12 @@ constexpr bool less_ignore_case(std::string_view a, std::string_view b) {
 
 std::string_view trim(std::string_view text);
 
-// Whole-text, locale-independent parsing; surrounding blanks and a leading '+' are accepted.
-std::optional<int> parse_int(std::string_view text);
-std::optional<double> parse_double(std::string_view text);
+// Whole-text, locale-independent parsing of an int or a double; surrounding blanks and a
+// leading '+' are accepted.
+template <class Number>
+std::optional<Number> parse_number(std::string_view text);
+inline std::optional<int> parse_int(std::string_view text) { return parse_number<int>(text); }
+inline std::optional<double> parse_double(std::string_view text) { return parse_number<double>(text); }
 
 }  // namespace standin
 

@@ -68,6 +68,43 @@ ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present)
   return &as_env(env)->params();
 }
 
+// The body the seven parameter functions share: the record of the environment and the name,
+// `note` recording what the caller gave, then `work` on the environment's parameters once they
+// and the value pointer are checked.
+template <class Note, class Work>
+int parameter_entry(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Note&& note,
+                    Work&& work) {
+  return entry(fn, switches_of(env), [&](auto& call) {
+    record::parameter(call, env, paramname);
+    note(call);
+    return call.run([&] {
+      ParameterSet* params = parameters(env, paramname, value_present);
+      if (params == nullptr) return kNullArgument;
+      return work(*params, call);
+    });
+  });
+}
+
+// A parameter read: `store` writes the value to the caller and returns what is recorded.
+template <class Get, class Store>
+int get_parameter(std::string_view fn, GRBenv* env, const char* paramname, void* valueP, Get&& get, Store&& store) {
+  return parameter_entry(fn, env, paramname, valueP != nullptr, [](auto&) {}, [&](ParameterSet& params, auto& call) {
+    auto value = get(params);
+    if (!value) return to_code(value.error());
+    record::value(call, store(*value));
+    return kSuccess;
+  });
+}
+
+// A parameter written, its value recorded before the call may fail.
+template <class Value, class Set>
+int set_parameter(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Value value,
+                  Set&& set) {
+  return parameter_entry(
+      fn, env, paramname, value_present, [&](auto& call) { record::value(call, value); },
+      [&](ParameterSet& params, auto&) { return to_code(set(params)); });
+}
+
 }  // namespace
 
 namespace standin {
@@ -331,97 +368,42 @@ int GRBoptimize(GRBmodel* model) {
 }
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return entry("GRBgetdblparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_double(paramname);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      record::value(call, *value);
-      return kSuccess;
-    });
-  });
+  return get_parameter("GRBgetdblparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_double(paramname); },
+                       [&](double value) { return *valueP = value; });
 }
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return entry("GRBgetintparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_int(paramname);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      record::value(call, *value);
-      return kSuccess;
-    });
-  });
+  return get_parameter("GRBgetintparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_int(paramname); },
+                       [&](int value) { return *valueP = value; });
 }
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return entry("GRBgetstrparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, valueP != nullptr);
-      if (params == nullptr) return kNullArgument;
-      auto value = params->get_string(paramname);
-      if (!value) return to_code(value.error());
-      // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
-      std::memcpy(valueP, (*value)->c_str(), (*value)->size() + 1);
-      record::value(call, valueP);
-      return kSuccess;
-    });
-  });
+  return get_parameter("GRBgetstrparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_string(paramname); },
+                       [&](const std::string* value) {
+                         // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
+                         std::memcpy(valueP, value->c_str(), value->size() + 1);
+                         return static_cast<const char*>(valueP);
+                       });
 }
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return entry("GRBsetdblparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    record::value(call, value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, true);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_double(paramname, value));
-    });
-  });
+  return set_parameter("GRBsetdblparam", env, paramname, true, value,
+                       [&](ParameterSet& params) { return params.set_double(paramname, value); });
 }
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return entry("GRBsetintparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    record::value(call, value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, true);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_int(paramname, value));
-    });
-  });
+  return set_parameter("GRBsetintparam", env, paramname, true, value,
+                       [&](ParameterSet& params) { return params.set_int(paramname, value); });
 }
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetstrparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    record::value(call, value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, value != nullptr);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_string(paramname, value));
-    });
-  });
+  return set_parameter("GRBsetstrparam", env, paramname, value != nullptr, value,
+                       [&](ParameterSet& params) { return params.set_string(paramname, value); });
 }
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return entry("GRBsetparam", switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    record::value(call, value);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, value != nullptr);
-      if (params == nullptr) return kNullArgument;
-      return to_code(params->set_text(paramname, value));
-    });
-  });
+  return set_parameter("GRBsetparam", env, paramname, value != nullptr, value,
+                       [&](ParameterSet& params) { return params.set_text(paramname, value); });
 }
 
 int GRBupdatemodel(GRBmodel* model) {

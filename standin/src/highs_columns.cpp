@@ -55,4 +55,37 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   return {lower, upper, integrality};
 }
 
+double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
+double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
+
+ColumnBlock column_block(const ProblemView& view, std::size_t first, std::size_t last, double int_tolerance) {
+  ColumnBlock block;
+  block.lower.reserve(last - first);
+  block.upper.reserve(last - first);
+  block.integrality.reserve(last - first);
+  for (std::size_t j = first; j < last; ++j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    block.lower.push_back(column.lower);
+    block.upper.push_back(column.upper);
+    block.integrality.push_back(column.integrality);
+    block.any_integral = block.any_integral || column.integrality != 0;
+  }
+  return block;
+}
+
+RowBlock buffered_rows(const ProblemView& view) {
+  RowBlock block;
+  const std::size_t first = view.first_buffered_row;
+  const std::size_t count = view.sense.size() - first;
+  block.lower.reserve(count);
+  block.upper.reserve(count);
+  for (std::size_t i = first; i < view.sense.size(); ++i) {
+    block.lower.push_back(row_lower(view.sense[i], view.rhs[i]));
+    block.upper.push_back(row_upper(view.sense[i], view.rhs[i]));
+  }
+  block.entries =
+      sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value, view.obj.size());
+  return block;
+}
+
 }  // namespace standin

@@ -1,8 +1,14 @@
-// A Gurobi variable as HiGHS is given it: bounds and integrality.
+// Gurobi's variables and rows as HiGHS is given them: bounds, integrality, sparse vectors.
 #ifndef STANDIN_HIGHS_COLUMNS_HPP
 #define STANDIN_HIGHS_COLUMNS_HPP
 
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <vector>
+
 #include "highs_library.hpp"
+#include "problem_view.hpp"
 
 namespace standin {
 
@@ -29,6 +35,80 @@ double to_highs_bound(double bound);
 // variable whose range is empty can only be 0; one whose range holds 0 is an ordinary one;
 // any other is `semi`.
 HighsColumn to_highs_column(double lb, double ub, char vtype, double int_tolerance);
+
+// A row's bounds from its sense and right-hand side.
+double row_lower(char sense, double rhs);
+double row_upper(char sense, double rhs);
+
+// Columns [first, last) as HiGHS takes them.
+struct ColumnBlock {
+  std::vector<double> lower, upper;
+  std::vector<HighsInt> integrality;
+  bool any_integral = false;
+};
+
+ColumnBlock column_block(const ProblemView& view, std::size_t first, std::size_t last, double int_tolerance);
+
+// Sparse vectors as HiGHS takes them: repeated indices within a vector summed (HiGHS refuses
+// them), the caller's arrays used in place when there are none.
+struct SparseBlock {
+  std::vector<HighsInt> start;
+  std::span<const int> index;
+  std::span<const double> value;
+  std::vector<int> own_index;
+  std::vector<double> own_value;
+};
+
+// `count` vectors; vector k holds entries begin(k) .. begin(k + 1) - 1 of index/value, and
+// indices are below `dimension`.
+template <class Begin>
+SparseBlock sparse_block(std::size_t count, Begin begin, std::span<const int> index, std::span<const double> value,
+                         std::size_t dimension) {
+  SparseBlock block;
+  block.start.resize(count + 1);
+  std::vector<std::ptrdiff_t> position(dimension, -1);
+  bool repeated = false;
+  for (std::size_t k = 0; k < count && !repeated; ++k) {
+    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
+      auto& seen = position[static_cast<std::size_t>(index[e])];
+      if (seen >= static_cast<std::ptrdiff_t>(begin(k))) repeated = true;
+      seen = static_cast<std::ptrdiff_t>(e);
+    }
+  }
+  if (!repeated) {
+    for (std::size_t k = 0; k <= count; ++k) block.start[k] = static_cast<HighsInt>(begin(k) - begin(0));
+    block.index = index.subspan(begin(0), begin(count) - begin(0));
+    block.value = value.subspan(begin(0), begin(count) - begin(0));
+    return block;
+  }
+  std::fill(position.begin(), position.end(), -1);
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto vector_begin = static_cast<std::ptrdiff_t>(block.own_index.size());
+    block.start[k] = static_cast<HighsInt>(vector_begin);
+    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
+      auto& seen = position[static_cast<std::size_t>(index[e])];
+      if (seen >= vector_begin) {
+        block.own_value[static_cast<std::size_t>(seen)] += value[e];
+      } else {
+        seen = static_cast<std::ptrdiff_t>(block.own_index.size());
+        block.own_index.push_back(index[e]);
+        block.own_value.push_back(value[e]);
+      }
+    }
+  }
+  block.start[count] = static_cast<HighsInt>(block.own_index.size());
+  block.index = block.own_index;
+  block.value = block.own_value;
+  return block;
+}
+
+// The buffered rows: bounds and coefficients.
+struct RowBlock {
+  std::vector<double> lower, upper;
+  SparseBlock entries;
+};
+
+RowBlock buffered_rows(const ProblemView& view);
 
 }  // namespace standin
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,8 +82,9 @@ std::vector<std::string> candidates() {
   return paths;
 }
 
-// HiGHS keeps worker threads, so it is never closed.
-std::optional<HighsApi> open_api() {
+// HiGHS keeps worker threads, so it is never closed. The places tried are written to standard
+// error at the first failure of the process only.
+std::optional<HighsApi> open_api(bool& reported) {
   std::string tried;
   for (const auto& path : candidates()) {
     if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
@@ -90,14 +92,21 @@ std::optional<HighsApi> open_api() {
     }
     tried += tried.empty() ? path : ", " + path;
   }
-  std::fprintf(stderr, kNotFoundFormat, tried.c_str());
+  if (!reported) std::fprintf(stderr, kNotFoundFormat, tried.c_str());
+  reported = true;
   return std::nullopt;
 }
 
 }  // namespace
 
+// Opened once; a failed open is tried again at the next call, as the failure may pass (a file
+// installed meanwhile, memory short for a moment).
 const HighsApi* highs_api() {
-  static const std::optional<HighsApi> api = open_api();
+  static std::mutex mutex;
+  static std::optional<HighsApi> api;
+  static bool reported = false;
+  const std::scoped_lock lock(mutex);
+  if (!api) api = open_api(reported);
   return api ? &*api : nullptr;
 }
 

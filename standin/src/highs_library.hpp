@@ -2,12 +2,46 @@
 #ifndef STANDIN_HIGHS_LIBRARY_HPP
 #define STANDIN_HIGHS_LIBRARY_HPP
 
+#include <cstddef>
 #include <cstdint>
 
 namespace standin {
 
 // HiGHS's C API as built by highsbox: HighsInt is 32 bits (HIGHSINT64 is not defined).
 using HighsInt = std::int32_t;
+
+// Values HiGHS's C API returns and takes, shared by the files of the HiGHS session.
+inline constexpr HighsInt kHighsStatusError = -1;
+inline constexpr HighsInt kFormatRowWise = 2;
+inline constexpr HighsInt kSolutionNone = 0;  // values of the info "primal_solution_status"
+inline constexpr HighsInt kSolutionFeasible = 2;
+inline constexpr double kHighsMinTolerance = 1e-12;      // HiGHS refuses smaller tolerances
+inline constexpr double kHighsDefaultTolerance = 1e-7;  // HiGHS's own primal and dual feasibility tolerances
+inline constexpr HighsInt kPrimalSimplex = 4;             // values of the option "simplex_strategy"
+inline constexpr HighsInt kDualSimplex = 1;
+inline constexpr double kHighsLargeMatrixValue = 1e15;  // HiGHS refuses coefficients from this on
+
+// HiGHS model statuses.
+enum HighsModelStatus : HighsInt {
+  kNotset = 0,
+  kSolveError = 4,
+  kModelEmpty = 6,
+  kOptimal = 7,
+  kInfeasible = 8,
+  kUnboundedOrInfeasible = 9,
+  kUnbounded = 10,
+  kObjectiveBound = 11,
+  kObjectiveTarget = 12,
+  kTimeLimit = 13,
+  kIterationLimit = 14,
+  kUnknown = 15,
+  kSolutionLimit = 16,
+  kInterrupt = 17,
+  kMemoryLimit = 18,
+  kHighsInterrupt = 19,
+};
+
+inline HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
 
 // What HiGHS hands an interrupt callback; only its first field is used. HiGHS keeps that
 // field first for the sake of its foreign-language interfaces.

@@ -1,118 +1,20 @@
+// Opening a HiGHS instance, and handing it the model: whole, as changes, or anew after a failure.
 #include "highs_session.hpp"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
-#include <numeric>
-#include <span>
+#include <new>
 
-#include "highs_columns.hpp"
-#include "interrupt.hpp"
+#include "highs_options.hpp"
+#include "memory_headroom.hpp"
 
 namespace standin {
 namespace {
 
-constexpr HighsInt kHighsStatusError = -1;
-constexpr HighsInt kFormatRowWise = 2;
-constexpr HighsInt kSolutionNone = 0;  // values of the info "primal_solution_status"
-constexpr HighsInt kSolutionFeasible = 2;
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kHighsMinTolerance = 1e-12;  // HiGHS refuses smaller tolerances
-
-// HiGHS model statuses.
-enum HighsModelStatus : HighsInt {
-  kNotset = 0,
-  kSolveError = 4,
-  kModelEmpty = 6,
-  kOptimal = 7,
-  kInfeasible = 8,
-  kUnboundedOrInfeasible = 9,
-  kUnbounded = 10,
-  kObjectiveBound = 11,
-  kObjectiveTarget = 12,
-  kTimeLimit = 13,
-  kIterationLimit = 14,
-  kUnknown = 15,
-  kSolutionLimit = 16,
-  kInterrupt = 17,
-  kMemoryLimit = 18,
-  kHighsInterrupt = 19,
-};
-
-HighsInt clamp_to_int(double value) {
-  if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
-  return static_cast<HighsInt>(std::max(0.0, std::floor(value)));
-}
-
-HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
-
-// IntFeasTol, never looser than FeasibilityTol: HiGHS's branch and bound holds rows and bounds
-// to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
-// IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
-double integer_tolerance(const ParameterSet& params) {
-  return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
-}
-
-const char* presolve_option(const ParameterSet& params) {
-  const int presolve = params.int_value(Param::Presolve);
-  return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
-}
-
-// Gurobi parameters that steer the search and have a HiGHS counterpart: heuristic effort,
-// RINS and symmetry detection (MIP), the barrier's tolerance (LP). Each value is set every
-// time, so that a change back to the default reaches the kept instance too. Crossover is not
-// passed on: without it HiGHS can call an LP that its presolve solved "unknown".
-void apply_search_options(const HighsApi& api, void* h, const ParameterSet& params) {
-  api.set_double_option(h, "mip_heuristic_effort", params.double_value(Param::Heuristics));
-  api.set_bool_option(h, "mip_heuristic_run_rins", params.int_value(Param::RINS) != 0);
-  api.set_bool_option(h, "mip_detect_symmetry", params.int_value(Param::Symmetry) != 0);
-  api.set_double_option(h, "ipm_optimality_tolerance",
-                        std::max(params.double_value(Param::BarConvTol), kHighsMinTolerance));
-}
-
-int gurobi_status(HighsInt model_status, bool node_limit_reached, bool feasible) {
-  switch (model_status) {
-    // "Optimal" without a feasible point cannot keep the promise of a readable solution.
-    case kModelEmpty:
-    case kOptimal: return feasible ? GRB_OPTIMAL : GRB_NUMERIC;
-    case kInfeasible: return GRB_INFEASIBLE;
-    case kUnboundedOrInfeasible: return GRB_INF_OR_UNBD;
-    case kUnbounded: return GRB_UNBOUNDED;
-    case kObjectiveBound: return GRB_CUTOFF;
-    case kObjectiveTarget: return GRB_USER_OBJ_LIMIT;
-    case kTimeLimit: return GRB_TIME_LIMIT;
-    // HiGHS reports its MIP node limit as a solution limit (older versions: an iteration limit).
-    case kIterationLimit: return node_limit_reached ? GRB_NODE_LIMIT : GRB_ITERATION_LIMIT;
-    case kSolutionLimit: return node_limit_reached ? GRB_NODE_LIMIT : GRB_SOLUTION_LIMIT;
-    case kInterrupt:
-    case kHighsInterrupt: return GRB_INTERRUPTED;
-    case kMemoryLimit: return GRB_MEM_LIMIT;
-    case kUnknown: return feasible ? GRB_SUBOPTIMAL : GRB_NUMERIC;
-    default:  // Notset and the error states
-      return GRB_NUMERIC;
-  }
-}
-
-bool status_has_solution(int gurobi_status) {
-  switch (gurobi_status) {
-    case GRB_INFEASIBLE:
-    case GRB_INF_OR_UNBD:
-    case GRB_UNBOUNDED:
-    case GRB_CUTOFF:
-    case GRB_NUMERIC: return false;
-    default: return true;
-  }
-}
-
-// Statuses that solving the same model again would only repeat.
-bool is_final(int gurobi_status) {
-  return gurobi_status == GRB_OPTIMAL || gurobi_status == GRB_INFEASIBLE || gurobi_status == GRB_INF_OR_UNBD ||
-         gurobi_status == GRB_UNBOUNDED;
-}
-
-double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
-double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
+constexpr double kCoefficientRoom = 10.0;
 
 // A lower bound of +infinity or an upper bound of -infinity: no point satisfies it, and
 // HiGHS refuses such a bound.
@@ -141,102 +43,6 @@ SolveOutcome solve_without_columns(const ProblemView& view, const ParameterSet& 
   return outcome;
 }
 
-// Columns [first, last) as HiGHS takes them.
-struct ColumnBlock {
-  std::vector<double> lower, upper;
-  std::vector<HighsInt> integrality;
-  bool any_integral = false;
-};
-
-ColumnBlock column_block(const ProblemView& view, std::size_t first, std::size_t last, double int_tolerance) {
-  ColumnBlock block;
-  block.lower.reserve(last - first);
-  block.upper.reserve(last - first);
-  block.integrality.reserve(last - first);
-  for (std::size_t j = first; j < last; ++j) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    block.lower.push_back(column.lower);
-    block.upper.push_back(column.upper);
-    block.integrality.push_back(column.integrality);
-    block.any_integral = block.any_integral || column.integrality != 0;
-  }
-  return block;
-}
-
-// Sparse vectors as HiGHS takes them: repeated indices within a vector summed (HiGHS refuses
-// them), the caller's arrays used in place when there are none.
-struct SparseBlock {
-  std::vector<HighsInt> start;
-  std::span<const int> index;
-  std::span<const double> value;
-  std::vector<int> own_index;
-  std::vector<double> own_value;
-};
-
-// `count` vectors; vector k holds entries begin(k) .. begin(k + 1) - 1 of index/value, and
-// indices are below `dimension`.
-template <class Begin>
-SparseBlock sparse_block(std::size_t count, Begin begin, std::span<const int> index, std::span<const double> value,
-                         std::size_t dimension) {
-  SparseBlock block;
-  block.start.resize(count + 1);
-  std::vector<std::ptrdiff_t> position(dimension, -1);
-  bool repeated = false;
-  for (std::size_t k = 0; k < count && !repeated; ++k) {
-    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
-      auto& seen = position[static_cast<std::size_t>(index[e])];
-      if (seen >= static_cast<std::ptrdiff_t>(begin(k))) repeated = true;
-      seen = static_cast<std::ptrdiff_t>(e);
-    }
-  }
-  if (!repeated) {
-    for (std::size_t k = 0; k <= count; ++k) block.start[k] = as_highs_int(begin(k) - begin(0));
-    block.index = index.subspan(begin(0), begin(count) - begin(0));
-    block.value = value.subspan(begin(0), begin(count) - begin(0));
-    return block;
-  }
-  std::fill(position.begin(), position.end(), -1);
-  for (std::size_t k = 0; k < count; ++k) {
-    const auto vector_begin = static_cast<std::ptrdiff_t>(block.own_index.size());
-    block.start[k] = static_cast<HighsInt>(vector_begin);
-    for (std::size_t e = begin(k); e < begin(k + 1); ++e) {
-      auto& seen = position[static_cast<std::size_t>(index[e])];
-      if (seen >= vector_begin) {
-        block.own_value[static_cast<std::size_t>(seen)] += value[e];
-      } else {
-        seen = static_cast<std::ptrdiff_t>(block.own_index.size());
-        block.own_index.push_back(index[e]);
-        block.own_value.push_back(value[e]);
-      }
-    }
-  }
-  block.start[count] = as_highs_int(block.own_index.size());
-  block.index = block.own_index;
-  block.value = block.own_value;
-  return block;
-}
-
-// The buffered rows: bounds and coefficients.
-struct RowBlock {
-  std::vector<double> lower, upper;
-  SparseBlock entries;
-};
-
-RowBlock buffered_rows(const ProblemView& view) {
-  RowBlock block;
-  const std::size_t first = view.first_buffered_row;
-  const std::size_t count = view.sense.size() - first;
-  block.lower.reserve(count);
-  block.upper.reserve(count);
-  for (std::size_t i = first; i < view.sense.size(); ++i) {
-    block.lower.push_back(row_lower(view.sense[i], view.rhs[i]));
-    block.upper.push_back(row_upper(view.sense[i], view.rhs[i]));
-  }
-  block.entries =
-      sparse_block(count, [&](std::size_t k) { return view.start[k]; }, view.index, view.value, view.obj.size());
-  return block;
-}
-
 }  // namespace
 
 Result<std::unique_ptr<HighsSession>> HighsSession::open() {
@@ -247,339 +53,10 @@ Result<std::unique_ptr<HighsSession>> HighsSession::open() {
   return std::make_unique<HighsSession>(*api, highs);
 }
 
-HighsSession::HighsSession(const HighsApi& api, void* highs) : api_(api), highs_(highs), stop_(api, highs) {}
+HighsSession::HighsSession(const HighsApi& api, void* highs)
+    : api_(api), highs_(highs), stop_(std::make_unique<HighsStop>(api, highs)) {}
 
 HighsSession::~HighsSession() { api_.destroy(highs_); }
-
-// Gurobi parameters to HiGHS options. A rejected option leaves HiGHS's default.
-void HighsSession::apply_parameters(const ParameterSet& params, const ProblemView& view) {
-  const double int_tolerance = integer_tolerance(params);
-  if (applied_params_ && integer_tolerance(*applied_params_) != int_tolerance) {
-    // Integer bounds were rounded with the old tolerance.
-    change_bounds(view, {0, held_cols_}, int_tolerance);
-  }
-  void* h = highs_;
-  // First, so that nothing is printed at all when output is off.
-  api_.set_bool_option(h, "output_flag", params.int_value(Param::OutputFlag) != 0);
-  api_.set_bool_option(h, "log_to_console", params.int_value(Param::LogToConsole) != 0);
-  // Always set: "" closes the file of an earlier LogFile, and HiGHS stops writing to it.
-  api_.set_string_option(h, "log_file", params.string_value(Param::LogFile).c_str());
-  api_.set_double_option(h, "infinite_bound", kGurobiInfiniteBound);
-  api_.set_double_option(h, "infinite_cost", kGurobiInfiniteBound);
-  const double time_limit = params.double_value(Param::TimeLimit);
-  api_.set_double_option(h, "time_limit", time_limit < kGurobiInfiniteBound ? time_limit : kInf);
-  api_.set_double_option(h, "mip_rel_gap", params.double_value(Param::MIPGap));
-  api_.set_double_option(h, "mip_abs_gap", params.double_value(Param::MIPGapAbs));
-  api_.set_int_option(h, "threads", std::max(params.int_value(Param::Threads), 0));
-  api_.set_int_option(h, "random_seed", params.int_value(Param::Seed));
-  api_.set_string_option(h, "presolve", presolve_option(params));
-  const int method = params.int_value(Param::Method);
-  api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
-  api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
-  api_.set_int_option(h, "ipm_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
-  // HiGHS counts the root as a node: with 0 it stops before the root's heuristics, Gurobi after.
-  api_.set_int_option(h, "mip_max_nodes", clamp_to_int(std::max(params.double_value(Param::NodeLimit), 1.0)));
-  api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
-  api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
-  api_.set_double_option(h, "dual_feasibility_tolerance", params.double_value(Param::OptimalityTol));
-  api_.set_double_option(h, "mip_feasibility_tolerance", int_tolerance);
-  apply_search_options(api_, h, params);
-  applied_params_ = params;
-  changed_ = true;
-}
-
-bool HighsSession::load_model(const ProblemView& view, const ParameterSet& params) {
-  const ColumnBlock columns = column_block(view, 0, view.obj.size(), integer_tolerance(params));
-  const RowBlock rows = buffered_rows(view);
-  const auto num_cols = as_highs_int(view.obj.size());
-  const auto num_rows = as_highs_int(rows.lower.size());
-  const auto num_nz = as_highs_int(rows.entries.index.size());
-  const SparseBlock& a = rows.entries;
-  const HighsInt rc =
-      columns.any_integral
-          ? api_.pass_mip(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
-                          view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
-                          rows.upper.data(), a.start.data(), a.index.data(), a.value.data(), columns.integrality.data())
-          : api_.pass_lp(highs_, num_cols, num_rows, num_nz, kFormatRowWise, view.model_sense, view.objcon,
-                         view.obj.data(), columns.lower.data(), columns.upper.data(), rows.lower.data(),
-                         rows.upper.data(), a.start.data(), a.index.data(), a.value.data());
-  held_cols_ = view.obj.size();
-  held_rows_ = view.sense.size();
-  held_nonzeros_ = a.index.size();
-  sense_ = view.model_sense;
-  objcon_ = view.objcon;
-  is_mip_ = columns.any_integral;
-  return rc != kHighsStatusError;
-}
-
-bool HighsSession::change_bounds(const ProblemView& view, IndexRange range, double int_tolerance) {
-  range.last = std::min(range.last, held_cols_);
-  if (range.empty()) return true;
-  const ColumnBlock block = column_block(view, range.first, range.last, int_tolerance);
-  changed_ = true;
-  return api_.change_bounds(highs_, as_highs_int(range.first), as_highs_int(range.last - 1), block.lower.data(),
-                            block.upper.data()) != kHighsStatusError;
-}
-
-bool HighsSession::add_columns(const ProblemView& view, double int_tolerance) {
-  const std::size_t first = held_cols_;
-  const std::size_t count = view.obj.size() - first;
-  if (count == 0) return true;
-  const ColumnBlock columns = column_block(view, first, view.obj.size(), int_tolerance);
-  // Entries come in column order: column k's run begins after the runs of the columns before it.
-  const auto& entries = view.column_entries;
-  std::vector<std::size_t> begins(count + 1, 0);
-  for (const Coefficient& entry : entries) ++begins[static_cast<std::size_t>(entry.col) - first + 1];
-  std::partial_sum(begins.begin(), begins.end(), begins.begin());
-  std::vector<int> rows(entries.size());
-  std::vector<double> values(entries.size());
-  for (std::size_t e = 0; e < entries.size(); ++e) {
-    rows[e] = entries[e].row;
-    values[e] = entries[e].value;
-  }
-  const SparseBlock a = sparse_block(count, [&](std::size_t k) { return begins[k]; }, rows, values, held_rows_);
-  const HighsInt rc =
-      api_.add_cols(highs_, as_highs_int(count), view.obj.data() + first, columns.lower.data(), columns.upper.data(),
-                    as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
-  held_cols_ = view.obj.size();
-  held_nonzeros_ += a.index.size();
-  changed_ = true;
-  if (rc == kHighsStatusError) return false;
-  if (!columns.any_integral) return true;
-  is_mip_ = true;
-  return api_.change_integrality(highs_, as_highs_int(first), as_highs_int(held_cols_ - 1),
-                                 columns.integrality.data()) != kHighsStatusError;
-}
-
-// Hands over the costs in `range` that differ from those HiGHS holds: an objective set anew
-// mostly repeats them, and costs HiGHS already has would only cost it work.
-bool HighsSession::change_costs(const ProblemView& view, IndexRange range) {
-  if (range.empty()) return true;
-  const std::size_t count = range.last - range.first;
-  // Costs that cannot be read back count as changed (NaN equals nothing).
-  std::vector<double> held(count, std::numeric_limits<double>::quiet_NaN());
-  HighsInt cols = 0;
-  HighsInt nonzeros = 0;
-  if (api_.get_cols(highs_, as_highs_int(range.first), as_highs_int(range.last - 1), &cols, held.data(), nullptr,
-                    nullptr, &nonzeros, nullptr, nullptr, nullptr) == kHighsStatusError) {
-    std::ranges::fill(held, std::numeric_limits<double>::quiet_NaN());
-  }
-  std::vector<HighsInt> changed;
-  std::vector<double> costs;
-  for (std::size_t k = 0; k < count; ++k) {
-    const double cost = view.obj[range.first + k];
-    if (cost == held[k]) continue;
-    changed.push_back(as_highs_int(range.first + k));
-    costs.push_back(cost);
-  }
-  if (changed.empty()) return true;
-  changed_ = true;
-  return api_.change_costs_by_set(highs_, as_highs_int(changed.size()), changed.data(), costs.data()) !=
-         kHighsStatusError;
-}
-
-bool HighsSession::add_rows(const ProblemView& view) {
-  if (view.sense.size() == held_rows_) return true;
-  const RowBlock rows = buffered_rows(view);
-  const SparseBlock& a = rows.entries;
-  const HighsInt rc = api_.add_rows(highs_, as_highs_int(rows.lower.size()), rows.lower.data(), rows.upper.data(),
-                                    as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
-  held_rows_ = view.sense.size();
-  held_nonzeros_ += a.index.size();
-  changed_ = true;
-  return rc != kHighsStatusError;
-}
-
-bool HighsSession::apply_changes(const ProblemView& view, const ParameterSet& params) {
-  const double int_tolerance = integer_tolerance(params);
-  bool ok = true;
-  ok = change_costs(view, {view.changed_costs.first, std::min(view.changed_costs.last, held_cols_)}) && ok;
-  ok = change_bounds(view, view.changed_bounds, int_tolerance) && ok;
-  if (view.model_sense != sense_) {
-    ok = api_.change_sense(highs_, view.model_sense) != kHighsStatusError && ok;
-    sense_ = view.model_sense;
-    changed_ = true;
-  }
-  if (view.objcon != objcon_) {
-    ok = api_.change_offset(highs_, view.objcon) != kHighsStatusError && ok;
-    objcon_ = view.objcon;
-    changed_ = true;
-  }
-  ok = add_columns(view, int_tolerance) && ok;
-  return add_rows(view) && ok;
-}
-
-bool HighsSession::remove_indicators() {
-  if (indicators_.empty()) return true;
-  const std::size_t count = indicators_.size();
-  indicators_.clear();
-  changed_ = true;
-  const bool rows =
-      api_.delete_rows(highs_, as_highs_int(held_rows_), as_highs_int(held_rows_ + 2 * count - 1)) != kHighsStatusError;
-  return api_.delete_cols(highs_, as_highs_int(held_cols_), as_highs_int(held_cols_ + count - 1)) !=
-             kHighsStatusError &&
-         rows;
-}
-
-// The tightest limit the rows HiGHS holds put on column `col`, given the columns' bounds.
-double HighsSession::implied_limit(std::size_t col, bool upward, std::span<const double> lower,
-                                   std::span<const double> upper) const {
-  double limit = upward ? kInf : -kInf;
-  const auto c = as_highs_int(col);
-  HighsInt count = 0;
-  HighsInt nonzeros = 0;
-  api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, nullptr, nullptr, nullptr);
-  HighsInt start = 0;
-  std::vector<HighsInt> rows(static_cast<std::size_t>(nonzeros));
-  std::vector<double> unused(static_cast<std::size_t>(nonzeros));
-  api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, &start, rows.data(), unused.data());
-  for (HighsInt row : rows) {
-    double row_lower = 0.0;
-    double row_upper = 0.0;
-    api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, nullptr, nullptr, nullptr);
-    std::vector<HighsInt> index(static_cast<std::size_t>(nonzeros));
-    std::vector<double> value(static_cast<std::size_t>(nonzeros));
-    api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, &start, index.data(), value.data());
-    const double bound = row_limit(index, value, row_lower, row_upper, c, upward, lower, upper);
-    limit = upward ? std::min(limit, bound) : std::max(limit, bound);
-  }
-  return limit;
-}
-
-// The indicators of every semi-variable whose range excludes 0. An infinite side of the range
-// is replaced by the limit the rows put on the column, or, when they put none, by a guess.
-std::vector<SemiIndicator> HighsSession::semi_indicators(const ProblemView& view, double int_tolerance) const {
-  std::vector<SemiIndicator> indicators;
-  const auto semi_type = [](char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; };
-  const auto vtypes = view.vtype.first(held_cols_);
-  if (std::none_of(vtypes.begin(), vtypes.end(), semi_type)) return indicators;
-  std::optional<ColumnBlock> columns;  // every column's bounds, for the limits rows imply
-  const double magnitude =
-      guess_scale_ * std::max({largest_finite(view.lb), largest_finite(view.ub), largest_finite(view.rhs)});
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (!column.semi) continue;
-    SemiIndicator indicator{j, column.on_lower, column.on_upper};
-    for (const bool upward : {false, true}) {
-      double& side = upward ? indicator.upper : indicator.lower;
-      if (std::isfinite(side)) continue;
-      if (!columns) columns = column_block(view, 0, held_cols_, int_tolerance);
-      side = implied_limit(j, upward, columns->lower, columns->upper);
-      if (std::isfinite(side)) continue;
-      side = guessed_limit(upward ? indicator.lower : indicator.upper, upward, magnitude);
-      indicator.guessed = true;
-    }
-    indicators.push_back(indicator);
-  }
-  return indicators;
-}
-
-// Each indicator as a binary column and two rows after the model's own.
-bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance) {
-  indicators_ = semi_indicators(view, int_tolerance);
-  if (indicators_.empty()) return true;
-  const std::size_t count = indicators_.size();
-  const std::vector<double> zeros(count, 0.0);
-  const std::vector<double> ones(count, 1.0);
-  const std::vector<HighsInt> binary(count, 1);
-  bool ok = api_.add_cols(highs_, as_highs_int(count), zeros.data(), zeros.data(), ones.data(), 0, nullptr, nullptr,
-                          nullptr) != kHighsStatusError;
-  ok = api_.change_integrality(highs_, as_highs_int(held_cols_), as_highs_int(held_cols_ + count - 1), binary.data()) !=
-           kHighsStatusError &&
-       ok;
-  // Row 2k: x - lower * z >= 0; row 2k + 1: x - upper * z <= 0.
-  std::vector<double> row_lower, row_upper, value;
-  std::vector<HighsInt> start, index;
-  for (std::size_t k = 0; k < count; ++k) {
-    const SemiIndicator& indicator = indicators_[k];
-    for (const double side : {indicator.lower, indicator.upper}) {
-      start.push_back(as_highs_int(index.size()));
-      index.insert(index.end(), {as_highs_int(indicator.col), as_highs_int(held_cols_ + k)});
-      value.insert(value.end(), {1.0, -side});
-    }
-    row_lower.insert(row_lower.end(), {0.0, -kInf});
-    row_upper.insert(row_upper.end(), {kInf, 0.0});
-  }
-  ok = api_.add_rows(highs_, as_highs_int(2 * count), row_lower.data(), row_upper.data(), as_highs_int(index.size()),
-                     start.data(), index.data(), value.data()) != kHighsStatusError &&
-       ok;
-  is_mip_ = true;
-  changed_ = true;
-  return ok;
-}
-
-// Frees (or restores) the rows of indicators whose limit was guessed, which leaves the
-// column within the span of 0 and its range: a relaxation of the model.
-void HighsSession::relax_guessed_indicators(bool relaxed) {
-  for (std::size_t k = 0; k < indicators_.size(); ++k) {
-    if (!indicators_[k].guessed) continue;
-    const double lower[] = {relaxed ? -kInf : 0.0, -kInf};
-    const double upper[] = {kInf, relaxed ? kInf : 0.0};
-    const auto row = as_highs_int(held_rows_ + 2 * k);
-    api_.change_row_bounds(highs_, row, row + 1, lower, upper);
-  }
-}
-
-// The last MIP solution as a start, new columns at the value nearest 0 within their bounds.
-// HiGHS checks it and ignores it when it is no longer feasible.
-void HighsSession::offer_incumbent(const ProblemView& view) {
-  if (!is_mip_ || incumbent_.empty()) return;
-  std::vector<double> start = incumbent_;
-  start.reserve(held_cols_);
-  for (std::size_t j = start.size(); j < held_cols_; ++j) {
-    start.push_back(std::max(to_highs_bound(view.lb[j]), std::min(to_highs_bound(view.ub[j]), 0.0)));
-  }
-  for (const SemiIndicator& indicator : indicators_) start.push_back(indicator_value(indicator, start[indicator.col]));
-  api_.set_solution(highs_, start.data(), nullptr, nullptr, nullptr);
-}
-
-HighsInt HighsSession::run(const ParameterSet& params) {
-  HighsInt run_status = api_.run(highs_);
-  if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
-      params.int_value(Param::Threads) > 0) {
-    // HiGHS's thread pool is process-wide and keeps the size of its first use; solve with
-    // that size rather than fail.
-    api_.set_int_option(highs_, "threads", 0);
-    run_status = api_.run(highs_);
-  }
-  return run_status;
-}
-
-SolveOutcome HighsSession::outcome(const ParameterSet& params) {
-  const HighsInt model_status = api_.get_model_status(highs_);
-  HighsInt solution_status = 0;
-  api_.get_int_info(highs_, "primal_solution_status", &solution_status);
-  const bool feasible = solution_status == kSolutionFeasible;
-  bool node_limit_reached = false;
-  if (is_mip_ && (model_status == kIterationLimit || model_status == kSolutionLimit)) {
-    std::int64_t nodes = 0;
-    api_.get_int64_info(highs_, "mip_node_count", &nodes);
-    const double limit = params.double_value(Param::NodeLimit);
-    node_limit_reached = limit < kGurobiInfiniteBound && static_cast<double>(nodes) >= std::floor(limit);
-  }
-
-  SolveOutcome result;
-  result.status = model_status == kInterrupt && stop_.iteration_limit_reached()
-                      ? GRB_ITERATION_LIMIT
-                      : gurobi_status(model_status, node_limit_reached, feasible);
-  if (!status_has_solution(result.status)) return result;
-  // An LP stopped by its iteration limit shows the point where it stopped, as no solution.
-  const bool lp_stopped = !is_mip_ && result.status == GRB_ITERATION_LIMIT && solution_status != kSolutionNone;
-  if (!feasible && !lp_stopped) return stopped_without_solution(result.status);
-  result.is_solution = !lp_stopped;
-  result.x.resize(held_cols_ + indicators_.size());
-  api_.get_solution(highs_, result.x.data(), nullptr, nullptr, nullptr);
-  result.x.resize(held_cols_);
-  result.objval = api_.get_objective_value(highs_);
-  if (is_mip_ && feasible) incumbent_ = result.x;
-  return result;
-}
-
-// A limit or an interrupt without a solution: as in Gurobi, ObjVal reads infinite in the
-// direction of the objective and SolCount 0.
-SolveOutcome HighsSession::stopped_without_solution(int status) const {
-  return SolveOutcome{status, {}, sense_ * GRB_INFINITY, false};
-}
 
 Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& view, const ParameterSet& params) {
   last_handover_ = Handover::Nothing;
@@ -589,7 +66,13 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   if (view.obj.empty()) return solve_without_columns(view, params);
   const std::size_t nonzeros = held_nonzeros_ + view.index.size() + view.column_entries.size();
   if (nonzeros > static_cast<std::size_t>(INT_MAX)) return std::unexpected(Error::Exceed2BNonzeros);
+  if (!memory_suffices(view)) return std::unexpected(Error::OutOfMemory);
 
+  // What HiGHS held before: a failure from here on leaves the view with the model, and the
+  // next hand-over builds a new instance from that and the rows held before.
+  held_before_ = HeldCounts{held_cols_, held_rows_, held_nonzeros_};
+  if (damaged_ && !rebuild(view, params)) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  admit_coefficients(view);
   const bool first_load = held_cols_ == 0;
   const bool new_params = !applied_params_ || *applied_params_ != params;
   // Indicators sit after the model's columns and rows, and their limits follow from bounds and
@@ -597,130 +80,127 @@ Result<std::optional<SolveOutcome>> HighsSession::hand_over(const ProblemView& v
   const bool reshaped = first_load || new_params || view.obj.size() > held_cols_ || view.sense.size() > held_rows_ ||
                         !view.changed_bounds.empty();
   bool accepted = !reshaped || remove_indicators();
-  if (new_params) apply_parameters(params, view);
+  if (new_params && applied_params_ && integer_tolerance(*applied_params_) != integer_tolerance(params)) {
+    // Integer bounds were rounded with the old tolerance.
+    change_bounds(view, {0, held_cols_}, integer_tolerance(params));
+  }
+  if (new_params) apply_parameters(params);
   accepted = (first_load ? load_model(view, params) : apply_changes(view, params)) && accepted;
-  if (reshaped) accepted = add_indicators(view, integer_tolerance(params)) && accepted;
+  if (!accepted) {
+    // HiGHS refused the model's data (a coefficient it finds too large) or failed: tried again
+    // from the model's data at the next solve, where data it refuses is refused again.
+    mark_damaged();
+    return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  }
+  // Indicators the stand-in made itself: a failure there is not the model's.
+  if (reshaped && !add_indicators(view, integer_tolerance(params))) {
+    mark_damaged();
+    return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
+  }
+  held_before_.reset();
   took_view_ = true;
-  refused_ = refused_ || !accepted;
   last_handover_ = first_load ? Handover::Model : changed_ ? Handover::Changes : Handover::Nothing;
-  if (refused_) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   return std::nullopt;
 }
 
-// A column that may move without end in a direction that improves the objective: without
-// one, no improving ray exists.
-bool HighsSession::may_be_unbounded(const ProblemView& view, double int_tolerance) const {
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    const double gain = -view.obj[j] * view.model_sense;  // per unit upwards
-    if (gain == 0.0) continue;
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (gain > 0 ? column.upper == kInf : column.lower == -kInf) return true;
-  }
-  return false;
+// Gurobi takes coefficients HiGHS refuses by default (from 1e15): HiGHS's limit is raised above
+// the largest coefficient handed over, and only then, as it also steers HiGHS's cuts.
+void HighsSession::admit_coefficients(const ProblemView& view) {
+  double largest = 0.0;
+  for (const double value : view.value) largest = std::max(largest, std::abs(value));
+  for (const Coefficient& entry : view.column_entries) largest = std::max(largest, std::abs(entry.value));
+  if (largest < large_matrix_value_) return;
+  large_matrix_value_ = std::min(largest * kCoefficientRoom, kGurobiInfiniteBound);
+  api_.set_double_option(highs_, "large_matrix_value", large_matrix_value_);
 }
 
-// An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
-// either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
-// data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
-// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap;
-// else it is suboptimal, and the answer is whether a guessed limit cut it short.
-bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
-  const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
-  const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
-  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return false;
-  relax_guessed_indicators(true);
-  api_.set_bool_option(highs_, "solve_relaxation", 1);
-  run(params);
-  const HighsInt relaxed = api_.get_model_status(highs_);
-  const double bound = api_.get_objective_value(highs_);
-  api_.set_bool_option(highs_, "solve_relaxation", 0);
-  relax_guessed_indicators(false);
-  if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
-    result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+void HighsSession::mark_damaged() {
+  damaged_ = true;
+  changed_ = true;
+  last_outcome_.reset();
+  if (!held_before_) return;
+  held_cols_ = held_before_->cols;
+  held_rows_ = held_before_->rows;
+  held_nonzeros_ = held_before_->nonzeros;
+  held_before_.reset();
+}
+
+// A new instance holding the columns and rows the old one held (as the model has them now);
+// what the view adds comes on top as changes. Fails when the old instance's rows cannot be
+// read back.
+bool HighsSession::rebuild(const ProblemView& view, const ParameterSet& params) {
+  RowBlock rows;
+  if (held_rows_ > 0 && !read_rows(held_rows_, held_cols_, rows)) return false;
+  void* fresh = api_.create();
+  if (fresh == nullptr) throw std::bad_alloc();
+  std::unique_ptr<HighsStop> stop;
+  try {
+    stop = std::make_unique<HighsStop>(api_, fresh);
+  } catch (...) {
+    api_.destroy(fresh);
+    throw;
+  }
+  api_.destroy(highs_);
+  highs_ = fresh;
+  stop_ = std::move(stop);
+  indicators_.clear();
+  applied_params_.reset();
+  incumbent_.clear();
+  large_matrix_value_ = kHighsLargeMatrixValue;
+  damaged_ = false;
+  if (held_cols_ == 0) {
+    held_rows_ = held_nonzeros_ = 0;
+    return true;
+  }
+  return pass_model(view, held_cols_, rows, integer_tolerance(params));
+}
+
+// The first `count` rows HiGHS holds, with their entries in the first `cols` columns.
+bool HighsSession::read_rows(std::size_t count, std::size_t cols, RowBlock& rows) const {
+  HighsInt num_row = 0;
+  HighsInt num_nz = 0;
+  rows.lower.resize(count);
+  rows.upper.resize(count);
+  const auto last = as_highs_int(count - 1);
+  if (api_.get_rows(highs_, 0, last, &num_row, rows.lower.data(), rows.upper.data(), &num_nz, nullptr, nullptr,
+                    nullptr) == kHighsStatusError) {
     return false;
   }
-  if (!limited || (relaxed == kOptimal && within_gap(*result.objval, bound, params))) return false;
-  result.status = GRB_SUBOPTIMAL;
+  SparseBlock& a = rows.entries;
+  a.start.resize(count + 1);
+  std::vector<HighsInt> index(static_cast<std::size_t>(num_nz));
+  a.own_value.resize(static_cast<std::size_t>(num_nz));
+  if (api_.get_rows(highs_, 0, last, &num_row, rows.lower.data(), rows.upper.data(), &num_nz, a.start.data(),
+                    index.data(), a.own_value.data()) == kHighsStatusError) {
+    return false;
+  }
+  a.start[count] = num_nz;
+  // Entries of columns added by a hand-over that failed are left out.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto begin = static_cast<std::size_t>(a.start[i]);
+    const auto end = static_cast<std::size_t>(a.start[i + 1]);
+    a.start[i] = as_highs_int(kept);
+    for (std::size_t e = begin; e < end; ++e) {
+      if (static_cast<std::size_t>(index[e]) >= cols) continue;
+      index[kept] = index[e];
+      a.own_value[kept++] = a.own_value[e];
+    }
+  }
+  a.start[count] = as_highs_int(kept);
+  a.own_index.assign(index.begin(), index.begin() + static_cast<std::ptrdiff_t>(kept));
+  a.own_value.resize(kept);
+  a.index = a.own_index;
+  a.value = a.own_value;
   return true;
 }
 
-// Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
-bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
-  const double gap = (value - bound) * sense_;
-  return gap <= std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(value));
-}
-
-// HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
-// within it may exceed it slightly, and then reports a solve error. A second run with a tenth
-// of the tolerance finds a point that passes.
-void HighsSession::rerun_tighter(const ParameterSet& params) {
-  constexpr double kTighter = 0.1;
-  const double tolerance = integer_tolerance(params);
-  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
-  run(params);
-  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
-}
-
-// Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
-bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
-  if (is_mip_) offer_incumbent(view);
-  stop_.arm(is_mip_ ? params.double_value(Param::IterationLimit) : kInf);
-  run(params);
-  if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
-  api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
-  last_outcome_ = outcome(params);
-  if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
-    last_outcome_ = settle_infeasible_or_unbounded(view, params);
-  }
-  return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
-}
-
-SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
-  constexpr double kLimitRaise = 10.0;
-  constexpr double kLargestScale = 1e3;  // three raises in the model's life
-  if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
-    // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
-    if (interrupt_requested()) {
-      last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
-      return *last_outcome_;
-    }
-    bool cut_short = solve_once(view, params);
-    // Guessed limits that bind are raised, while that still finds a better solution.
-    while (cut_short && guess_scale_ < kLargestScale) {
-      const double before = *last_outcome_->objval;
-      guess_scale_ *= kLimitRaise;
-      remove_indicators();
-      add_indicators(view, integer_tolerance(params));
-      cut_short = solve_once(view, params);
-      if (cut_short && within_gap(*last_outcome_->objval, before, params)) {
-        last_outcome_->status = GRB_OPTIMAL;
-        cut_short = false;
-      }
-    }
-    changed_ = false;
-  }
-  return *last_outcome_;
-}
-
-// Without dual reductions Gurobi tells an infeasible model from an unbounded one. HiGHS's
-// "unbounded or infeasible" comes from its presolve or from a dual ray; solving again without
-// presolve, and if HiGHS still cannot tell, solving for feasibility alone (costs 0) decides.
-SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params) {
-  api_.set_string_option(highs_, "presolve", "off");
-  run(params);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
-  SolveOutcome result = outcome(params);
-  if (result.status != GRB_INF_OR_UNBD) return result;
-  const std::vector<double> zero_costs(held_cols_, 0.0);
-  const auto last = as_highs_int(held_cols_ - 1);
-  api_.change_costs(highs_, 0, last, zero_costs.data());
-  run(params);
-  const HighsInt feasibility = api_.get_model_status(highs_);
-  api_.change_costs(highs_, 0, last, view.obj.data());
-  result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
-                  : feasibility == kOptimal  ? GRB_UNBOUNDED
-                                             : GRB_INF_OR_UNBD;
-  return result;
+// Whether the memory left under the process's address-space limit (RLIMIT_AS) seems enough for
+// HiGHS to take and solve the model: HiGHS itself may crash rather than fail when it runs out.
+// Without such a limit, or with enough room, the stand-in hands over.
+bool HighsSession::memory_suffices(const ProblemView& view) const {
+  const std::size_t entries = view.obj.size() + view.sense.size() + view.index.size() + view.column_entries.size();
+  return address_space_left() >= kHighsBaseMemory + kHighsMemoryPerEntry * entries;
 }
 
 }  // namespace standin

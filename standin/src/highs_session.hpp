@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "errors.hpp"
+#include "highs_columns.hpp"
 #include "highs_library.hpp"
 #include "highs_stop.hpp"
 #include "parameters.hpp"
@@ -25,6 +27,10 @@ enum class Handover { Model, Changes, Nothing };
 
 class HighsSession {
  public:
+  // Semi-variables fixed by a node of the branching: each indicator's index, and whether its
+  // column is within its range (else at 0).
+  using SemiStates = std::vector<std::pair<std::size_t, bool>>;
+
   // Fails with 10009 when HiGHS cannot be opened.
   static Result<std::unique_ptr<HighsSession>> open();
   HighsSession(const HighsApi& api, void* highs);
@@ -41,6 +47,9 @@ class HighsSession {
   // large for HiGHS's indices. An outcome decided without solving (no columns, an impossible
   // bound, a change HiGHS refused) comes back at once.
   Result<std::optional<SolveOutcome>> hand_over(const ProblemView& view, const ParameterSet& params);
+  // After a failure inside hand_over or solve (an exception, such as memory running short): the
+  // next hand-over starts from a new instance, built from the model's data.
+  void mark_damaged();
   // Solves what was handed over and reads the outcome; every outcome of a solve that ran, errors
   // inside HiGHS included, is a status. An unchanged model whose last solve ended for good is
   // not solved again. `view` is the one handed over, buffered rows aside.
@@ -54,33 +63,55 @@ class HighsSession {
   int last_iterations() const { return last_iterations_; }
 
  private:
-  void apply_parameters(const ParameterSet& params, const ProblemView& view);
+  void apply_parameters(const ParameterSet& params);
   bool load_model(const ProblemView& view, const ParameterSet& params);
+  bool pass_model(const ProblemView& view, std::size_t cols, const RowBlock& rows, double int_tolerance);
+  bool read_rows(std::size_t count, std::size_t cols, RowBlock& rows) const;
+  bool memory_suffices(const ProblemView& view) const;
+  void admit_coefficients(const ProblemView& view);
   bool apply_changes(const ProblemView& view, const ParameterSet& params);
   bool change_costs(const ProblemView& view, IndexRange range);
   bool change_bounds(const ProblemView& view, IndexRange range, double int_tolerance);
   bool add_columns(const ProblemView& view, double int_tolerance);
   bool add_rows(const ProblemView& view);
+  bool rebuild(const ProblemView& view, const ParameterSet& params);
   bool remove_indicators();
   std::vector<SemiIndicator> semi_indicators(const ProblemView& view, double int_tolerance) const;
   bool add_indicators(const ProblemView& view, double int_tolerance);
-  double implied_limit(std::size_t col, bool upward, std::span<const double> lower,
-                       std::span<const double> upper) const;
-  void relax_guessed_indicators(bool relaxed);
+  SemiIndicator semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
+                               std::span<const double> lower, std::span<const double> upper) const;
+  // Frees (or restores) the rows of indicators whose limit was guessed, and with `large_too` those
+  // with a large limit (has_large_limit) as well.
+  void relax_guessed_indicators(bool relaxed, bool large_too = false);
   void offer_incumbent(const ProblemView& view);
+  void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
+  void retry_without_answer(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
+  HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
+  bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
+  SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
+  SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
+  // Starts from `incumbent`, a solution of the model, when given.
+  SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params,
+                              std::optional<SolveOutcome> incumbent = std::nullopt);
+  struct SemiSearch;
+  std::optional<std::size_t> first_free(const SemiStates& node, std::span<const std::size_t> cols) const;
+  void visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node, SemiSearch& search);
+  void bound_semi_columns(const ProblemView& view, const SemiStates& node, double int_tolerance);
+  HighsInt solve_node(const ParameterSet& params);
   bool within_gap(double value, double bound, const ParameterSet& params) const;
   SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
+  SolveOutcome apply_stop_parameters(SolveOutcome result, const ParameterSet& params) const;
 
   const HighsApi& api_;
   void* highs_;
-  HighsStop stop_;
+  std::unique_ptr<HighsStop> stop_;
   std::size_t held_cols_ = 0;
   std::size_t held_rows_ = 0;
   std::size_t held_nonzeros_ = 0;
@@ -89,7 +120,15 @@ class HighsSession {
   bool is_mip_ = false;
   std::optional<ParameterSet> applied_params_;
   bool changed_ = true;   // something reached HiGHS since its last run
-  bool refused_ = false;  // HiGHS refused part of the model: its answers mean nothing
+  // HiGHS refused part of the model, or a hand-over or solve failed midway: the instance may not
+  // match the model, and the next hand-over builds a new one.
+  bool damaged_ = false;
+  // What HiGHS held before the hand-over under way, to go back to if it fails.
+  struct HeldCounts {
+    std::size_t cols, rows, nonzeros;
+  };
+  std::optional<HeldCounts> held_before_;
+  double large_matrix_value_ = kHighsLargeMatrixValue;  // HiGHS's limit on coefficients
   // Semi-variables' indicators: HiGHS's columns from held_cols_ and its rows from held_rows_,
   // two for each.
   std::vector<SemiIndicator> indicators_;

@@ -25,6 +25,8 @@ struct CallbackDataHead {
   double objective_function_value;
   std::int64_t mip_node_count;
   std::int64_t mip_total_lp_iterations;
+  double mip_primal_bound;
+  double mip_dual_bound;
 };
 struct CallbackDataHeadSince1_11 {
   void* cbdata;
@@ -39,17 +41,30 @@ std::optional<std::size_t> lp_iterations_offset(const HighsApi& api) {
   return offsetof(CallbackDataHeadSince1_11, head) + offsetof(CallbackDataHead, mip_total_lp_iterations);
 }
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr std::size_t kPrimalBoundShift =
+    offsetof(CallbackDataHead, mip_primal_bound) - offsetof(CallbackDataHead, mip_total_lp_iterations);
+constexpr std::size_t kDualBoundShift =
+    offsetof(CallbackDataHead, mip_dual_bound) - offsetof(CallbackDataHead, mip_total_lp_iterations);
+
+template <class T>
+T read_at(const void* data, std::size_t offset) {
+  T value{};
+  std::memcpy(&value, static_cast<const char*>(data) + offset, sizeof value);
+  return value;
+}
+
 }  // namespace
 
 HighsStop::HighsStop(const HighsApi& api, void* highs)
-    : lp_iterations_offset_(lp_iterations_offset(api)), mip_iteration_limit_(std::numeric_limits<double>::infinity()) {
+    : lp_iterations_offset_(lp_iterations_offset(api)), stops_{kInf, -kInf, kInf, 1} {
   api.set_callback(highs, on_callback, this);
   for (HighsInt type : {kSimplexInterrupt, kIpmInterrupt, kMipInterrupt}) api.start_callback(highs, type);
 }
 
-void HighsStop::arm(double mip_iteration_limit) {
-  mip_iteration_limit_ = mip_iteration_limit;
-  reached_ = false;
+void HighsStop::arm(const MipStops& stops) {
+  stops_ = stops;
+  reason_ = Reason::None;
 }
 
 // HiGHS keeps the answer of the last call, also across solves: it is written every time.
@@ -59,11 +74,16 @@ void HighsStop::on_callback(int type, const char*, const void* data, HighsCallba
 
 bool HighsStop::should_stop(int type, const void* data) {
   if (interrupt_requested()) return true;
+  if (reason_ != Reason::None) return true;
   if (type != kMipInterrupt || data == nullptr || !lp_iterations_offset_) return false;
-  std::int64_t iterations = 0;
-  std::memcpy(&iterations, static_cast<const char*>(data) + *lp_iterations_offset_, sizeof iterations);
-  reached_ = reached_ || static_cast<double>(iterations) >= mip_iteration_limit_;
-  return reached_;
+  const std::size_t at = *lp_iterations_offset_;
+  if (static_cast<double>(read_at<std::int64_t>(data, at)) >= stops_.iteration_limit) {
+    reason_ = Reason::IterationLimit;
+  } else if (stops_.sense * read_at<double>(data, at + kPrimalBoundShift) <= stops_.sense * stops_.best_objective ||
+             stops_.sense * read_at<double>(data, at + kDualBoundShift) >= stops_.sense * stops_.best_bound) {
+    reason_ = Reason::ObjectiveReached;
+  }
+  return reason_ != Reason::None;
 }
 
 }  // namespace standin

@@ -1,6 +1,7 @@
 // What stops a HiGHS solve early on the stand-in's side, through the callback HiGHS calls
-// while it solves: SIGINT (see interrupt.hpp), and a MIP's IterationLimit, the total of its
-// LP iterations, which HiGHS applies to an LP's simplex and interior point only.
+// while it solves: SIGINT (see interrupt.hpp); a MIP's IterationLimit, the total of its
+// LP iterations, which HiGHS applies to an LP's simplex and interior point only; and a MIP's
+// BestObjStop and BestBdStop, which HiGHS has no option for.
 #ifndef STANDIN_HIGHS_STOP_HPP
 #define STANDIN_HIGHS_STOP_HPP
 
@@ -18,10 +19,21 @@ class HighsStop {
   HighsStop(const HighsStop&) = delete;
   HighsStop& operator=(const HighsStop&) = delete;
 
-  // Before a solve: the MIP iteration limit it keeps (infinite for none).
-  void arm(double mip_iteration_limit);
-  // Whether the last solve stopped at the MIP iteration limit.
-  bool iteration_limit_reached() const { return reached_; }
+  // What stops a MIP: its iteration limit (infinite for none), an incumbent at least as good as
+  // `best_objective` or a bound at least as good as `best_bound` (each in the model's sense,
+  // 1 minimising; infinite for none).
+  struct MipStops {
+    double iteration_limit;
+    double best_objective;
+    double best_bound;
+    int sense;
+  };
+  enum class Reason { None, IterationLimit, ObjectiveReached };
+
+  // Before a solve: the MIP stops it keeps (none for an LP).
+  void arm(const MipStops& stops);
+  // Why the stand-in stopped the last solve, if it did.
+  Reason reason() const { return reason_; }
 
  private:
   static void on_callback(int type, const char* message, const void* data, HighsCallbackInput* input, void* self);
@@ -29,8 +41,8 @@ class HighsStop {
 
   // Where this HiGHS version's callback data holds the MIP's LP iteration count; none before 1.8.
   std::optional<std::size_t> lp_iterations_offset_;
-  double mip_iteration_limit_;
-  bool reached_ = false;
+  MipStops stops_;
+  Reason reason_ = Reason::None;
 };
 
 }  // namespace standin

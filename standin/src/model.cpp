@@ -248,38 +248,6 @@ void Model::apply_pending_coefficients() {
   pending_coefficients_.release();
 }
 
-ProblemView Model::view() const {
-  ProblemView v;
-  v.obj = columns_.obj;
-  v.lb = columns_.lb;
-  v.ub = columns_.ub;
-  v.vtype = columns_.vtype;
-  v.sense = rows_.sense;
-  v.rhs = rows_.rhs;
-  v.first_buffered_row = rows_.first_buffered;
-  v.start = rows_.start;
-  v.index = rows_.index;
-  v.value = rows_.value;
-  v.column_entries = column_entries_;
-  v.changed_costs = changed_costs_;
-  v.changed_bounds = changed_bounds_;
-  v.model_sense = sense_;
-  v.objcon = objcon_;
-  return v;
-}
-
-// HiGHS holds what it took: the model keeps no second copy of row coefficients.
-void Model::release_handed_over() {
-  if (!session_->took_view()) return;
-  rows_.first_buffered = rows_.size();
-  rows_.start = {0};
-  rows_.index.release();
-  rows_.value.release();
-  std::vector<Coefficient>().swap(column_entries_);
-  changed_costs_ = {};
-  changed_bounds_ = {};
-}
-
 void Model::discard_solution() {
   solution_ = SolveOutcome{};
   runtime_ = 0.0;
@@ -333,12 +301,18 @@ Result<SolveOutcome> Model::solve_with_highs() {
     if (!opened) return std::unexpected(opened.error());
     session_ = std::move(*opened);
   }
-  auto decided = session_->hand_over(view(), params());
-  if (!decided) return std::unexpected(decided.error());
-  // Before solving: during the solve the rows exist once, in HiGHS.
-  release_handed_over();
-  if (*decided) return std::move(**decided);
-  return session_->solve(view(), params());
+  try {
+    auto decided = session_->hand_over(view(), params());
+    if (!decided) return std::unexpected(decided.error());
+    // Before solving: during the solve the rows exist once, in HiGHS.
+    release_handed_over();
+    if (*decided) return std::move(**decided);
+    return session_->solve(view(), params());
+  } catch (...) {
+    // Memory short for a moment, say: the next solve starts again from the model's data.
+    session_->mark_damaged();
+    throw;
+  }
 }
 
 Result<int> Model::get_int(const AttrSpec& descriptor) const {

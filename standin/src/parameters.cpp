@@ -14,6 +14,7 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 // A string parameter must fit GRBgetstrparam's buffer with its terminator.
 constexpr std::size_t kMaxStringParam = GRB_MAX_STRLEN - 1;
+constexpr double kUnlimitedInt = 2e9;
 
 constexpr std::array<ParamSpec, kParamCount> kSpecs{{
 #define STANDIN_PARAMETER_SPEC(name, type, default_value, min, max, text) \
@@ -40,6 +41,21 @@ constexpr std::array<std::size_t, kParamCount> kStringSlots = [] {
   }
   return slots;
 }();
+
+// Parameters a started environment refuses to change, as Gurobi does (10003): the thread limit,
+// the memory limit, and those of Compute Server, Cloud, token servers and WLS licences. Every
+// environment of the stand-in is started when it is made.
+constexpr std::array<std::string_view, 25> kFixedAfterStart{
+    "CloudAccessID", "CloudHost",    "CloudPool",      "CloudSecretKey", "ComputeServer",
+    "CSAPIAccessID", "CSAPISecret",  "CSAppName",      "CSAuthToken",    "CSGroup",
+    "CSManager",     "CSPriority",   "CSRouter",       "CSTLSInsecure",  "LicenseID",
+    "MemLimit",      "ServerPassword", "ServerTimeout", "ThreadLimit",   "TokenServer",
+    "TSPort",        "WLSAccessID",  "WLSSecret",      "WLSToken",       "WLSTokenDuration",
+};
+
+bool fixed_after_start(std::string_view name) {
+  return std::ranges::any_of(kFixedAfterStart, [&](std::string_view fixed) { return equals_ignore_case(fixed, name); });
+}
 
 std::optional<std::size_t> lookup(std::string_view name) {
   const auto found =
@@ -69,7 +85,16 @@ Result<std::size_t> ParameterSet::find(std::string_view name, ParamType type) co
   return *i;
 }
 
+Result<std::size_t> ParameterSet::find_settable(std::string_view name, ParamType type) const {
+  auto i = find(name, type);
+  if (i && fixed_after_start(name)) return std::unexpected(Error::InvalidArgument);
+  return i;
+}
+
 Result<void> ParameterSet::store_number(std::size_t i, double value) {
+  // An int whose maximum stands for "no limit" (2e9) is taken as that maximum above it, as
+  // Gurobi does; other ranges are checked.
+  if (kSpecs[i].type == ParamType::Int && kSpecs[i].max >= kUnlimitedInt) value = std::min(value, kSpecs[i].max);
   if (std::isnan(value) || value < kSpecs[i].min || value > kSpecs[i].max) {
     return std::unexpected(Error::ValueOutOfRange);
   }
@@ -102,19 +127,19 @@ Result<const std::string*> ParameterSet::get_string(std::string_view name) const
 }
 
 Result<void> ParameterSet::set_int(std::string_view name, int value) {
-  auto i = find(name, ParamType::Int);
+  auto i = find_settable(name, ParamType::Int);
   if (!i) return std::unexpected(i.error());
   return store_number(*i, value);
 }
 
 Result<void> ParameterSet::set_double(std::string_view name, double value) {
-  auto i = find(name, ParamType::Double);
+  auto i = find_settable(name, ParamType::Double);
   if (!i) return std::unexpected(i.error());
   return store_number(*i, value);
 }
 
 Result<void> ParameterSet::set_string(std::string_view name, std::string_view value) {
-  auto i = find(name, ParamType::String);
+  auto i = find_settable(name, ParamType::String);
   if (!i) return std::unexpected(i.error());
   return store_string(*i, value);
 }
@@ -122,6 +147,7 @@ Result<void> ParameterSet::set_string(std::string_view name, std::string_view va
 Result<void> ParameterSet::set_text(std::string_view name, std::string_view text) {
   auto i = lookup(name);
   if (!i) return std::unexpected(Error::UnknownParameter);
+  if (fixed_after_start(name)) return std::unexpected(Error::InvalidArgument);
   switch (kSpecs[*i].type) {
     case ParamType::Int: {
       auto value = parse_int(text);

@@ -61,6 +61,8 @@ class ParameterSet {
  private:
   static constexpr std::size_t index(Param param) { return static_cast<std::size_t>(param); }
   Result<std::size_t> find(std::string_view name, ParamType type) const;
+  // As find, and 10003 for a parameter a started environment does not change.
+  Result<std::size_t> find_settable(std::string_view name, ParamType type) const;
   Result<void> store_number(std::size_t i, double value);
   Result<void> store_string(std::size_t i, std::string_view value);
 

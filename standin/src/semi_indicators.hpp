@@ -15,8 +15,10 @@ namespace standin {
 struct SemiIndicator {
   std::size_t col;
   double lower;  // the range, finite: an infinite side replaced by a limit the rows imply,
-  double upper;  // else by a guess (`guessed`)
+  double upper;  // else by a guess (`guessed`); both 0 when the rows keep the column off its range
   bool guessed = false;
+  double range_lower = 0.0;  // the range as given, infinite sides included
+  double range_upper = 0.0;
 };
 
 // The limit that a row with bounds [row_lower, row_upper] puts on column `col` (its largest
@@ -26,9 +28,15 @@ struct SemiIndicator {
 double row_limit(std::span<const HighsInt> index, std::span<const double> value, double row_lower, double row_upper,
                  HighsInt col, bool upward, std::span<const double> col_lower, std::span<const double> col_upper);
 
+// The size of the values a row lets column `col` take: the row's finite bounds and the largest
+// activity of its other columns over their finite bounds, over the column's coefficient.
+double row_scale(std::span<const HighsInt> index, std::span<const double> value, double row_lower, double row_upper,
+                 HighsInt col, std::span<const double> col_lower, std::span<const double> col_upper);
+
 // The limit used when no row bounds an infinite side of the range starting at `near` (the
-// range's finite side): ten times the larger of it and `magnitude`, the model's largest value.
-// It stays near the model's values: HiGHS's answers degrade with limits from about 1e9.
+// range's finite side): ten times the larger of it and `magnitude`, the largest of the model's
+// values and the scales its rows give the column; at most 1e12, well below the coefficients
+// HiGHS refuses. A solution it cuts short is found by branching (semi_branching.cpp).
 double guessed_limit(double near, bool upward, double magnitude);
 
 // The largest magnitude among the values below Gurobi's infinity.
@@ -36,6 +44,10 @@ double largest_finite(std::span<const double> values);
 
 // Whether `value` is at a guessed limit: a solution there may have been cut short by it.
 bool at_guessed_limit(const SemiIndicator& indicator, double value);
+
+// Whether a limit of the indicator is 1e8 or more: HiGHS's answers degrade with such
+// coefficients, and branching frees those rows rather than trust them.
+bool has_large_limit(const SemiIndicator& indicator);
 
 // The indicator's value for a column value: 1 when the value lies nearer the range than 0.
 double indicator_value(const SemiIndicator& indicator, double value);

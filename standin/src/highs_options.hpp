@@ -1,0 +1,34 @@
+// Values of HiGHS options that follow from Gurobi parameters, needed wherever a solve changes
+// an option for a while and sets it back.
+#ifndef STANDIN_HIGHS_OPTIONS_HPP
+#define STANDIN_HIGHS_OPTIONS_HPP
+
+#include <algorithm>
+
+#include "highs_library.hpp"
+#include "parameters.hpp"
+
+namespace standin {
+
+// IntFeasTol, never looser than FeasibilityTol: HiGHS's branch and bound holds rows and bounds
+// to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
+// IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
+inline double integer_tolerance(const ParameterSet& params) {
+  return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
+}
+
+// OptimalityTol, at most HiGHS's own 1e-7: Gurobi applies it to its scaled model, HiGHS to the
+// model as given, where a dual infeasibility of 1e-6 times a coefficient of 1e6 lets HiGHS call
+// an unbounded LP optimal, or stall on an infeasible one.
+inline double dual_tolerance(const ParameterSet& params) {
+  return std::min(params.double_value(Param::OptimalityTol), kHighsDefaultTolerance);
+}
+
+inline const char* presolve_option(const ParameterSet& params) {
+  const int presolve = params.int_value(Param::Presolve);
+  return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
+}
+
+}  // namespace standin
+
+#endif

@@ -1,0 +1,275 @@
+// The solve sequence: what a GRBoptimize through HiGHS runs, and everything that differs from a
+// plain HiGHS run (the unbounded guard, guessed limits and their raises, the checked solution,
+// DualReductions 0, the re-runs where HiGHS ends undecided or slightly off).
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "highs_options.hpp"
+#include "highs_session.hpp"
+#include "interrupt.hpp"
+#include "solution_check.hpp"
+#include "solve_log.hpp"
+
+namespace standin {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Statuses that solving the same model again would only repeat.
+bool is_final(int gurobi_status) {
+  return gurobi_status == GRB_OPTIMAL || gurobi_status == GRB_INFEASIBLE || gurobi_status == GRB_INF_OR_UNBD ||
+         gurobi_status == GRB_UNBOUNDED;
+}
+
+bool same_limits(const std::vector<SemiIndicator>& a, const std::vector<SemiIndicator>& b) {
+  return std::ranges::equal(a, b, [](const SemiIndicator& x, const SemiIndicator& y) {
+    return x.col == y.col && x.lower == y.lower && x.upper == y.upper;
+  });
+}
+
+}  // namespace
+
+SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& params) {
+  if (changed_ || !last_outcome_ || !is_final(last_outcome_->status)) {
+    // A SIGINT while the model was handed over: HiGHS would see it only after its presolve.
+    if (interrupt_requested()) {
+      last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
+      return *last_outcome_;
+    }
+    last_outcome_ = apply_stop_parameters(decide(view, params), params);
+    if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
+    changed_ = false;
+  }
+  return *last_outcome_;
+}
+
+// The answer for the model as given. With semi-variables HiGHS solves a reformulation, and a
+// solution cut short by a guessed limit, or a claim of infeasibility, is decided by branching on
+// the semi-variables themselves.
+SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& params) {
+  const bool cut_short = raise_guessed_limits(view, params, solve_once(view, params));
+  const int status = last_outcome_->status;
+  if (!indicators_.empty() && (cut_short || status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD)) {
+    return branch_on_semi(view, params);
+  }
+  SolveOutcome result = checked(view, params, *last_outcome_);
+  // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
+  // limit is only the incumbent branching starts from, which frees those rows.
+  if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, has_large_limit)) {
+    return branch_on_semi(view, params, result);
+  }
+  return result;
+}
+
+// Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
+bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& params) {
+  if (is_mip_) offer_incumbent(view);
+  arm_stops(params);
+  run(params);
+  if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
+  retry_without_answer(params);
+  api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
+  last_outcome_ = outcome(params);
+  if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
+    last_outcome_ = settle_infeasible_or_unbounded(view, params);
+  }
+  return is_mip_ && last_outcome_->status == GRB_OPTIMAL && confirm_optimal(view, params, *last_outcome_);
+}
+
+// Guessed limits that bind are raised tenfold, at most three times in the model's life, while
+// that finds a better solution: a solution no better than the last (within the gap) is taken as
+// optimal. Returns whether the last solution is still cut short.
+bool HighsSession::raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short) {
+  constexpr double kLimitRaise = 10.0;
+  constexpr double kLargestScale = 1e3;
+  while (cut_short && guess_scale_ < kLargestScale) {
+    const double before = *last_outcome_->objval;
+    const std::vector<SemiIndicator> limits = indicators_;
+    guess_scale_ *= kLimitRaise;
+    remove_indicators();
+    add_indicators(view, integer_tolerance(params));
+    // Limits already at their largest: a new solve would only repeat the last.
+    if (same_limits(limits, indicators_)) break;
+    cut_short = solve_once(view, params);
+    if (cut_short && within_gap(before, *last_outcome_->objval, params)) {
+      last_outcome_->status = GRB_OPTIMAL;
+      cut_short = false;
+    }
+  }
+  return cut_short;
+}
+
+// A solution is reported only when it holds for the model. Semi-variables in their gap are
+// settled by branching; any other fault gets one more solve with tighter tolerances, then
+// 12 NUMERIC (or the limit's status without a solution), with the reason in the log.
+SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
+  if (!result.is_solution || result.x.empty()) return result;
+  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), integer_tolerance(params)};
+  SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, tolerances);
+  if (faults.none()) return result;
+  if (result.status == GRB_OPTIMAL && faults.reason.empty() && !indicators_.empty()) {
+    return branch_on_semi(view, params);
+  }
+  if (result.status == GRB_OPTIMAL) {
+    rerun_tighter(params);
+    SolveOutcome again = outcome(params);
+    if (again.status == GRB_OPTIMAL && again.is_solution &&
+        check_solution(api_, highs_, view, held_rows_, again.x, tolerances).none()) {
+      return again;
+    }
+  }
+  const std::string reason = faults.reason.empty() ? "a semi-variable lies between 0 and its range" : faults.reason;
+  log_line(params, "Solution refused: " + reason);
+  return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt}
+                                      : stopped_without_solution(result.status);
+}
+
+// An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
+// either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
+// data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
+// A solution at a guessed limit is optimal when the relaxation's bound shows it within the gap;
+// else the answer is whether a guessed limit cut it short.
+bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result) {
+  const auto at_limit = [&](const SemiIndicator& k) { return at_guessed_limit(k, result.x[k.col]); };
+  const bool limited = std::any_of(indicators_.begin(), indicators_.end(), at_limit);
+  if (!limited && !may_be_unbounded(view, integer_tolerance(params))) return false;
+  double bound = 0.0;
+  const HighsInt relaxed = solve_relaxation(params, *result.objval, bound);
+  if (relaxed == kUnbounded || relaxed == kUnboundedOrInfeasible) {
+    result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
+    return false;
+  }
+  return limited && !(relaxed == kOptimal && within_gap(*result.objval, bound, params));
+}
+
+// The LP relaxation with guessed limits freed: its model status and objective. A relaxation
+// HiGHS calls optimal at a value better than `known` (a solution of the model, which it cannot
+// beat) is wrong; it is solved again without presolve, and left undecided (Notset) if still wrong.
+HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known, double& bound) {
+  relax_guessed_indicators(true);
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  HighsInt status = kNotset;
+  for (const char* presolve : {presolve_option(params), "off"}) {
+    api_.set_string_option(highs_, "presolve", presolve);
+    run(params);
+    status = api_.get_model_status(highs_);
+    bound = api_.get_objective_value(highs_);
+    if (status != kOptimal || within_gap(bound, known, params)) break;
+    status = kNotset;
+  }
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  relax_guessed_indicators(false);
+  return status;
+}
+
+// A column that may move without end in a direction that improves the objective: without
+// one, no improving ray exists.
+bool HighsSession::may_be_unbounded(const ProblemView& view, double int_tolerance) const {
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    const double gain = -view.obj[j] * view.model_sense;  // per unit upwards
+    if (gain == 0.0) continue;
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    if (gain > 0 ? column.upper == kInf : column.lower == -kInf) return true;
+  }
+  return false;
+}
+
+// Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
+bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
+  const double gap = (value - bound) * sense_;
+  return gap <= std::max(params.double_value(Param::MIPGapAbs), params.double_value(Param::MIPGap) * std::abs(value));
+}
+
+// Without dual reductions Gurobi tells an infeasible model from an unbounded one. HiGHS's
+// "unbounded or infeasible" comes from its presolve or from a dual ray; solving again without
+// presolve, and if HiGHS still cannot tell, solving for feasibility alone (costs 0) decides.
+SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params) {
+  api_.set_string_option(highs_, "presolve", "off");
+  run(params);
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  SolveOutcome result = outcome(params);
+  if (result.status != GRB_INF_OR_UNBD) return result;
+  const std::vector<double> zero_costs(held_cols_, 0.0);
+  const auto last = as_highs_int(held_cols_ - 1);
+  api_.change_costs(highs_, 0, last, zero_costs.data());
+  run(params);
+  const HighsInt feasibility = api_.get_model_status(highs_);
+  api_.change_costs(highs_, 0, last, view.obj.data());
+  result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
+                  : feasibility == kOptimal  ? GRB_UNBOUNDED
+                                             : GRB_INF_OR_UNBD;
+  return result;
+}
+
+// The last MIP solution as a start, new columns at the value nearest 0 within their bounds.
+// HiGHS checks it and ignores it when it is no longer feasible.
+void HighsSession::offer_incumbent(const ProblemView& view) {
+  if (!is_mip_ || incumbent_.empty()) return;
+  std::vector<double> start = incumbent_;
+  start.reserve(held_cols_);
+  for (std::size_t j = start.size(); j < held_cols_; ++j) {
+    start.push_back(std::max(to_highs_bound(view.lb[j]), std::min(to_highs_bound(view.ub[j]), 0.0)));
+  }
+  for (const SemiIndicator& indicator : indicators_) start.push_back(indicator_value(indicator, start[indicator.col]));
+  api_.set_solution(highs_, start.data(), nullptr, nullptr, nullptr);
+}
+
+HighsInt HighsSession::run(const ParameterSet& params) {
+  HighsInt run_status = api_.run(highs_);
+  if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
+      params.int_value(Param::Threads) > 0) {
+    // HiGHS's thread pool is process-wide and keeps the size of its first use; solve with
+    // that size rather than fail.
+    api_.set_int_option(highs_, "threads", 0);
+    run_status = api_.run(highs_);
+  }
+  return run_status;
+}
+
+// HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
+// within it may exceed it slightly, and then reports a solve error. A second run with a tenth
+// of the tolerance finds a point that passes.
+void HighsSession::rerun_tighter(const ParameterSet& params) {
+  constexpr double kTighter = 0.1;
+  const double tolerance = integer_tolerance(params);
+  const double feasibility = params.double_value(Param::FeasibilityTol);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility * kTighter);
+  run(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);
+}
+
+// HiGHS may end without an answer and without a feasible point ("unknown") where another setting
+// decides: Gurobi's tolerances passed as HiGHS's can stall its simplex on an infeasible LP.
+// Tried in turn: HiGHS's own tolerances, then also without presolve, then also the primal
+// simplex. Every option comes back to the parameters' value.
+void HighsSession::retry_without_answer(const ParameterSet& params) {
+  const auto undecided = [&] {
+    const HighsInt status = api_.get_model_status(highs_);
+    HighsInt solution = kSolutionNone;
+    api_.get_int_info(highs_, "primal_solution_status", &solution);
+    return (status == kUnknown || status == kSolveError || status == kNotset) && solution != kSolutionFeasible;
+  };
+  if (!undecided()) return;
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", kHighsDefaultTolerance);
+  api_.set_double_option(highs_, "dual_feasibility_tolerance", kHighsDefaultTolerance);
+  run(params);
+  if (undecided()) {
+    api_.set_string_option(highs_, "presolve", "off");
+    run(params);
+  }
+  if (undecided()) {
+    api_.set_int_option(highs_, "simplex_strategy", kPrimalSimplex);
+    run(params);
+    api_.set_int_option(highs_, "simplex_strategy", kDualSimplex);
+  }
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api_.set_double_option(highs_, "dual_feasibility_tolerance", dual_tolerance(params));
+}
+
+}  // namespace standin

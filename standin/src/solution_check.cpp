@@ -1,0 +1,109 @@
+#include "solution_check.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "highs_columns.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
+
+namespace standin {
+namespace {
+
+constexpr std::size_t kRowBlock = 4096;
+// Summing a row's terms in another order moves its activity by a few units in the last place.
+constexpr double kRounding = 1e-12;
+
+bool is_integral(char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; }
+bool is_semi(char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; }
+
+std::string column_fault(std::size_t j, double value, const char* what) {
+  return "variable " + std::to_string(j) + " = " + std::to_string(value) + " " + what;
+}
+
+// The faults of column j: an integer off a whole number, a value outside its bounds, or a
+// semi-variable in the gap between 0 and its range.
+void check_column(std::size_t j, double value, double lb, double ub, char vtype, Tolerances tol,
+                  SolutionFaults& faults) {
+  if (is_integral(vtype) && std::abs(value - std::round(value)) > tol.integrality) {
+    if (faults.reason.empty()) faults.reason = column_fault(j, value, "is not integral");
+    return;
+  }
+  double lower = to_highs_bound(lb);
+  double upper = to_highs_bound(ub);
+  if (vtype == GRB_BINARY) {
+    lower = std::max(lower, 0.0);
+    upper = std::min(upper, 1.0);
+  }
+  const bool within = value >= lower - tol.feasibility && value <= upper + tol.feasibility;
+  if (within) return;
+  if (is_semi(vtype)) {
+    if (std::abs(value) <= tol.feasibility) return;
+    // Between 0 and the range's near side: the gap a semi-variable may not take.
+    const bool in_gap = (lower > 0.0 && value > 0.0 && value < lower) || (upper < 0.0 && value < 0.0 && value > upper);
+    if (in_gap) {
+      faults.semi_in_gap.push_back(j);
+      return;
+    }
+  }
+  if (faults.reason.empty()) faults.reason = column_fault(j, value, "is outside its bounds");
+}
+
+// The rows [first, last): each activity within the row's bounds.
+bool check_rows(const HighsApi& api, const void* highs, std::size_t first, std::size_t last,
+                std::span<const double> x, double tolerance, SolutionFaults& faults) {
+  const auto from = static_cast<HighsInt>(first);
+  const auto to = static_cast<HighsInt>(last - 1);
+  const std::size_t count = last - first;
+  std::vector<double> lower(count), upper(count);
+  HighsInt num_row = 0;
+  HighsInt num_nz = 0;
+  if (api.get_rows(highs, from, to, &num_row, lower.data(), upper.data(), &num_nz, nullptr, nullptr, nullptr) < 0) {
+    return false;
+  }
+  std::vector<HighsInt> start(count + 1), index(static_cast<std::size_t>(num_nz));
+  std::vector<double> value(static_cast<std::size_t>(num_nz));
+  if (api.get_rows(highs, from, to, &num_row, lower.data(), upper.data(), &num_nz, start.data(), index.data(),
+                   value.data()) < 0) {
+    return false;
+  }
+  start[count] = num_nz;
+  for (std::size_t i = 0; i < count; ++i) {
+    double activity = 0.0;
+    double size = 0.0;
+    for (auto e = static_cast<std::size_t>(start[i]); e < static_cast<std::size_t>(start[i + 1]); ++e) {
+      const double term = value[e] * x[static_cast<std::size_t>(index[e])];
+      activity += term;
+      size += std::abs(term);
+    }
+    const double slack = tolerance + kRounding * size;
+    if (activity < lower[i] - slack || activity > upper[i] + slack) {
+      faults.reason = "row " + std::to_string(first + i) + " has activity " + std::to_string(activity) +
+                      " outside [" + std::to_string(lower[i]) + ", " + std::to_string(upper[i]) + "]";
+      return true;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+SolutionFaults check_solution(const HighsApi& api, const void* highs, const ProblemView& view, std::size_t rows,
+                              std::span<const double> x, Tolerances tolerances) {
+  SolutionFaults faults;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (!std::isfinite(x[j])) {
+      faults.reason = column_fault(j, x[j], "is not finite");
+      return faults;
+    }
+    check_column(j, x[j], view.lb[j], view.ub[j], view.vtype[j], tolerances, faults);
+  }
+  for (std::size_t first = 0; first < rows && faults.reason.empty(); first += kRowBlock) {
+    if (!check_rows(api, highs, first, std::min(rows, first + kRowBlock), x, tolerances.feasibility, faults)) {
+      faults.reason = "the rows could not be read back";
+    }
+  }
+  return faults;
+}
+
+}  // namespace standin

@@ -1,0 +1,37 @@
+// A solution checked against the model as Gurobi defines it, not as HiGHS was given it: bounds
+// and rows within FeasibilityTol, integers within IntFeasTol of a whole number, semi-variables
+// at 0 or within their range. HiGHS solves a reformulation and may be wrong; nothing it
+// returns is reported before it passes.
+#ifndef STANDIN_SOLUTION_CHECK_HPP
+#define STANDIN_SOLUTION_CHECK_HPP
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "highs_library.hpp"
+#include "problem_view.hpp"
+
+namespace standin {
+
+struct SolutionFaults {
+  std::vector<std::size_t> semi_in_gap;  // semi-variables strictly between 0 and their range
+  std::string reason;                    // the first other fault, empty when none
+
+  bool none() const { return semi_in_gap.empty() && reason.empty(); }
+};
+
+struct Tolerances {
+  double feasibility;
+  double integrality;
+};
+
+// Checks x (the model's columns) against the view's columns and the first `rows` rows HiGHS
+// holds, read back in blocks so that no second copy of the matrix is made.
+SolutionFaults check_solution(const HighsApi& api, const void* highs, const ProblemView& view, std::size_t rows,
+                              std::span<const double> x, Tolerances tolerances);
+
+}  // namespace standin
+
+#endif

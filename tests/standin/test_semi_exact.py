@@ -1,0 +1,126 @@
+"""Semi-variables answered exactly, whatever their bounds: known cases where a reformulation with
+guessed limits goes wrong, and random models of the same families against enumeration of the
+semi-variables' states."""
+
+from __future__ import annotations
+
+import pytest
+from hypothesis import HealthCheck, given, seed, settings
+from hypothesis import strategies as st
+
+from .capi import GRB_INFINITY as INF
+from .capi import INF_OR_UNBD, INFEASIBLE, OPTIMAL, UNBOUNDED
+from .test_integer_bounds import build, solve_by_states
+from .test_integer_bounds import holds as holds_for_integers
+
+
+def holds(x, vtypes, bounds, rows):
+    """Whether x keeps the model, a semi-continuous variable at 0 counting as within its bounds."""
+    at_zero = [t in b"SN" and v == 0 for t, v in zip(vtypes, x)]
+    vtypes = bytes(ord("C") if z else t for z, t in zip(at_zero, vtypes))
+    return holds_for_integers(x, vtypes, [(0, 0) if z else b for z, b in zip(at_zero, bounds)], rows)
+
+# (vtypes, bounds, rows as (coefficients, sense, rhs), objective, ModelSense, status, ObjVal)
+CASES = {
+    # A row's coefficient needs a limit beyond ten times every bound and right-hand side.
+    "link through a large coefficient": (b"SB", [(1, INF), (0, 1)], [([1, -1e6], b">", 0)], [0, 1], -1, OPTIMAL, 1),
+    # Three tenfold raises are not enough; a raise that improves is no proof.
+    "optimum beyond three raises": (
+        b"SCC",
+        [(1, INF), (0, INF), (0, 5)],
+        [([1, -2, -1000], b"<", 0)],
+        [1, -3, 0],
+        -1,
+        OPTIMAL,
+        5000,
+    ),
+    # A large bound elsewhere makes the limit times HiGHS's integrality slack exceed the range.
+    "gap opened by the integrality slack": (
+        b"SCC",
+        [(5, INF), (0, INF), (0, 1e6)],
+        [([1, -1, 0], b"<", 3)],
+        [1, -2, 0],
+        -1,
+        OPTIMAL,
+        1,
+    ),
+    # A relaxation answered worse than a known solution proves nothing.
+    "unbounded above a small row": (b"S", [(3, INF)], [([1e6], b">", 100)], [-1], 1, UNBOUNDED, None),
+    # Bounds of 1e14 and more: limits stay below what HiGHS refuses.
+    "bound of 1e14": (b"SC", [(1, INF), (0, 1e14)], [([1, 0], b"<", 50)], [-1, 0], 1, OPTIMAL, -50),
+    # HiGHS's presolve calls the reformulation infeasible; the rows keep x2 at 0.
+    "feasible with the semi-variable at 0": (
+        b"IBS",
+        [(0, 4), (0, 1), (5, INF)],
+        [([0.5, 0, 10], b"<", 11.5), ([2, -1, 0.5], b"=", 5)],
+        [0, 0, 0],
+        1,
+        OPTIMAL,
+        0,
+    ),
+    "infeasible however large": (b"SC", [(5, INF), (0, 1)], [([1, -1], b"=", 3)], [1, 0], 1, INFEASIBLE, None),
+}
+
+
+@pytest.mark.parametrize("case", list(CASES))
+def test_known_cases(lib, env, case):
+    vtypes, bounds, rows, obj, sense, status, objval = CASES[case]
+    model = build(lib, env, vtypes, bounds, rows, obj, sense)
+    got_status, got_objval, x = lib.solve(model)
+    assert (got_status, got_objval) == (status, None if objval is None else pytest.approx(objval, rel=1e-4))
+    assert x is None or holds(x, vtypes, bounds, rows)
+    lib.GRBfreemodel(model)
+
+
+def test_a_bound_of_1e14_does_not_make_the_model_unusable(lib, env):
+    model = build(lib, env, b"S", [(1, 1e14)], [], [-1], 1)
+    assert lib.solve(model)[:2] == (OPTIMAL, -1e14)
+    assert lib.addconstr(model, {0: 1}, b"<", 50) == 0
+    assert lib.solve(model)[:2] == (OPTIMAL, -50)
+    lib.GRBfreemodel(model)
+
+
+MAGNITUDES = st.sampled_from([0.5, 1, 3, 7.5, 1e3, 1e6, 1e9, 1e13])
+RANGES = st.tuples(MAGNITUDES, st.sampled_from([1, 2, 10, None])).map(
+    lambda r: (r[0], INF if r[1] is None else r[0] * r[1])
+)
+COEFFICIENTS = st.sampled_from([0, 1, -1, 2, -3, 0.5, 1e3, -1e6, 1e6])
+
+
+@st.composite
+def semi_models(draw):
+    """Up to three variables, semi-variables among them with ranges from 0.5 to 1e13 or
+    infinite, linked through rows with large coefficients."""
+    vtypes = draw(st.lists(st.sampled_from(b"CISN"), min_size=1, max_size=3).map(bytes))
+    bounds = [draw(RANGES) if t in b"SN" else (0, draw(st.sampled_from([1, 5, 1e6, INF]))) for t in vtypes]
+    rows = draw(
+        st.lists(
+            st.tuples(
+                st.lists(COEFFICIENTS, min_size=len(vtypes), max_size=len(vtypes)),
+                st.sampled_from([b"<", b">", b"="]),
+                st.sampled_from([0, 1, -1, 3, 100, 1e6, 1e12]),
+            ),
+            max_size=2,
+        )
+    )
+    obj = draw(st.lists(st.sampled_from([0, 1, -1, 2, -3]), min_size=len(vtypes), max_size=len(vtypes)))
+    return vtypes, bounds, rows, obj, draw(st.sampled_from([1, -1]))
+
+
+@seed(28)
+@settings(max_examples=80, deadline=None, derandomize=False, suppress_health_check=[HealthCheck.too_slow, HealthCheck.function_scoped_fixture])
+@given(model=semi_models())
+def test_semi_variables_agree_with_enumeration(lib, env, model):
+    vtypes, bounds, rows, obj, sense = model
+    assert lib.GRBsetdblparam(env, b"TimeLimit", 10.0) == 0
+    expected = solve_by_states(lib, env, vtypes, bounds, rows, obj, sense)
+    handle = build(lib, env, vtypes, bounds, rows, obj, sense)
+    status, objval, x = lib.solve(handle)
+    lib.GRBfreemodel(handle)
+    if expected == "unbounded":
+        assert status in (UNBOUNDED, INF_OR_UNBD)
+    elif expected == "infeasible":
+        assert status == INFEASIBLE
+    elif expected is not None:
+        assert status == OPTIMAL and objval == pytest.approx(expected, rel=2e-4, abs=1e-6)
+        assert holds(x, vtypes, bounds, rows)
