@@ -8,6 +8,7 @@
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
+#include "notes.hpp"
 #include "refusals.hpp"
 
 namespace velkin {
@@ -16,6 +17,24 @@ namespace {
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
+constexpr const char* kSenseNote = "add_constraint() argument 'sense' is %R: Gurobi takes '<', '>' or '='";
+
+// set_objective maximises for sense 1 and minimises for any other; gurobipy's
+// users pass -1 to maximise.
+constexpr const char* kOtherObjectiveSense =
+    "set_objective() argument 'sense' is %d: 1 maximises and any other value minimises (Gurobi's ModelSense uses -1 "
+    "for maximise)";
+
+// The note of an invalid sense: the sense given and the three taken.
+std::string sense_note(PyObject* sense) {
+  PyRef text = PyRef::steal(PyUnicode_FromFormat(kSenseNote, sense));
+  const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+  if (utf8 == nullptr) {
+    PyErr_Clear();
+    return {};
+  }
+  return utf8;
+}
 
 // Pairs indices and coefficients up to the shorter of the two.
 template <class Index>
@@ -130,16 +149,42 @@ bool warn_other_senses(const ConstraintBatch& batch) {
   return true;
 }
 
-// True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
+// What Gurobi would refuse in row `i`, if anything (see the backend's
+// accepted.hpp).
+std::optional<kesto::Breach> row_breach(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
-  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    return std::all_of(coeffs, coeffs + batch.terms_of(i),
-                       [](auto coefficient) { return accepted_coefficient(static_cast<double>(coefficient)); });
+  auto breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) -> std::optional<kesto::Breach> {
+    for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+      if (auto found = coefficient_breach(k, static_cast<double>(coeffs[k]))) return found;
+    }
+    return std::nullopt;
   });
+  if (breach) return breach;
   const double constant = batch.consts[i];
-  return coefficients && accepted_value(constant) && accepted_value(batch.rhss[i] - constant) &&
-         (!batch.names || accepted_name((*batch.names)[i]));
+  if ((breach = value_breach(kesto::Breach::Constant, 0, constant))) return breach;
+  if ((breach = value_breach(kesto::Breach::RightHandSide, 0, batch.rhss[i] - constant))) {
+    breach->value = batch.rhss[i];
+    return breach;
+  }
+  return batch.names ? name_breach(0, (*batch.names)[i]) : std::nullopt;
+}
+
+// The arguments of a row's data: its coefficients, constant, right-hand side
+// and name.
+struct RowArgs {
+  Arg coeffs, constant, rhs, name;
+};
+
+// The note of a breach in a row's data.
+std::string row_note(const std::optional<kesto::Breach>& breach, const RowArgs& args) {
+  if (!breach) return {};
+  switch (breach->input) {
+    case kesto::Breach::Coefficients:
+      return breach_note(*breach, args.coeffs.at(static_cast<Py_ssize_t>(breach->item)));
+    case kesto::Breach::Constant: return breach_note(*breach, args.constant);
+    case kesto::Breach::RightHandSide: return breach_note(*breach, args.rhs);
+    default: return breach_note(*breach, args.name);
+  }
 }
 
 // False with an error set when a paired term of a row names a variable the
@@ -154,8 +199,12 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
       return true;
     });
     if (!known) return false;
-    if (!accepted_row(batch, i)) {
-      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
+    if (const auto breach = row_breach(batch, i)) {
+      constexpr const auto& parameters = kAddConstraintsParameters;
+      const auto item = static_cast<Py_ssize_t>(i);
+      const RowArgs args{parameters.arg("fs_coeffs").at(item), parameters.arg("fs_consts").at(item),
+                         parameters.arg("rhss").at(item), parameters.arg("names").at(item)};
+      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT}, {}, {}, row_note(breach, args));
       return false;
     }
   }
@@ -229,16 +278,16 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
       return nullptr;
     }
     const auto set = single_set(sense, rhs);
-    if (!set) {
-      PyErr_SetString(PyExc_ValueError, kInvalidSense);
-      return nullptr;
-    }
+    if (!set) return raise_with_note(PyExc_ValueError, kInvalidSense, sense_note(sense_obj));
     if (name && !check_name(*name, name_arg)) return nullptr;
     auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
     const ModelCounts before = counts_of(optimizer);
     const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
-    if (!index) return raise_constraint_refusal(index.error(), before, counts_of(optimizer));
+    if (!index) {
+      const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
+      return raise_constraint_refusal(index.error(), before, counts_of(optimizer), row_note(index.error().breach, args));
+    }
     return PyLong_FromUnsignedLongLong(*index);
   });
 }
@@ -272,9 +321,15 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
     }
     auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
     if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    if (sense != 0 && sense != 1 && PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kOtherObjectiveSense, sense) < 0) {
+      return nullptr;
+    }
     const ModelCounts before = counts_of(optimizer);
     auto result = optimizer.set_objective(std::move(function), sense == 1);
-    if (!result) return raise_objective_error(result.error(), before, counts_of(optimizer));
+    if (!result) {
+      return raise_objective_error(result.error(), before, counts_of(optimizer), parameters.arg("coeffs"),
+                                   parameters.arg("constant"));
+    }
     Py_RETURN_NONE;
   });
 }

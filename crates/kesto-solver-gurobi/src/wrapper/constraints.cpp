@@ -10,9 +10,11 @@ namespace kesto::gurobi {
 namespace {
 
 // Gurobi takes an infinite objective coefficient, but not NaN.
-bool accepted_objective(const GrbFunction& objective) {
-  return std::all_of(objective.coefficients.begin(), objective.coefficients.end(), accepted_value) &&
-         accepted_value(objective.constant);
+std::optional<Breach> objective_breach(const GrbFunction& objective) {
+  for (std::size_t k = 0; k < objective.coefficients.size(); ++k) {
+    if (auto breach = value_breach(Breach::Coefficients, k, objective.coefficients[k])) return breach;
+  }
+  return value_breach(Breach::Constant, 0, objective.constant);
 }
 
 // The value a one-sided set compares with; none for an interval.
@@ -23,16 +25,23 @@ std::optional<double> set_value(const ScalarSetType& set) {
   return std::nullopt;
 }
 
-// True when Gurobi would take the row: finite coefficients, a constant and a
-// right-hand side that are not NaN, a name of at most 255 bytes. Rows the
-// conversion refuses (not affine, an interval) are left to it.
-bool accepted_row(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
+// What Gurobi would refuse in the row, if anything: it takes finite
+// coefficients, a constant and a right-hand side that are not NaN, a name of
+// at most 255 bytes. Rows the conversion refuses (not affine, an interval)
+// are left to it.
+std::optional<Breach> row_breach(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
   const auto* affine = std::get_if<Affine>(&function);
   const auto value = set_value(set);
-  if (affine == nullptr || !value) return true;
-  const bool terms = std::all_of(affine->terms.begin(), affine->terms.end(),
-                                 [](const Term& term) { return accepted_coefficient(term.coefficient); });
-  return terms && accepted_value(affine->constant) && accepted_value(*value - affine->constant) && accepted_name(name);
+  if (affine == nullptr || !value) return std::nullopt;
+  for (std::size_t k = 0; k < affine->terms.size(); ++k) {
+    if (auto breach = coefficient_breach(k, affine->terms[k].coefficient)) return breach;
+  }
+  if (auto breach = value_breach(Breach::Constant, 0, affine->constant)) return breach;
+  if (auto breach = value_breach(Breach::RightHandSide, 0, *value - affine->constant)) {
+    breach->value = *value;
+    return breach;
+  }
+  return name_breach(0, name);
 }
 
 // The rows of add_constraints: its functions and sets as Gurobi's rows; a
@@ -67,9 +76,9 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
   // An objective Gurobi would refuse is refused before anything changes.
-  if (!accepted_objective(*objective)) {
+  if (auto breach = objective_breach(*objective)) {
     return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>,
-                                               GRB_ERROR_INVALID_ARGUMENT);
+                                               GRB_ERROR_INVALID_ARGUMENT, breach);
   }
   if (const int code = write_objective(*objective, maximise); code != 0) {
     recount();
@@ -107,8 +116,8 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
   const std::size_t count = std::min(functions.size(), sets.size());
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view name = names && i < names->size() ? std::string_view((*names)[i]) : std::string_view();
-    if (!accepted_row(functions[i], sets[i], name)) {
-      return std::unexpected(ConstraintRefusal{constr_count_ + i, GRB_ERROR_INVALID_ARGUMENT});
+    if (auto breach = row_breach(functions[i], sets[i], name)) {
+      return std::unexpected(ConstraintRefusal{constr_count_ + i, GRB_ERROR_INVALID_ARGUMENT, breach});
     }
   }
   return add_rows(FunctionRows(functions, sets, names, count));

@@ -79,14 +79,20 @@ std::vector<std::string> batch_names(std::optional<NameType>& names, std::size_t
   return result;
 }
 
-// True when Gurobi would take the first `n` type bytes, bounds and names.
-bool accepted_batch(std::size_t n, std::string_view types, const double* lower, const double* upper,
-                    const std::vector<std::string>& names) {
-  if (!std::all_of(types.begin(), types.begin() + static_cast<std::ptrdiff_t>(n), accepted_type)) return false;
+// What Gurobi would refuse in the first `n` type bytes (`vtypes`: the codes
+// they were made from), bounds and names, if anything.
+std::optional<Breach> first_breach(std::size_t n, std::string_view types,
+                                   const std::optional<std::vector<char32_t>>& vtypes, const double* lower,
+                                   const double* upper, const std::vector<std::string>& names) {
   for (std::size_t i = 0; i < n; ++i) {
-    if (!accepted_value(lower[i]) || !accepted_value(upper[i]) || !accepted_name(names[i])) return false;
+    if (auto breach = type_breach(i, types[i], vtypes ? (*vtypes)[i] : static_cast<char32_t>(types[i]))) return breach;
   }
-  return true;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (auto breach = value_breach(Breach::LowerBounds, i, lower[i])) return breach;
+    if (auto breach = value_breach(Breach::UpperBounds, i, upper[i])) return breach;
+    if (auto breach = name_breach(i, names[i])) return breach;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -109,8 +115,8 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     if (!passes_as_c_string(name)) return std::unexpected(VariableRefusal::NameContainsNul);
     name_pointers.push_back(name.data());
   }
-  if (!accepted_batch(n, types, lower.data(), upper.data(), name_texts)) {
-    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT));
+  if (auto breach = first_breach(n, types, vtypes, lower.data(), upper.data(), name_texts)) {
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT, breach));
   }
   // Allocated before Gurobi is called: an allocation failure after it would
   // leave var_count_ behind Gurobi's columns.
