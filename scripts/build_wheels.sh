@@ -37,6 +37,20 @@ newest_glibc_symbol() {
   find "$1" -name '*.so*' -type f -exec objdump -T {} + | grep -o 'GLIBC_[0-9.]*' | sort -uV | tail -n 1
 }
 
+# Debian's pyconfig.h includes <MULTIARCH/pythonX.Y/pyconfig.h> from the
+# system's multiarch folder, which Zig does not search (its own glibc headers
+# stand in for the system's): that one folder is handed to it. Prints the
+# compiler flag, or nothing for other Pythons.
+multiarch_headers() {
+  local python=$1 tag=$2 multiarch version
+  read -r multiarch version < <("$python" -c 'import sys, sysconfig
+print(sysconfig.get_config_var("MULTIARCH") or "-", f"python{sys.version_info[0]}.{sys.version_info[1]}")')
+  [[ -d "/usr/include/$multiarch/$version" ]] || return 0
+  mkdir -p "$work/$tag-include/$multiarch"
+  ln -sfn "/usr/include/$multiarch/$version" "$work/$tag-include/$multiarch/$version"
+  echo "-isystem $(cd "$work/$tag-include" && pwd)"
+}
+
 pythons=()
 if [[ -n "${PYTHONS:-}" ]]; then
   read -ra pythons <<<"$PYTHONS"
@@ -80,8 +94,8 @@ for python in "${pythons[@]}"; do
   step "wheel for $tag ($python): compiling"
   rm -rf "$work/$tag"
   rm -f "$dist"/velkin_gurobi-*-"$tag"-*.whl
-  CC="$bin/cc" CXX="$bin/c++" "$python" -m pip wheel --quiet --no-deps -w "$work/raw/$tag" \
-    --config-settings=build-dir="$work/$tag" .
+  CC="$bin/cc" CXX="$bin/c++" CXXFLAGS="$(multiarch_headers "$python" "$tag")" \
+    "$python" -m pip wheel --quiet --no-deps -w "$work/raw/$tag" --config-settings=build-dir="$work/$tag" .
   wheel=$(ls "$work/raw/$tag"/velkin_gurobi-*.whl)
 
   step "checking $(basename "$wheel")"
