@@ -10,7 +10,10 @@
 # Needs root. Extra arguments go to every pytest run.
 #
 #   scripts/debian_sid.sh
-#   STEPS="source" scripts/debian_sid.sh    # some of: wheels tests source
+#   STEPS="source" scripts/debian_sid.sh    # some of: wheels tests source suite
+#
+# The step "suite", not run by default, runs the whole suite on each source
+# build (with the test extra installed there).
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -37,6 +40,9 @@ mount_in() {  # mount_in TARGET MOUNT-ARGUMENTS...
   # An unmount inside must not reach the machine's own mounts.
   mount --make-rslave "$target"
 }
+# The tree's root is a mount point of its own, so that /proc/self/mounts inside
+# names the file system of every path.
+mount_in "" --bind "$root"
 mount_in /proc -t proc proc
 mount_in /sys --rbind /sys
 mount_in /dev/shm -t tmpfs tmpfs
@@ -44,7 +50,7 @@ mount_in "$checkout" --bind "$repo"
 cp /etc/resolv.conf "$root/etc/resolv.conf"  # pip inside reaches the package index
 
 # pip inside uses the machine's own settings: the PIP_* variables, the proxy
-# and certificate variables, and the folders of the certificates they name.
+# and certificate variables, and the folders of the files they name (read-only).
 settings=()
 for variable in $(compgen -e); do
   case "$variable" in
@@ -54,7 +60,7 @@ for variable in $(compgen -e); do
   settings+=("$variable=${!variable}")
   folder=${!variable}
   [[ -f "$folder" ]] && folder=$(dirname "$folder")
-  if [[ "$variable" != PIP_* && "$folder" == /* && -d "$folder" ]] && ! mountpoint -q "$root$folder"; then
+  if [[ "$folder" == /?* && -d "$folder" ]] && ! mountpoint -q "$root$folder"; then
     mount_in "$folder" --bind -o ro "$folder"
   fi
 done
@@ -64,7 +70,11 @@ inside() {
     CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}" SKBUILD_CMAKE_DEFINE="${SKBUILD_CMAKE_DEFINE:-}" \
     bash -c "cd $checkout && $1" inside "${@:2}"
 }
-timed() { local start=$SECONDS; "$@"; echo "$1 ${2:0:60}... took $((SECONDS - start)) s"; }
+timed() {  # timed LABEL COMMAND...
+  local start=$SECONDS
+  "${@:2}"
+  echo "$1 took $((SECONDS - start)) s"
+}
 
 # Debian's interpreters come without pip: each builds its wheel from an
 # environment of its own.
@@ -75,19 +85,27 @@ if [[ "$steps" == *" wheels "* ]]; then
     inside "[[ -x $builder/bin/python ]] || $python -m venv $builder"
     builders+=("$builder/bin/python")
   done
-  timed inside "PYTHONS='${builders[*]}' WHEEL_WORK=build/wheels-sid bash scripts/build_wheels.sh"
+  timed "the $TAGS wheels" inside "PYTHONS='${builders[*]}' WHEEL_WORK=build/wheels-sid bash scripts/build_wheels.sh"
 fi
 if [[ "$steps" == *" tests "* ]]; then
-  timed inside "TAGS='$TAGS' FULL_SUITE=none bash scripts/test_wheels.sh \"\$@\"" "$@"
+  timed "the $TAGS wheel tests" inside "TAGS='$TAGS' FULL_SUITE=none bash scripts/test_wheels.sh \"\$@\"" "$@"
 fi
 # The source build with the newest g++, warnings as errors, for each Python.
 if [[ "$steps" == *" source "* ]]; then
   for python in $PYTHONS; do
-    timed inside "set -e; venv=build/sid-source/$python; rm -rf \$venv; $python -m venv \$venv
+    timed "the source build for $python" inside "set -e; venv=build/sid-source/$python; rm -rf \$venv; $python -m venv \$venv
       \$venv/bin/python -m pip install --quiet scikit-build-core cmake ninja
       g++ --version | head -n 1
       \$venv/bin/python -m pip install --quiet --no-deps --no-build-isolation -C build-dir=\$venv/build \
         -C cmake.define.VELKIN_WERROR=ON -C cmake.define.VELKIN_TESTS=ON .
       \$venv/bin/python -c 'import velkin_gurobi; print(velkin_gurobi.__file__)'"
+  done
+fi
+if [[ "$steps" == *" suite "* ]]; then
+  for python in $PYTHONS; do
+    timed "the whole suite on the source build for $python" inside "set -e; venv=build/sid-source/$python
+      \$venv/bin/python -m pip install --quiet --no-build-isolation -C build-dir=\$venv/build \
+        -C cmake.define.VELKIN_WERROR=ON '.[test]'
+      PATH=\$PWD/\$venv/bin:\$PATH \$venv/bin/python -m pytest -q -p no:cacheprovider tests \"\$@\"" "$@"
   done
 fi
