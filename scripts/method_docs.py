@@ -32,12 +32,14 @@ namespace velkin {
 
 // Model's docstring, or that of its method `name`; the text after each
 // signature block of the method table.
+// clang-format off
 constexpr std::string_view method_doc(std::string_view name) {
 """
 
 POSTAMBLE = """\
   throw "no docstring in the stubs";
 }
+// clang-format on
 
 }  // namespace velkin
 """

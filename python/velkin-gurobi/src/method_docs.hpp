@@ -9,6 +9,7 @@ namespace velkin {
 
 // Model's docstring, or that of its method `name`; the text after each
 // signature block of the method table.
+// clang-format off
 constexpr std::string_view method_doc(std::string_view name) {
   if (name == "Model") return "One Gurobi environment and model, on a Gurobi library opened at run time.\n"
          "\n"
@@ -30,5 +31,6 @@ constexpr std::string_view method_doc(std::string_view name) {
   if (name == "set_optimizer_attr") return "Sets \"Silent\", \"TimeLimit\" or any Gurobi parameter by name; a RuntimeWarning says when it stays unset.";
   throw "no docstring in the stubs";
 }
+// clang-format on
 
 }  // namespace velkin

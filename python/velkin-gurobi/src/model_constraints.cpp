@@ -286,7 +286,8 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
     const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
     if (!index) {
       const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
-      return raise_constraint_refusal(index.error(), before, counts_of(optimizer), row_note(index.error().breach, args));
+      const std::string note = row_note(index.error().breach, args);
+      return raise_constraint_refusal(index.error(), before, counts_of(optimizer), note);
     }
     return PyLong_FromUnsignedLongLong(*index);
   });

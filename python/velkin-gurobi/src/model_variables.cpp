@@ -113,7 +113,8 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
     const ModelCounts before = counts_of(optimizer);
     auto index = optimizer.add_variable(name, vtype, lb, ub);
     if (!index) {
-      constexpr VariableArgs args{{parameters.arg("vtype"), parameters.arg("lb"), parameters.arg("ub"), name_arg}, false};
+      constexpr VariableArgs args{
+          {parameters.arg("vtype"), parameters.arg("lb"), parameters.arg("ub"), name_arg}, false};
       return raise_variable_refusal(index.error(), args, before, counts_of(optimizer));
     }
     return result.release();

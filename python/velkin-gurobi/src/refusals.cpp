@@ -113,7 +113,9 @@ PyObject* raise_variable_refusal(const kesto::VariableRefusal& refusal, const Va
     note = breach_note(*refusal.breach,
                        args.sequences ? input.at(static_cast<Py_ssize_t>(refusal.breach->item)) : input);
     // add_variable's name is given to Gurobi with "_0" after it.
-    if (!args.sequences && refusal.breach->input == kesto::Breach::Names) note.insert(describe(input).size(), kNameSuffixed);
+    if (!args.sequences && refusal.breach->input == kesto::Breach::Names) {
+      note.insert(describe(input).size(), kNameSuffixed);
+    }
   }
   switch (refusal.kind) {
     case VariableRefusal::NameContainsNul:
