@@ -7,7 +7,7 @@ import tempfile
 import pytest
 
 from helpers import gurobi
-from helpers.standin import LIVE, library_path, read_trace
+from helpers.standin import LIBRARY_VARIABLE, LIVE, library_path, read_trace
 
 STANDIN_VARIABLES = (
     "GRB_STANDIN_TRACE",
@@ -59,6 +59,11 @@ def pytest_configure(config):
     config.addinivalue_line("markers", "standin_only(reason): the test needs the stand-in; skipped with --gurobi")
     if not config.getoption("--gurobi"):
         return
+    if os.environ.get(LIBRARY_VARIABLE):
+        raise pytest.UsageError(
+            f"--gurobi: {LIBRARY_VARIABLE} is set, and the tests would open the stand-in it names in place of "
+            "Gurobi; unset it to run on Gurobi's own library"
+        )
     forwarder = os.environ.get(gurobi.FORWARDER_VARIABLE) or gurobi.build_forwarder(tempfile.mkdtemp())
     try:
         path = gurobi.activate(forwarder)
@@ -114,8 +119,7 @@ def clean_standin_environment(monkeypatch):
 
 
 @pytest.fixture
-def trace(tmp_path, monkeypatch, request):
-    needs_standin(request, "call trace")
+def trace(tmp_path, monkeypatch):
     # Models of earlier tests kept alive by tracebacks must not free
     # themselves into this test's trace.
     gc.collect()
@@ -125,9 +129,9 @@ def trace(tmp_path, monkeypatch, request):
 
 
 @pytest.fixture
-def fail(monkeypatch, request):
-    """fail(GRBoptimize=10009, ...) makes the stand-in's functions return those codes."""
-    needs_standin(request, "fault injection")
+def fail(monkeypatch):
+    """fail(GRBoptimize=10009, ...) makes those functions return those codes (on Gurobi, the
+    forwarding library answers them in place of Gurobi)."""
 
     def set_failures(**codes):
         monkeypatch.setenv("GRB_STANDIN_FAIL", ",".join(f"{k}={v}" for k, v in codes.items()))
@@ -160,8 +164,7 @@ def model(standin, request):
     import velkin_gurobi
 
     m = velkin_gurobi.Model(dll_path=standin)
-    if not gurobi_run(request.config):
-        request.getfixturevalue("trace").clear()
+    request.getfixturevalue("trace").clear()
     return m
 
 

@@ -1,22 +1,21 @@
-// The 30 Gurobi C API entry points. Each validates its arguments, forwards to the C++ core
+// The Gurobi C API entry points the module looks up. Each validates its arguments, forwards to the C++ core
 // and translates the result; every call is traced and may have a fault injected.
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
 
-#include "attributes.hpp"
-#include "environment.hpp"
-#include "errors.hpp"
-#include "faults.hpp"
-#include "model.hpp"
-#include "switches.hpp"
-#include "trace.hpp"
-
 // The entry points are the only symbols the library exports.
 #pragma GCC visibility push(default)
 #include "kesto_solver_gurobi/gurobi_c.h"
 #pragma GCC visibility pop
+
+#include "attributes.hpp"
+#include "call.hpp"
+#include "environment.hpp"
+#include "errors.hpp"
+#include "model.hpp"
+#include "record.hpp"
 
 namespace {
 
@@ -26,7 +25,6 @@ constexpr int kVersionMajor = 12;
 constexpr int kVersionMinor = 0;
 constexpr int kVersionTechnical = 3;
 constexpr int kNullArgument = static_cast<int>(Error::NullArgument);
-constexpr int kOutOfMemory = static_cast<int>(Error::OutOfMemory);
 
 Environment* as_env(GRBenv* env) { return reinterpret_cast<Environment*>(env); }
 Model* as_model(GRBmodel* model) { return reinterpret_cast<Model*>(model); }
@@ -37,103 +35,6 @@ GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
 Switches switches_of(GRBenv* env) { return env != nullptr ? as_env(env)->switches().current() : read_switches(); }
 Switches switches_of(GRBmodel* model) {
   return model != nullptr ? as_model(model)->env().switches().current() : read_switches();
-}
-
-// One call with tracing or faults switched on: its trace line and its fault, if one is
-// injected.
-class Call {
- public:
-  Call(std::string_view fn, const Switches& switches)
-      : fn_(fn), faults_(switches.faults), trace(fn, switches.trace_path) {}
-
-  Call& env(GRBenv* env) {
-    if (env == nullptr) {
-      trace.null("env");
-    } else {
-      trace.integer("env", as_env(env)->id());
-      trace.text("env_kind", as_env(env)->kind_name());
-    }
-    return *this;
-  }
-
-  Call& model(GRBmodel* model) {
-    if (model == nullptr) {
-      trace.null("model");
-    } else {
-      trace.integer("model", as_model(model)->id());
-    }
-    return *this;
-  }
-
-  // Runs `work` unless a fault is injected for this function.
-  template <class Work>
-  int run(Work&& work) {
-    if (auto fault = injected_fault(faults_, fn_); fault && !fault->null_pointer) {
-      trace.boolean("injected", true);
-      return fault->code;
-    }
-    return work();
-  }
-
-  bool null_injected() {
-    auto fault = injected_fault(faults_, fn_);
-    if (!fault || !fault->null_pointer) return false;
-    trace.boolean("injected", true);
-    return true;
-  }
-
- private:
-  std::string_view fn_;
-  const char* faults_;
-
- public:
-  TraceLine trace;
-};
-
-// One call with nothing switched on: it records nothing and injects nothing, and all of it
-// compiles away.
-class QuietCall {
- public:
-  QuietCall& env(GRBenv*) { return *this; }
-  QuietCall& model(GRBmodel*) { return *this; }
-  template <class Work>
-  int run(Work&& work) {
-    return work();
-  }
-  bool null_injected() { return false; }
-
-  NoTrace trace;
-};
-
-// Runs `body` with the call its switches ask for: one test per call decides whether anything
-// is recorded or injected.
-template <class Body>
-auto with_call(std::string_view fn, const Switches& switches, Body&& body) {
-  if (!switches.active()) [[likely]] {
-    QuietCall call;
-    return body(call);
-  }
-  Call call(fn, switches);
-  return body(call);
-}
-
-// Runs an int-returning entry point; no exception crosses the C boundary.
-template <class Body>
-int entry(std::string_view fn, const Switches& switches, Body&& body) noexcept {
-  try {
-    return with_call(fn, switches, [&](auto& call) {
-      int rc = kOutOfMemory;
-      try {
-        rc = body(call);
-      } catch (...) {
-        rc = kOutOfMemory;
-      }
-      call.trace.integer("rc", rc).write();
-      return rc;
-    });
-  } catch (...) {
-    return kOutOfMemory;
-  }
 }
 
 // What a solve handed to HiGHS, as the trace names it.
@@ -169,6 +70,12 @@ ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present)
 
 }  // namespace
 
+namespace standin {
+int traced_env_id(GRBenv* env) { return as_env(env)->id(); }
+const char* traced_env_kind(GRBenv* env) { return as_env(env)->kind_name(); }
+int traced_model_id(GRBmodel* model) { return as_model(model)->id(); }
+}  // namespace standin
+
 extern "C" {
 
 void GRBversion(int* majorP, int* minorP, int* technicalP) {
@@ -185,7 +92,7 @@ int GRBloadenv(GRBenv** envP, const char* logfilename) {
   // The new environment keeps the switches this call sees.
   const Switches switches = read_switches();
   return entry("GRBloadenv", switches, [&](auto& call) {
-    call.trace.text("logfile", logfilename);
+    record::loadenv(call, logfilename);
     if (envP != nullptr) *envP = nullptr;
     int rc = call.run([&] {
       if (envP == nullptr) return kNullArgument;
@@ -236,9 +143,7 @@ GRBenv* GRBgetenv(GRBmodel* model) {
 int GRBnewmodel(GRBenv* env, GRBmodel** modelP, const char* Pname, int numvars, double* obj, double* lb, double* ub,
                 char* vtype, char** varnames) {
   return entry("GRBnewmodel", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("name", Pname).integer("numvars", numvars);
-    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
-    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    record::newmodel(call, env, Pname, numvars, obj, lb, ub, vtype, varnames);
     if (modelP != nullptr) *modelP = nullptr;
     int rc = call.run([&] {
       if (env == nullptr || modelP == nullptr) return kNullArgument;
@@ -271,9 +176,7 @@ int GRBfreemodel(GRBmodel* model) {
 int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, double lb, double ub, char vtype,
               const char* varname) {
   return entry("GRBaddvar", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numnz", numnz).integers("vind", vind, numnz);
-    call.trace.numbers("vval", vval, numnz).number("obj", obj).number("lb", lb).number("ub", ub);
-    call.trace.integer("vtype", static_cast<unsigned char>(vtype)).text("name", varname);
+    record::addvar(call, model, numnz, vind, vval, obj, lb, ub, vtype, varname);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int vbeg = 0;
@@ -285,11 +188,7 @@ int GRBaddvar(GRBmodel* model, int numnz, int* vind, double* vval, double obj, d
 int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, double* vval, double* obj, double* lb,
                double* ub, char* vtype, char** varnames) {
   return entry("GRBaddvars", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numvars", numvars).integer("numnz", numnz);
-    if (numnz > 0) call.trace.integers("vbeg", vbeg, numvars);
-    call.trace.integers("vind", vind, numnz).numbers("vval", vval, numnz);
-    call.trace.numbers("obj", obj, numvars).numbers("lb", lb, numvars).numbers("ub", ub, numvars);
-    call.trace.bytes("vtype", vtype, numvars).texts("names", varnames, numvars);
+    record::addvars(call, model, numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_vars(numvars, numnz, vbeg, vind, vval, obj, lb, ub, vtype, varnames));
@@ -299,9 +198,7 @@ int GRBaddvars(GRBmodel* model, int numvars, int numnz, int* vbeg, int* vind, do
 
 int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense, double rhs, const char* constrname) {
   return entry("GRBaddconstr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numnz", numnz).integers("cind", cind, numnz);
-    call.trace.numbers("cval", cval, numnz).character("sense", sense).number("rhs", rhs);
-    call.trace.text("name", constrname);
+    record::addconstr(call, model, numnz, cind, cval, sense, rhs, constrname);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       const int cbeg = 0;
@@ -313,11 +210,7 @@ int GRBaddconstr(GRBmodel* model, int numnz, int* cind, double* cval, char sense
 int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* cind, double* cval, char* sense,
                   double* rhs, char** constrnames) {
   return entry("GRBaddconstrs", switches_of(model), [&](auto& call) {
-    call.model(model).trace.integer("numconstrs", numconstrs).integer("numnz", numnz);
-    if (numnz > 0) call.trace.integers("cbeg", cbeg, numconstrs);
-    call.trace.integers("cind", cind, numnz).numbers("cval", cval, numnz);
-    call.trace.characters("sense", sense, numconstrs).numbers("rhs", rhs, numconstrs);
-    call.trace.texts("names", constrnames, numconstrs);
+    record::addconstrs(call, model, numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames);
     return discarding_on_refusal(model, call.run([&] {
       if (model == nullptr) return kNullArgument;
       return to_code(as_model(model)->add_constrs(numconstrs, numnz, cbeg, cind, cval, sense, rhs, constrnames));
@@ -327,14 +220,14 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
   return entry("GRBgetintattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       auto value = as_model(model)->get_int(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.integer("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -342,7 +235,8 @@ int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
   return entry("GRBsetintattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -353,14 +247,14 @@ int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
   return entry("GRBgetdblattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
       auto value = as_model(model)->get_double(**descriptor);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.number("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -368,7 +262,8 @@ int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
   return entry("GRBsetdblattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).number("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -379,12 +274,12 @@ int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
   return entry("GRBgetdblattrarray", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
+    record::attribute_range(call, model, attrname, start, len);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, values != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       auto got = as_model(model)->get_double_array(**descriptor, start, len, values);
-      if (got) call.trace.numbers("values", values, len);
+      if (got) record::values(call, values, len);
       return to_code(got);
     });
   });
@@ -392,7 +287,7 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
   return entry("GRBgetstrattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname);
+    record::attribute(call, model, attrname);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -400,7 +295,7 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
       if (!value) return to_code(value.error());
       // Owned by the model, as Gurobi's own strings are owned by the library.
       *valueP = const_cast<char*>(*value);
-      call.trace.text("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -408,7 +303,8 @@ int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
   return entry("GRBsetstrattr", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).text("value", newvalue);
+    record::attribute(call, model, attrname);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
       if (!descriptor) return to_code(descriptor.error());
@@ -424,7 +320,7 @@ int GRBoptimize(GRBmodel* model) {
       if (model == nullptr) return kNullArgument;
       auto solved = as_model(model)->optimize();
       if (!solved) return to_code(solved);
-      call.trace.integer("status", as_model(model)->status());
+      record::status(call, as_model(model)->status());
       if (const HighsSession* session = as_model(model)->session()) {
         call.trace.text("handed", handover_name(session->last_handover()));
         call.trace.integer("iterations", session->last_iterations());
@@ -436,14 +332,14 @@ int GRBoptimize(GRBmodel* model) {
 
 int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
   return entry("GRBgetdblparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
+    record::parameter(call, env, paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
       if (params == nullptr) return kNullArgument;
       auto value = params->get_double(paramname);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.number("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -451,14 +347,14 @@ int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
 
 int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
   return entry("GRBgetintparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
+    record::parameter(call, env, paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
       if (params == nullptr) return kNullArgument;
       auto value = params->get_int(paramname);
       if (!value) return to_code(value.error());
       *valueP = *value;
-      call.trace.integer("value", *value);
+      record::value(call, *value);
       return kSuccess;
     });
   });
@@ -466,7 +362,7 @@ int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
 
 int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
   return entry("GRBgetstrparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname);
+    record::parameter(call, env, paramname);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, valueP != nullptr);
       if (params == nullptr) return kNullArgument;
@@ -474,7 +370,7 @@ int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
       if (!value) return to_code(value.error());
       // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
       std::memcpy(valueP, (*value)->c_str(), (*value)->size() + 1);
-      call.trace.text("value", valueP);
+      record::value(call, valueP);
       return kSuccess;
     });
   });
@@ -482,7 +378,8 @@ int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
 
 int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
   return entry("GRBsetdblparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).number("value", value);
+    record::parameter(call, env, paramname);
+    record::value(call, value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
       if (params == nullptr) return kNullArgument;
@@ -493,7 +390,8 @@ int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
 
 int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
   return entry("GRBsetintparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).integer("value", value);
+    record::parameter(call, env, paramname);
+    record::value(call, value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, true);
       if (params == nullptr) return kNullArgument;
@@ -504,7 +402,8 @@ int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
 
 int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
   return entry("GRBsetstrparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).text("value", value);
+    record::parameter(call, env, paramname);
+    record::value(call, value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
       if (params == nullptr) return kNullArgument;
@@ -515,7 +414,8 @@ int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
 
 int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
   return entry("GRBsetparam", switches_of(env), [&](auto& call) {
-    call.env(env).trace.text("param", paramname).text("value", value);
+    record::parameter(call, env, paramname);
+    record::value(call, value);
     return call.run([&] {
       ParameterSet* params = parameters(env, paramname, value != nullptr);
       if (params == nullptr) return kNullArgument;
@@ -537,12 +437,12 @@ int GRBupdatemodel(GRBmodel* model) {
 
 int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, double* valueP) {
   return entry("GRBgetdblattrelement", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("element", element);
+    record::attribute_element(call, model, attrname, element);
     return call.run([&] {
       auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
       auto got = as_model(model)->get_double_array(**descriptor, element, 1, valueP);
-      if (got) call.trace.number("value", *valueP);
+      if (got) record::value(call, *valueP);
       return to_code(got);
     });
   });
@@ -550,8 +450,8 @@ int GRBgetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 
 int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, double newvalue) {
   return entry("GRBsetdblattrelement", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("element", element);
-    call.trace.number("value", newvalue);
+    record::attribute_element(call, model, attrname, element);
+    record::value(call, newvalue);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());
@@ -562,8 +462,8 @@ int GRBsetdblattrelement(GRBmodel* model, const char* attrname, int element, dou
 
 int GRBsetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* newvalues) {
   return entry("GRBsetdblattrarray", switches_of(model), [&](auto& call) {
-    call.model(model).trace.text("attr", attrname).integer("start", start).integer("len", len);
-    call.trace.numbers("values", newvalues, len);
+    record::attribute_range(call, model, attrname, start, len);
+    record::values(call, newvalues, len);
     return discarding_on_refusal(model, call.run([&] {
       auto descriptor = attribute(model, attrname, newvalues != nullptr, AttrType::Double, AttrScope::Variable);
       if (!descriptor) return to_code(descriptor.error());

@@ -24,9 +24,14 @@ FORWARDER_SOURCE = Path(__file__).resolve().parents[1] / "vendor"
 SITE_DIRECTORY = FORWARDER_SOURCE / "site"
 LIBRARY_NAME = "libvelkin_gurobi_forwarder.so"
 UNAVAILABLE_EXIT = 3
+# The gurobipy that scripts/vendor_check.sh installs, and the end of its trial licence.
+TRIAL_VERSION = "13.0.3"
+TRIAL_END = "2027-11-29"
 
 # gurobipy's environment and the forwarder, kept for the life of the process.
 _started: list[Any] = []
+# The stand-in's own library path, as it was before activate().
+_standin: list[str] = []
 
 
 class GurobiUnavailable(RuntimeError):
@@ -34,18 +39,35 @@ class GurobiUnavailable(RuntimeError):
 
 
 def start_environment() -> Any:
-    """gurobipy's Env, started silent. Raises GurobiUnavailable when it cannot start."""
+    """gurobipy's Env, left as a user's would be: with Gurobi's default output on, so that
+    the module's own Silent and OutputFlag handling is what quiets its models. Only the
+    licence banner of the start itself is kept quiet: no program of the module's would
+    print it. Raises GurobiUnavailable, with the licence's own message and its end date,
+    when it cannot start."""
     try:
         import gurobipy
     except ImportError as error:
         raise GurobiUnavailable(f"gurobipy is not installed ({error})") from error
     try:
         env = gurobipy.Env(empty=True)
-        env.setParam("OutputFlag", 0)
+        env.setParam("LogToConsole", 0)
         env.start()
+        env.setParam("LogToConsole", 1)
     except gurobipy.GurobiError as error:
-        raise GurobiUnavailable(f"Gurobi's environment did not start: error {error.errno}: {error}") from error
+        raise GurobiUnavailable(
+            f"Gurobi's environment did not start: error {error.errno}: {error} "
+            f"(the trial licence of gurobipy {TRIAL_VERSION} runs until {TRIAL_END})"
+        ) from error
     return env
+
+
+def licence_end(env: Any) -> str:
+    """The end date of the licence that started `env`, as YYYY-MM-DD."""
+    import gurobipy
+
+    with gurobipy.Model(env=env) as model:
+        day = str(model.LicenseExpiration)
+    return f"{day[:4]}-{day[4:6]}-{day[6:]}"
 
 
 def environment_pointer(env: Any) -> int:
@@ -137,8 +159,20 @@ def activate(forwarder: str | os.PathLike[str]) -> str:
     path = attach(forwarder)
     import velkin_gurobi_standin
 
+    if not _standin:
+        _standin.append(velkin_gurobi_standin.library_path())
     velkin_gurobi_standin.library_path = lambda: path  # type: ignore[assignment]
     return path
+
+
+def standin_library() -> str:
+    """The installed stand-in that activate() replaced, for tests that compare the two
+    libraries' answers."""
+    if _standin:
+        return _standin[0]
+    import velkin_gurobi_standin
+
+    return velkin_gurobi_standin.library_path()
 
 
 def export_to_subprocesses(forwarder: str) -> None:
@@ -159,7 +193,10 @@ def main() -> int:
     import gurobipy
 
     environment_pointer(env)
-    print(f"Gurobi {'.'.join(map(str, gurobipy.gurobi.version()))} from gurobipy {gurobipy.__version__}")
+    print(
+        f"Gurobi {'.'.join(map(str, gurobipy.gurobi.version()))} from gurobipy {gurobipy.__version__}, "
+        f"licence until {licence_end(env)}"
+    )
     return 0
 
 

@@ -1,4 +1,4 @@
-"""The 30 Gurobi functions the module looks up, in resolution order, read from
+"""The Gurobi functions the module looks up, in resolution order, read from
 the backend's function table (the KESTO_GUROBI_FUNCTIONS X-macro)."""
 
 from __future__ import annotations

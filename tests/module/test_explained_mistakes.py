@@ -48,6 +48,13 @@ MISTAKES = [
         "add_variable() argument 'vtype' is 'x'" + TYPE_RULE,
     ),
     (
+        "a type code beyond ASCII",
+        lambda m: m.add_variables(2, vtypes=["C", "\u0143"]),
+        RuntimeError,
+        NEW_VARIABLES,
+        "add_variables() argument 'vtypes' item 1 is '\u0143'" + TYPE_RULE,
+    ),
+    (
         "a long name",
         lambda m: m.add_variables(2, names=["n" * 300, "b"]),
         RuntimeError,
@@ -81,6 +88,14 @@ MISTAKES = [
         RuntimeError,
         FIRST_CONSTRAINT,
         "add_constraint() argument 'coeffs' item 1 is inf" + FINITE,
+    ),
+    (
+        "coefficients of one variable that overflow",
+        lambda m: m.add_constraint([0, 1, 0], [1e308, 1.0, 1e308], 0.0, "<", 1.0),
+        RuntimeError,
+        FIRST_CONSTRAINT,
+        "add_constraint() argument 'coeffs' holds coefficients of one variable that add up to an infinite number"
+        + FINITE,
     ),
     (
         "a NaN constant",
@@ -124,6 +139,13 @@ MISTAKES = [
         RuntimeError,
         OBJECTIVE,
         "set_objective() argument 'coeffs' item 1 is nan" + NOT_NAN,
+    ),
+    (
+        "an infinite objective constant",
+        lambda m: m.set_objective([0], [1.0], -INF, 0),
+        RuntimeError,
+        OBJECTIVE,
+        "set_objective() argument 'constant' is -inf" + FINITE,
     ),
     (
         "gurobipy's sense name",

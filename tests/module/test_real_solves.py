@@ -78,7 +78,7 @@ def applied_and_pending(m):
 
 NAN, INF = float("nan"), float("inf")
 VARIABLES, OBJECTIVE = "Gurobi refused the new variables: error code", "Gurobi refused the objective: error code"
-LOST = "; variable 2 and constraint 1 no longer exist"
+LOST = "; variable 2 and constraint 1 no longer exist; they will be handed out again"
 
 
 def case(name, operation, error=None, message=None, faults=None, row=None, counts=(3, 2), optimum=16):
@@ -322,3 +322,53 @@ def test_main_example_runs():
     assert lines[1] == "Status: optimal"
     assert lines[2].startswith("Total cost: ")
     assert any("open" in line for line in lines[3:])
+
+
+def coupled_lp(m):
+    """max Σ (i+1)·x_i over six variables in [0, 10] with coupled rows (optimum 69)."""
+    xs = m.add_variables(6, ubs=[10.0] * 6)
+    rows = [[xs[i], xs[i + 1]] for i in range(5)] + [xs]
+    coeffs = [[1.0, 2.0]] * 5 + [[1.0] * 6]
+    m.add_constraints(rows, coeffs, [0.0] * 6, ["<"] * 6, [7.0 + i for i in range(5)] + [20.0])
+    m.set_objective(xs, [float(i + 1) for i in range(6)], 0.0, 1)
+    return xs
+
+
+def knapsack_mip(m):
+    """An integer knapsack with a parity row, whose root relaxation is fractional."""
+    weights = [31.0, 37.0, 41.0, 43.0, 47.0, 53.0, 59.0, 61.0]
+    xs = m.add_variables(8, vtypes=["I"] * 8, ubs=[3.0] * 8)
+    m.add_constraint(xs, weights, 0.0, "<", 200.5)
+    m.add_constraint(xs, [(-1.0) ** (i + 1) for i in range(8)], 0.0, "=", 1.0)
+    m.set_objective(xs, [w + i % 3 for i, w in enumerate(weights)], 0.0, 1)
+    return xs
+
+
+NO_HEURISTICS = {"Presolve": 0, "Heuristics": 0, "Cuts": 0}
+
+
+@pytest.mark.parametrize(
+    "build, parameters, status, on_standin",
+    [
+        (coupled_lp, {"Presolve": 0, "IterationLimit": 0}, 7, True),
+        (coupled_lp, {"TimeLimit": 0.0}, 9, False),
+        (coupled_lp, {"Cutoff": 1000.0}, 6, False),
+        (knapsack_mip, {**NO_HEURISTICS, "BestBdStop": 1000.0}, 15, False),
+        (knapsack_mip, {**NO_HEURISTICS, "NodeLimit": 0.0}, 8, False),
+    ],
+    ids=["iteration limit", "time limit", "cutoff", "bound limit", "node limit"],
+)
+def test_a_stop_without_a_solution_hands_back_no_value(model, trace, on_gurobi, build, parameters, status, on_standin):
+    """Gurobi answers an objective (the simplex's last one) after some of these stops, though
+    it holds no solution: the module hands back nothing all the same."""
+    if not (on_gurobi or on_standin):
+        pytest.skip("the stand-in's HiGHS solves this model to optimality: Gurobi only")
+    xs = build(model)
+    for name, value in parameters.items():
+        model.set_optimizer_attr(name, value)
+    assert model.optimize() == 0
+    solve = trace.only("GRBoptimize")
+    assert solve["status"] == status
+    assert [c["value"] for c in trace.calls("GRBgetintattr") if c["attr"] == "SolCount"] == [0]
+    assert model.get_objective_value() is None
+    assert [model.get_var_value(x) for x in xs] == [None] * len(xs)

@@ -237,7 +237,7 @@ counts = st.one_of(
 ALLOWED = (TypeError, ValueError, OverflowError, IndexError, MemoryError, HookError)
 GUROBI_REFUSAL = re.compile(
     r"Gurobi refused (the new variables|constraint (\d+)|the objective): error code -?\d+"
-    r"(?:; (?:variables? (\d+)(?: to \d+)?)?(?: and )?(?:constraints? (\d+)(?: to \d+)?)? no longer exists?)?"
+    r"(?:; (?:variables? (\d+)(?: to \d+)?)?(?: and )?(?:constraints? (\d+)(?: to \d+)?)? no longer exists?; (?:it|they) will be handed out again)?"
 )
 
 

@@ -1,4 +1,4 @@
-"""The Gurobi stand-in library: the 30 Gurobi C functions the module uses, solving with HiGHS.
+"""The Gurobi stand-in library: the Gurobi C functions the module uses, solving with HiGHS.
 
 Its directory can serve as ``GUROBI_HOME``: the library lies in its ``lib`` folder.
 """

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "py_ref.hpp"
+
 namespace velkin {
 namespace {
 
@@ -49,13 +51,34 @@ std::uint64_t item_count(PyObject* row) {
 
 }  // namespace
 
+// Bytes one name takes; nothing for an item that is no name.
+std::uint64_t one_name_bytes(PyObject* name) {
+  return PyUnicode_Check(name) ? utf8_bytes(name) + 1 + kAllocationOverhead : 0;
+}
+
 std::uint64_t name_bytes(PyObject* names, std::uint64_t count) {
-  if (!(PyList_CheckExact(names) || PyTuple_CheckExact(names))) return 0;
-  const auto n = std::min(count, static_cast<std::uint64_t>(Py_SIZE(names)));
   std::uint64_t bytes = 0;
+  if (PyList_Check(names) || PyTuple_Check(names)) {
+    // Subclasses included: their items are read where they lie.
+    const auto n = std::min(count, static_cast<std::uint64_t>(Py_SIZE(names)));
+    for (std::uint64_t i = 0; i < n; ++i) {
+      bytes += one_name_bytes(PySequence_Fast_GET_ITEM(names, static_cast<Py_ssize_t>(i)));
+    }
+    return kNameCopies * bytes;
+  }
+  if (PyUnicode_Check(names) || !PySequence_Check(names)) return 0;
+  // Any other sequence, item by item; one that cannot say its size or give an
+  // item counts what it gave, and its conversion reports the error.
+  const Py_ssize_t size = PySequence_Size(names);
+  if (size < 0) PyErr_Clear();
+  const auto n = std::min(count, static_cast<std::uint64_t>(std::max<Py_ssize_t>(size, 0)));
   for (std::uint64_t i = 0; i < n; ++i) {
-    PyObject* name = PySequence_Fast_GET_ITEM(names, static_cast<Py_ssize_t>(i));
-    if (PyUnicode_Check(name)) bytes += utf8_bytes(name) + 1 + kAllocationOverhead;
+    PyRef name = PyRef::steal(PySequence_GetItem(names, static_cast<Py_ssize_t>(i)));
+    if (!name) {
+      PyErr_Clear();
+      break;
+    }
+    bytes += one_name_bytes(name.get());
   }
   return kNameCopies * bytes;
 }

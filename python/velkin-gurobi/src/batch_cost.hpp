@@ -9,11 +9,11 @@
 
 namespace velkin {
 
-// Bytes the first `count` names of a list or tuple take in the module's copy
-// and in Gurobi's: each copy holds a name's UTF-8 form (bounded from its
-// length when not ASCII), a NUL and the allocator's overhead. A str that is
-// not ASCII also caches its UTF-8 form when converted; that is counted in.
-// 0 for other objects.
+// Bytes the first `count` names of a sequence (of any form) take in the
+// module's copy and in Gurobi's: each copy holds a name's UTF-8 form (bounded
+// from its length when not ASCII), a NUL and the allocator's overhead. A str
+// that is not ASCII also caches its UTF-8 form when converted; that is
+// counted in. 0 for objects that are no sequence.
 std::uint64_t name_bytes(PyObject* names, std::uint64_t count);
 
 struct RowsShape {

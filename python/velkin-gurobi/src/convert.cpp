@@ -207,7 +207,7 @@ bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out
     }
   } else {
     const NumpyScalar scalar = numpy_scalar(object);
-    if (scalar.found && scalar.type.kind != ItemKind::Float) {
+    if (scalar.found && is_index_type(scalar.type)) {
       return visit_integer_items(scalar.type, scalar.value, [&](const auto* value) {
         if (!is_variable_index(*value)) return refuse_variable_index(*value, arg);
         out = static_cast<std::uint64_t>(*value);
@@ -254,6 +254,8 @@ bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std:
   return scan_variable_indices(buffer, first, count, arg, [](std::size_t, auto) {});
 }
 
+bool reads_as_indices(const NumericBuffer& buffer) { return buffer && is_index_type(buffer.type()); }
+
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint64_t*);
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint32_t*);
 
@@ -270,7 +272,7 @@ bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<doubl
 template <class Index>
 bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out) {
   const NumericBuffer buffer(sequence, 1);
-  if (!buffer || buffer.type().kind == ItemKind::Float) {
+  if (!reads_as_indices(buffer)) {
     return convert_sequence(sequence, arg, out, [](PyObject* item, const Arg& item_arg, Index& index) {
       std::uint64_t value = 0;
       if (!convert_variable_index(item, item_arg, value)) return false;
@@ -293,21 +295,6 @@ bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const 
   if (length >= needed) return true;
   return fail(PyExc_ValueError, arg,
               "has " + std::to_string(length) + " items, fewer than the " + std::to_string(needed) + " " + needed_for);
-}
-
-}  // namespace velkin
-
-namespace velkin {
-
-PyObject* index_list(const std::vector<std::uint64_t>& indices) {
-  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(indices.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < indices.size(); ++i) {
-    PyObject* index = PyLong_FromUnsignedLongLong(indices[i]);
-    if (index == nullptr) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), index);
-  }
-  return list.release();
 }
 
 }  // namespace velkin

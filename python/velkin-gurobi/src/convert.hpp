@@ -124,6 +124,10 @@ bool read_variable_indices(const NumericBuffer& buffer, std::size_t first, std::
                            Index* out);
 // The same refusals without a copy.
 bool check_variable_indices(const NumericBuffer& buffer, std::size_t first, std::size_t count, const Arg& arg);
+// Whether a buffer given for variable indices is read in place: it holds
+// integers (is_index_type). Anything else is read item by item, refused as
+// its list would be.
+bool reads_as_indices(const NumericBuffer& buffer);
 
 // None leaves `out` empty; anything else is converted.
 template <class T, class Convert>
@@ -134,9 +138,6 @@ bool convert_optional(PyObject* object, const Arg& arg, std::optional<T>& out, C
   out = std::move(value);
   return true;
 }
-
-// A new list of Python ints.
-PyObject* index_list(const std::vector<std::uint64_t>& indices);
 
 // Refuses a sequence argument that holds fewer than `needed` items.
 bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const std::string& needed_for);

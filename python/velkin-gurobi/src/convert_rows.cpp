@@ -36,7 +36,7 @@ bool convert_sequence_rows(PyObject* nested, const Arg& arg, FlatRows<T>& rows, 
 
 bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows) {
   const NumericBuffer& matrix = rows.matrix_.emplace(nested, 2);
-  if (!matrix || matrix.type().kind == ItemKind::Float) {
+  if (!reads_as_indices(matrix)) {
     rows.matrix_.reset();
     return convert_sequence_rows(nested, arg, rows.copy_, convert_variable_index_sequence<StoredIndex>);
   }

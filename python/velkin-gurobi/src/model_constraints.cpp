@@ -1,9 +1,11 @@
 // Model.add_constraint, Model.add_constraints and Model.set_objective.
 
 #include <algorithm>
+#include <cmath>
 
 #include "batch_cost.hpp"
 #include "convert_rows.hpp"
+#include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
@@ -138,28 +140,70 @@ bool check_batch_fits(const std::array<PyObject*, 6>& objects) {
 // add_constraints takes every sense but '<' and '>' as '=', and says so once
 // for the first row of another sense than the three. The warning comes
 // before anything reaches Gurobi, so that where warnings are errors the call
-// raises and changes nothing.
-bool warn_other_senses(const ConstraintBatch& batch) {
+// raises and changes nothing. `warned` tells whether Python code may have
+// run (a warnings hook).
+bool warn_other_senses(const ConstraintBatch& batch, bool& warned) {
   for (std::size_t i = 0; i < batch.count(); ++i) {
     const char32_t sense = batch.senses[i];
     if (!single_set(sense, 0.0)) {
+      warned = true;
       return PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kSenseAsEquality, static_cast<int>(sense), i) == 0;
     }
   }
   return true;
 }
 
+// The rows of a batch as Gurobi takes them, read from the converted
+// copy or from the 2-D arrays where they lie.
+class BatchRows final : public kesto::gurobi::RowSource {
+ public:
+  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+
+  std::size_t count() const override { return batch_.count(); }
+  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
+    const std::size_t terms = batch_.terms_of(i);
+    row.indices.resize(terms);
+    row.coefficients.resize(terms);
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      std::transform(vars, vars + terms, row.indices.begin(),
+                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
+                     [](auto coefficient) { return static_cast<double>(coefficient); });
+    });
+    row.sense = batch_sense(batch_.senses[i]);
+    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    return true;
+  }
+  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
+
+ private:
+  const ConstraintBatch& batch_;
+};
+
+// Whether row `i`'s coefficients stay finite once each variable's terms are
+// added up, as Gurobi is handed them.
+bool row_merges_finite(const ConstraintBatch& batch, std::size_t i) {
+  kesto::gurobi::GrbRow row;
+  BatchRows(batch).read(i, row);
+  return kesto::gurobi::merges_finite(std::move(row.indices), std::move(row.coefficients));
+}
+
 // What Gurobi would refuse in row `i`, if anything (see the backend's
 // accepted.hpp).
 std::optional<kesto::Breach> row_breach(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
+  double magnitude = 0.0;
   auto breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) -> std::optional<kesto::Breach> {
     for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+      magnitude += std::fabs(static_cast<double>(coeffs[k]));
       if (auto found = coefficient_breach(k, static_cast<double>(coeffs[k]))) return found;
     }
     return std::nullopt;
   });
   if (breach) return breach;
+  if (!std::isfinite(magnitude) && !row_merges_finite(batch, i)) return merged_breach();
   const double constant = batch.consts[i];
   if ((breach = value_breach(kesto::Breach::Constant, 0, constant))) return breach;
   if ((breach = value_breach(kesto::Breach::RightHandSide, 0, batch.rhss[i] - constant))) {
@@ -180,6 +224,7 @@ std::string row_note(const std::optional<kesto::Breach>& breach, const RowArgs& 
   if (!breach) return {};
   switch (breach->input) {
     case kesto::Breach::Coefficients:
+      if (breach->rule == kesto::Breach::MergedFinite) return breach_note(*breach, args.coeffs);
       return breach_note(*breach, args.coeffs.at(static_cast<Py_ssize_t>(breach->item)));
     case kesto::Breach::Constant: return breach_note(*breach, args.constant);
     case kesto::Breach::RightHandSide: return breach_note(*breach, args.rhs);
@@ -211,39 +256,16 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
   return true;
 }
 
-// The rows of a checked batch as Gurobi takes them, read from the converted
-// copy or from the 2-D arrays where they lie.
-class BatchRows final : public kesto::gurobi::RowSource {
- public:
-  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
-
-  std::size_t count() const override { return batch_.count(); }
-  bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
-    const std::size_t terms = batch_.terms_of(i);
-    row.indices.resize(terms);
-    row.coefficients.resize(terms);
-    batch_.vars.visit_row(i, [&](const auto* vars) {
-      std::transform(vars, vars + terms, row.indices.begin(),
-                     [](auto index) { return kesto::gurobi::to_grb_int(static_cast<std::uint64_t>(index)); });
-    });
-    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
-      std::transform(coeffs, coeffs + terms, row.coefficients.begin(),
-                     [](auto coefficient) { return static_cast<double>(coefficient); });
-    });
-    row.sense = batch_sense(batch_.senses[i]);
-    row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
-    return true;
-  }
-  const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
-
- private:
-  const ConstraintBatch& batch_;
-};
-
-// Adds the constraints of a checked batch; the list of their indices.
+// Checks a converted batch and adds its constraints; the list of their
+// indices. The rows of a 2-D array are read where they lie, and Python code
+// (a warnings hook, a gc callback at any allocation of a Python object) may
+// change the array: no such code runs between the last check and the read.
 PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
+  bool warned = false;
+  if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch, warned)) return nullptr;
+  if (warned && !check_rows(batch, counts_of(optimizer))) return nullptr;
   const ModelCounts before = counts_of(optimizer);
   const auto indices = optimizer.add_rows(BatchRows(batch));
   if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
@@ -299,7 +321,6 @@ PyObject* model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     ConstraintBatch batch;
     if (!check_batch_fits(objects) || !convert_constraint_batch(objects, batch)) return nullptr;
-    if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch)) return nullptr;
     return add_batch(optimizer, batch);
   });
 }

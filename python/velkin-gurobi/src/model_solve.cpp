@@ -99,6 +99,19 @@ std::optional<std::uint64_t> plain_index(PyObject* args, PyObject* kwargs) {
   return static_cast<std::uint64_t>(value);
 }
 
+// Whether `object` is an int of more than 64 bits, which names no variable
+// just as one beyond Gurobi's int range does.
+bool beyond_any_index(PyObject* object) {
+  if (!PyLong_Check(object)) return false;
+  int overflow = 0;
+  PyLong_AsLongLongAndOverflow(object, &overflow);
+  if (overflow <= 0) return false;
+  PyLong_AsUnsignedLongLong(object);
+  if (!PyErr_Occurred()) return false;
+  PyErr_Clear();
+  return true;
+}
+
 }  // namespace
 
 PyObject* model_update(PyObject* self, PyObject*) {
@@ -132,6 +145,7 @@ PyObject* model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) 
   std::array<PyObject*, 1> objects{};
   if (!parse_arguments<kGetVarValueParameters>(args, kwargs, objects)) return nullptr;
   return with_model<Access::Shared>(self, [&](const auto& optimizer) -> PyObject* {
+    if (beyond_any_index(objects[0])) Py_RETURN_NONE;
     std::uint64_t var_id = 0;
     if (!convert_unsigned(objects[0], kGetVarValueParameters.arg("var_id"), var_id)) return nullptr;
     return optional_float(optimizer.get_var_value(var_id));

@@ -23,6 +23,10 @@ constexpr ItemType item_type_of() {
   return {ItemKind::Unsigned, sizeof(T)};
 }
 
+// Whether items of `type` are read as variable indices: integers. Items of
+// any other type are refused as indices, as their Python objects would be.
+constexpr bool is_index_type(ItemType type) { return type.kind != ItemKind::Float; }
+
 // Calls `visit(items)` with `data` as a pointer to the C type of `type`,
 // which must be an integer type.
 template <class Visit>

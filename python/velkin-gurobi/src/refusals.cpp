@@ -45,7 +45,9 @@ std::string lost_indices(ModelCounts before, ModelCounts after) {
   if (variables.empty() && constraints.empty()) return {};
   const bool one = lost(before.variables, after.variables) + lost(before.constraints, after.constraints) == 1;
   const std::string both = variables.empty() || constraints.empty() ? "" : " and ";
-  return "; " + variables + both + constraints + (one ? " no longer exists" : " no longer exist");
+  // The indices stay Gurobi's column and row positions, so the next additions get them.
+  return "; " + variables + both + constraints +
+         (one ? " no longer exists; it will be handed out again" : " no longer exist; they will be handed out again");
 }
 
 }  // namespace
@@ -62,6 +64,8 @@ namespace {
 constexpr const char* kTypeRule = ": Gurobi takes C, B, I, S or N";
 constexpr const char* kNotNaNRule = ": Gurobi takes any number but NaN";
 constexpr const char* kFiniteRule = ": Gurobi takes finite numbers only";
+constexpr const char* kMergedRule =
+    " holds coefficients of one variable that add up to an infinite number: Gurobi takes finite numbers only";
 constexpr const char* kNameRule = " bytes: Gurobi takes at most ";
 constexpr const char* kNameSuffixed = " followed by \"_0\"";
 constexpr const char* kDifferenceRule = " and so is the constant: Gurobi takes the right-hand side less the constant, "
@@ -90,6 +94,7 @@ std::string breach_note(const kesto::Breach& breach, const Arg& where) {
     case Breach::NameLength:
       return place + " has " + std::to_string(static_cast<std::uint64_t>(breach.value)) + kNameRule +
              std::to_string(GRB_MAX_NAMELEN);
+    case Breach::MergedFinite: return place + kMergedRule;
     case Breach::NotNaN:
     case Breach::Finite: break;
   }

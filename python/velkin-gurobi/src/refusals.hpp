@@ -37,8 +37,8 @@ ModelCounts counts_of(const Optimizer& optimizer) {
 // out-of-memory code, RuntimeError for any other. When the model had handed
 // out more indices before the call (`before`) than it counts after it
 // (`after`), the text goes on with the indices that no longer exist, e.g.
-// "; variables 3 to 5 and constraint 2 no longer exist". A `note` that is not
-// empty is attached to the exception.
+// "; variables 3 to 5 and constraint 2 no longer exist; they will be handed
+// out again". A `note` that is not empty is attached to the exception.
 PyObject* raise_solver_refusal(const std::string& what, int code, ModelCounts before = {}, ModelCounts after = {},
                                const std::string& note = {});
 

@@ -36,10 +36,11 @@ enum class SolveStatus : int {
 struct Breach {
   enum Input { Types, LowerBounds, UpperBounds, Names, Coefficients, Constant, RightHandSide };
   enum Rule {
-    TypeCode,    // not one of the solver's variable type codes
-    NotNaN,      // NaN where any other number is taken
-    Finite,      // NaN or infinite where only finite numbers are taken
-    NameLength,  // a name longer than the solver takes
+    TypeCode,      // not one of the solver's variable type codes
+    NotNaN,        // NaN where any other number is taken
+    Finite,        // NaN or infinite where only finite numbers are taken
+    MergedFinite,  // the terms of a variable named twice add up to an infinite coefficient
+    NameLength,    // a name longer than the solver takes
   };
   Input input;
   Rule rule;

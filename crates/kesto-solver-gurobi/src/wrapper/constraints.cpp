@@ -1,6 +1,7 @@
 // Linear constraints (one GRBaddconstr per row) and the objective.
 
 #include <algorithm>
+#include <cmath>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -9,12 +10,13 @@
 namespace kesto::gurobi {
 namespace {
 
-// Gurobi takes an infinite objective coefficient, but not NaN.
+// Gurobi takes an infinite objective coefficient, but not NaN, and only a
+// finite constant.
 std::optional<Breach> objective_breach(const GrbFunction& objective) {
   for (std::size_t k = 0; k < objective.coefficients.size(); ++k) {
     if (auto breach = value_breach(Breach::Coefficients, k, objective.coefficients[k])) return breach;
   }
-  return value_breach(Breach::Constant, 0, objective.constant);
+  return objective_constant_breach(objective.constant);
 }
 
 // The value a one-sided set compares with; none for an interval.
@@ -25,17 +27,32 @@ std::optional<double> set_value(const ScalarSetType& set) {
   return std::nullopt;
 }
 
+// Whether the row's coefficients stay finite once each variable's terms are
+// added up, as Gurobi is handed them.
+bool merges_finite_terms(const Affine& affine) {
+  std::vector<int> indices;
+  std::vector<double> coefficients;
+  for (const Term& term : affine.terms) {
+    indices.push_back(to_grb_int(term.variable));
+    coefficients.push_back(term.coefficient);
+  }
+  return merges_finite(std::move(indices), std::move(coefficients));
+}
+
 // What Gurobi would refuse in the row, if anything: it takes finite
-// coefficients, a constant and a right-hand side that are not NaN, a name of
-// at most 255 bytes. Rows the conversion refuses (not affine, an interval)
-// are left to it.
+// coefficients (also once a variable's terms are added up), a constant and a
+// right-hand side that are not NaN, a name of at most 255 bytes. Rows the
+// conversion refuses (not affine, an interval) are left to it.
 std::optional<Breach> row_breach(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
   const auto* affine = std::get_if<Affine>(&function);
   const auto value = set_value(set);
   if (affine == nullptr || !value) return std::nullopt;
+  double magnitude = 0.0;
   for (std::size_t k = 0; k < affine->terms.size(); ++k) {
+    magnitude += std::fabs(affine->terms[k].coefficient);
     if (auto breach = coefficient_breach(k, affine->terms[k].coefficient)) return breach;
   }
+  if (!std::isfinite(magnitude) && !merges_finite_terms(*affine)) return merged_breach();
   if (auto breach = value_breach(Breach::Constant, 0, affine->constant)) return breach;
   if (auto breach = value_breach(Breach::RightHandSide, 0, *value - affine->constant)) {
     breach->value = *value;
@@ -91,13 +108,15 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
 
 int GurobiOptimizer::write_objective(const GrbFunction& objective, bool maximise) {
   std::vector<double> zeros(var_count_, 0.0);
-  if (api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data()) != 0) {
-    // The range reset's code is not reported: a refused range is tried again
-    // one variable at a time, and only a refusal there is reported, so that
-    // no coefficient of the previous objective survives unnoticed.
+  const int range_code = api().GRBsetdblattrarray(model_, GRB_DBL_ATTR_OBJ, 0, to_grb_int(var_count_), zeros.data());
+  if (range_code != 0) {
+    // A refused range is tried again one variable at a time, and only a
+    // refusal there is reported, so that no coefficient of the previous
+    // objective survives unnoticed. When that refusal names a variable that
+    // is gone, the range's refusal discarded it: its code is the cause.
     for (std::uint64_t i = 0; i < var_count_; ++i) {
       if (const int code = api().GRBsetdblattrelement(model_, GRB_DBL_ATTR_OBJ, to_grb_int(i), 0.0); code != 0) {
-        return code;
+        return code == GRB_ERROR_INDEX_OUT_OF_RANGE ? range_code : code;
       }
     }
   }

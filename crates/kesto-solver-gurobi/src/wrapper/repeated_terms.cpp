@@ -1,6 +1,7 @@
 // Rows that name a variable more than once, merged before Gurobi sees them.
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -85,6 +86,11 @@ bool RepeatedTerms::has_repeats(const std::vector<int>& indices) {
     if (variable < variables_) seen_[static_cast<std::size_t>(variable / 64)] = 0;
   }
   return repeats;
+}
+
+bool merges_finite(std::vector<int> indices, std::vector<double> coefficients) {
+  merge_sorted(indices, coefficients);
+  return std::all_of(coefficients.begin(), coefficients.end(), [](double value) { return std::isfinite(value); });
 }
 
 void RepeatedTerms::merge(std::vector<int>& indices, std::vector<double>& coefficients) {

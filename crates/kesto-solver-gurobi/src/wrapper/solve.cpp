@@ -156,6 +156,9 @@ class ParameterWriter {
   GRBenv* env_;
 };
 
+// Neither infinite nor Gurobi's infinity (1e100 or more in magnitude).
+bool is_finite_objective(double value) { return std::fabs(value) < GRB_INFINITY; }
+
 }  // namespace
 
 std::expected<void, KestoError> GurobiOptimizer::update() {
@@ -179,12 +182,19 @@ std::expected<SolveStatus, KestoError> GurobiOptimizer::optimize() {
 }
 
 // Gurobi answers X and ObjVal after solves that found nothing too: the
-// simplex point of an infeasible or unbounded LP, 1e100 after a limit.
-bool GurobiOptimizer::read_solution_state(int status) const {
+// simplex point of an infeasible or unbounded LP, 1e100 after a limit, the
+// last simplex objective after an iteration limit or a cutoff. With
+// DualReductions 0 it may also call an unbounded MIP optimal, with solutions
+// whose objective is infinite: `status` then becomes unbounded.
+bool GurobiOptimizer::read_solution_state(int& status) const {
   if (status == GRB_INFEASIBLE || status == GRB_UNBOUNDED) return false;
   int solutions = 0;
   if (api().GRBgetintattr(model_, GRB_INT_ATTR_SOLCOUNT, &solutions) != 0 || solutions <= 0) return false;
-  return read_objective().has_value();
+  double value = 0.0;
+  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0) return false;
+  if (is_finite_objective(value)) return true;
+  if (status == GRB_OPTIMAL) status = GRB_UNBOUNDED;
+  return false;
 }
 
 std::optional<double> GurobiOptimizer::get_var_value(std::uint64_t index) const {
@@ -204,7 +214,7 @@ std::optional<double> GurobiOptimizer::get_objective_value() const {
 // ObjVal, unless Gurobi has none or answers its infinity.
 std::optional<double> GurobiOptimizer::read_objective() const {
   double value = 0.0;
-  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0 || std::fabs(value) >= GRB_INFINITY) {
+  if (api().GRBgetdblattr(model_, GRB_DBL_ATTR_OBJVAL, &value) != 0 || !is_finite_objective(value)) {
     return std::nullopt;
   }
   return value;

@@ -55,12 +55,13 @@ T* non_null(T* data) {
   return data != nullptr ? data : &empty;
 }
 
-// A std::string keeps small batches off the heap.
+// A std::string keeps small batches off the heap. A character beyond ASCII is
+// no type code whatever its low byte: it becomes a byte that the check refuses.
 std::string type_bytes(const std::optional<std::vector<char32_t>>& vtypes, std::size_t n) {
   if (!vtypes) return std::string(n, kDefaultVariableType);
   std::string bytes;
   bytes.reserve(vtypes->size());
-  for (const char32_t code : *vtypes) bytes.push_back(static_cast<char>(code & 0xFF));
+  for (const char32_t code : *vtypes) bytes.push_back(code < 0x80 ? static_cast<char>(code) : '\0');
   return bytes;
 }
 

@@ -27,11 +27,11 @@ using LoadError =
 // e.g. `DlOpen { source: "libx.so: cannot open shared object file" }`.
 std::string render(const LoadError& error);
 
-// X-macro of the 30 functions in resolution order. The backend calls 20 of
-// them; GRBversion, GRBaddvar, GRBaddconstrs, GRBgetdblattrarray,
-// GRBgetstrattr, GRBsetstrattr, GRBget{dbl,int,str}param and GRBsetparam are
-// looked up on purpose all the same, so that a library lacking any of the 30
-// fails to load.
+// X-macro of the Gurobi functions, in resolution order: every list of them
+// (the table, the bench's floor, the tests' names) is made from this one.
+// The backend calls most of them (the "Gurobi:" lines of wrapper/wrapper.hpp
+// name those); the others are looked up on purpose all the same, so that a
+// library lacking any of the functions fails to load.
 #define KESTO_GUROBI_FUNCTIONS(X) \
   X(GRBversion)                   \
   X(GRBstartenv)                  \
@@ -69,7 +69,7 @@ std::string render(const LoadError& error);
 class GurobiApi {
  public:
   // Opens the library at path (the running process's own symbols when absent)
-  // and resolves all 30 functions.
+  // and resolves every function of the list.
   static std::expected<GurobiApi, LoadError> load(std::optional<std::string> path);
 
   GurobiApi(GurobiApi&& other) noexcept;

@@ -18,8 +18,13 @@ namespace kesto::gurobi {
 // but NaN.
 inline bool accepted_value(double value) { return !std::isnan(value); }
 
-// Row coefficients: finite numbers.
+// Row coefficients: finite numbers, also once the terms of a variable named
+// more than once in a row are added up (see merges_finite in utils.hpp).
 inline bool accepted_coefficient(double value) { return std::isfinite(value); }
+
+// The objective's constant: a finite number. Gurobi refuses ObjCon ±inf only
+// after the new coefficients are written.
+inline bool accepted_objective_constant(double value) { return std::isfinite(value); }
 
 // Names of variables and constraints: at most GRB_MAX_NAMELEN bytes.
 inline bool accepted_name(std::string_view name) { return name.size() <= GRB_MAX_NAMELEN; }
@@ -40,6 +45,13 @@ inline std::optional<Breach> coefficient_breach(std::size_t item, double value) 
   if (accepted_coefficient(value)) return std::nullopt;
   return Breach{Breach::Coefficients, Breach::Finite, item, value};
 }
+inline std::optional<Breach> objective_constant_breach(double value) {
+  if (accepted_objective_constant(value)) return std::nullopt;
+  return Breach{Breach::Constant, Breach::Finite, 0, value};
+}
+// A row whose coefficients are finite one by one but not once a variable's
+// terms are added up.
+inline Breach merged_breach() { return Breach{Breach::Coefficients, Breach::MergedFinite}; }
 inline std::optional<Breach> name_breach(std::size_t item, std::string_view name) {
   if (accepted_name(name)) return std::nullopt;
   return Breach{Breach::Names, Breach::NameLength, item, static_cast<double>(name.size())};

@@ -43,6 +43,12 @@ class RepeatedTerms {
   std::vector<std::uint64_t> seen_;  // all clear between rows
 };
 
+// Whether a row's coefficients stay finite once the terms of each variable
+// are added up; `indices` and `coefficients` are copies, merged to see. Only
+// a row whose terms' absolute values add up to infinity needs the question:
+// no sum of its coefficients can overflow otherwise.
+bool merges_finite(std::vector<int> indices, std::vector<double> coefficients);
+
 // The function's constant moves to the right-hand side, the indices become
 // Gurobi's ints. The result's arrays reuse the capacity of `storage`, so a
 // caller converting many constraints can hand back the previous result and

@@ -153,8 +153,9 @@ class GurobiOptimizer {
   void recount();
 
   // Whether the last solve left a solution: SolCount above 0, not infeasible
-  // or unbounded, and an objective value below Gurobi's infinity.
-  bool read_solution_state(int status) const;
+  // or unbounded, and an objective value below Gurobi's infinity. An optimal
+  // `status` with an infinite objective becomes unbounded.
+  bool read_solution_state(int& status) const;
   std::optional<double> read_objective() const;
 
   // Declared before the model so that they are released after it: the model
