@@ -23,7 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import workloads  # noqa: E402
-from timing import sample_fresh  # noqa: E402
+from timing import fmt_time, load_average, sample_fresh  # noqa: E402
 
 TERMS = workloads.TERMS
 
@@ -149,10 +149,8 @@ def memory_growth(scale, form):
     return json.loads(proc.stdout.strip().splitlines()[-1])
 
 
-def markdown(times, growth, args):
+def markdown(times, growth, args, loads):
     med = {key: statistics.median(samples) for key, samples in times.items()}
-    from run import fmt_time
-
     rows = [
         ("add_constraints, list of 1-D arrays: int32/float32 vs int64/float64", "rows_32", "rows_64"),
         ("add_constraints, 2-D arrays: int32/float32 vs int64/float64", "rows_2d_32", "rows_2d"),
@@ -164,7 +162,8 @@ def markdown(times, growth, args):
         ("W3 add_constraints, NumPy: ours vs floor", "ours_w3_numpy", "floor_w3_numpy"),
     ]
     lines = [
-        f"scale {args.scale}, median of {args.repeat}, Python {sys.version.split()[0]}",
+        f"scale {args.scale}, median of {args.repeat}, Python {sys.version.split()[0]}; "
+        f"load average (1, 5, 15 min) {loads[0]} before, {loads[1]} after",
         "",
         "| comparison | time | against | ratio | ratio of the fastest runs |",
         "| --- | ---: | ---: | ---: | ---: |",
@@ -197,8 +196,10 @@ def main(argv=None):
     parser.add_argument("--scale", type=float, default=1.0, help="multiplies every size (default 1.0)")
     parser.add_argument("--repeat", type=int, default=5, help="repetitions per row; the median is reported")
     args = parser.parse_args(argv)
+    before = load_average()
     times = measure(args.scale, args.repeat)
-    print(markdown(times, {form: memory_growth(args.scale, form) for form in FORMS}, args))
+    after = load_average()
+    print(markdown(times, {form: memory_growth(args.scale, form) for form in FORMS}, args, (before, after)))
     return 0
 
 

@@ -57,13 +57,12 @@ def objective_rounds(change, solve):
     return sample(lambda: [(change(r), solve()) for r in range(OBJECTIVE_ROUNDS)])
 
 
-class Ours:
-    def __init__(self, inp, path):
-        from velkin_gurobi import Model
+class ModuleLike:
+    """Ours and the contract floor: `new()` makes a silent, empty model."""
 
+    def __init__(self, inp, new):
         self.inp = inp
-        self.m = Model(dll_path=path)
-        self.m.set_optimizer_attr("Silent", True)
+        self.m = new()
         self.x = self.m.add_variables(inp.n, ubs=[10.0] * inp.n)
         self.obj = list(inp.obj)
         for cols, coeffs in inp.rows:
@@ -158,12 +157,12 @@ class Pyoptinterface:
         self.add_row([*cols, len(self.x) - 1], [*coeffs, 1.0], self.inp.rhs)
 
 
-def sampler(tool, scale, notes, standin_path):
+def sampler(tool, scale, notes, new_model=None):
     """A function taking one sample of W8's rows for the tools that re-solve in place (a fresh
-    model, its first solve, then the rounds of each kind of change); None for the others."""
-    if tool == "ours":
-        path = standin_path()
-        model = lambda inp: Ours(inp, path)  # noqa: E731
+    model, its first solve, then the rounds of each kind of change); None for the others.
+    `new_model` makes a silent, empty model for the tools with the module's methods."""
+    if new_model is not None:
+        model = lambda inp: ModuleLike(inp, new_model)  # noqa: E731
     elif tool == "highspy":
         model = Highspy
     elif tool == "pyoptinterface":

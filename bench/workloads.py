@@ -21,6 +21,7 @@ import sysconfig
 import tempfile
 
 import resolve
+import tiny
 from timing import sample, sample_fresh
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,6 +44,7 @@ ROWS = [
     ("w7_knapsack_build", "W7 knapsack MIP build"),
     ("w7_knapsack_solve", "W7 knapsack MIP solve"),
     *resolve.ROWS,
+    *tiny.ROWS,
 ]
 
 # Workloads in the order they are sampled in each round; W7's and W8's give several rows.
@@ -60,6 +62,7 @@ GROUPS = [
     "w7_transport",
     "w7_knapsack",
     "w8",
+    "w9",
 ]
 
 TERMS = 10  # terms per constraint in W3 and W4
@@ -193,6 +196,9 @@ def build_floor():
     include = os.path.join(ROOT, "crates", "kesto-solver-gurobi", "include")
     inputs = [
         os.path.join(HERE, "floor.cpp"),
+        os.path.join(HERE, "floor_model.cpp"),
+        os.path.join(HERE, "floor_model.hpp"),
+        os.path.join(HERE, "contract_floor.cpp"),
         os.path.join(HERE, "CMakeLists.txt"),
         os.path.join(ROOT, "cmake", "VelkinDefaults.cmake"),
         os.path.join(ROOT, "crates", "kesto-solver-gurobi", "gurobi_c.cmake"),
@@ -260,7 +266,19 @@ def ours_style():
 def floor_style():
     floor = build_floor()
     path = standin_path()
-    return CallStyle(lambda: floor.FloorModel(path), lambda m: None)
+    return CallStyle(lambda: floor.FloorModel(path), lambda m: m.silence())
+
+
+def contract_style():
+    """The contract floor: the floor's work behind the module's calling convention, called
+    exactly as the module is."""
+    floor = build_floor()
+    path = standin_path()
+
+    def silent(m):
+        m.set_optimizer_attr("Silent", True)
+
+    return CallStyle(lambda: floor.ContractModel(path), silent)
 
 
 def with_vars(style, n, is_floor):
@@ -883,6 +901,37 @@ def pulp_samplers(inp, notes):
     return s
 
 
+INT_MAX = 2**31 - 1
+
+# The options the stand-in sets before its first solve, with Gurobi's default parameters and
+# OutputFlag 0, in its order (HiGHS C API setter, name, value).
+STANDIN_OPTIONS = [
+    ("Highs_setBoolOptionValue", b"output_flag", 0),
+    ("Highs_setBoolOptionValue", b"log_to_console", 1),
+    ("Highs_setStringOptionValue", b"log_file", b""),
+    ("Highs_setDoubleOptionValue", b"infinite_bound", 1e30),
+    ("Highs_setDoubleOptionValue", b"infinite_cost", 1e30),
+    ("Highs_setDoubleOptionValue", b"time_limit", math.inf),
+    ("Highs_setDoubleOptionValue", b"mip_rel_gap", 1e-4),
+    ("Highs_setDoubleOptionValue", b"mip_abs_gap", 1e-10),
+    ("Highs_setIntOptionValue", b"threads", 0),
+    ("Highs_setIntOptionValue", b"random_seed", 0),
+    ("Highs_setStringOptionValue", b"presolve", b"choose"),
+    ("Highs_setStringOptionValue", b"solver", b"choose"),
+    ("Highs_setIntOptionValue", b"simplex_iteration_limit", INT_MAX),
+    ("Highs_setIntOptionValue", b"ipm_iteration_limit", INT_MAX),
+    ("Highs_setIntOptionValue", b"mip_max_nodes", INT_MAX),
+    ("Highs_setIntOptionValue", b"mip_max_improving_sols", 2_000_000_000),
+    ("Highs_setDoubleOptionValue", b"primal_feasibility_tolerance", 1e-6),
+    ("Highs_setDoubleOptionValue", b"dual_feasibility_tolerance", 1e-6),
+    ("Highs_setDoubleOptionValue", b"mip_feasibility_tolerance", 1e-6),
+    ("Highs_setDoubleOptionValue", b"mip_heuristic_effort", 0.05),
+    ("Highs_setBoolOptionValue", b"mip_heuristic_run_rins", 1),
+    ("Highs_setBoolOptionValue", b"mip_detect_symmetry", 1),
+    ("Highs_setDoubleOptionValue", b"ipm_optimality_tolerance", 1e-8),
+]
+
+
 class HighsDirect:
     """HiGHS's C API from highsbox through ctypes: the library the stand-in opens."""
 
@@ -914,19 +963,8 @@ class HighsDirect:
         lib = self.lib
         h = ctypes.c_void_p(lib.Highs_create())
         try:
-            lib.Highs_setBoolOptionValue(h, b"output_flag", 0)
-            lib.Highs_setBoolOptionValue(h, b"log_to_console", 1)
-            lib.Highs_setDoubleOptionValue(h, b"infinite_bound", 1e30)
-            lib.Highs_setDoubleOptionValue(h, b"infinite_cost", 1e30)
-            lib.Highs_setDoubleOptionValue(h, b"mip_rel_gap", 1e-4)
-            lib.Highs_setDoubleOptionValue(h, b"mip_abs_gap", 1e-10)
-            lib.Highs_setIntOptionValue(h, b"random_seed", 0)
-            lib.Highs_setStringOptionValue(h, b"presolve", b"choose")
-            lib.Highs_setStringOptionValue(h, b"solver", b"choose")
-            lib.Highs_setIntOptionValue(h, b"mip_max_improving_sols", 2000000000)
-            lib.Highs_setDoubleOptionValue(h, b"primal_feasibility_tolerance", 1e-6)
-            lib.Highs_setDoubleOptionValue(h, b"dual_feasibility_tolerance", 1e-6)
-            lib.Highs_setDoubleOptionValue(h, b"mip_feasibility_tolerance", 1e-5)
+            for setter, name, value in STANDIN_OPTIONS:
+                getattr(lib, setter)(h, name, value)
             p = problem
             ptr = lambda a: a.ctypes.data_as(ctypes.c_void_p)  # noqa: E731
             common = [
@@ -1014,6 +1052,7 @@ def highs_direct_samplers(inp, notes):
 SAMPLERS = {
     "ours": lambda inp, notes: module_like(ours_style(), inp, notes, False),
     "floor": lambda inp, notes: module_like(floor_style(), inp, notes, True),
+    "contract": lambda inp, notes: module_like(contract_style(), inp, notes, False),
     "batch": batch_limit,
     "highspy": highspy_samplers,
     "pyoptinterface": pyoptinterface_samplers,
@@ -1024,13 +1063,60 @@ SAMPLERS = {
 TOOLS = list(SAMPLERS)
 
 
+def silent_model(tool):
+    """For ours and the contract floor, which have the module's methods: a function making a
+    silent, empty model; None for the other tools."""
+    styles = {"ours": ours_style, "contract": contract_style}
+    if tool not in styles:
+        return None
+    style = styles[tool]()
+
+    def new():
+        m = style.new()
+        style.silent(m)
+        return m
+
+    return new
+
+
+def tiny_solver(tool):
+    """The tool's way of building and solving W9's tiny models (tiny.py)."""
+    styles = {"ours": (ours_style, False), "floor": (floor_style, True), "contract": (contract_style, False)}
+    if tool in styles:
+        style, is_floor = styles[tool]
+        return tiny.module_like(style(), is_floor)
+    if tool == "highs-direct":
+        return tiny.highs_direct_solver(HighsDirect(), highs_problem)
+    solvers = {
+        "highspy": tiny.highspy_solver,
+        "pyoptinterface": tiny.pyoptinterface_solver,
+        "gurobipy": tiny.gurobipy_solver,
+    }
+    return solvers[tool]() if tool in solvers else None
+
+
 def samplers_of(tool, scale, inp, notes):
-    """The tool's samplers, W8's included where it has them."""
+    """The tool's samplers, W8's and W9's included where it has them."""
     s = SAMPLERS[tool](inp, notes)
-    resolved = resolve.sampler(tool, scale, notes, standin_path)
+    resolved = resolve.sampler(tool, scale, notes, silent_model(tool))
     if resolved is not None:
         s["w8"] = resolved
+    solver = tiny_solver(tool)
+    if solver is not None:
+        s["w9"] = tiny.sampler(solver, scale, notes)
     return s
+
+
+def group_of(key):
+    """The workload (one of GROUPS) that gives the row `key`."""
+    return max((g for g in GROUPS if key == g or key.startswith(g + "_")), key=len, default=key)
+
+
+def fail(result, groups, what, error):
+    """Records a failure: its text in "errors", the workloads it leaves without a time in
+    "failed" (the tables print "failed" there)."""
+    result.setdefault("errors", []).append(f"{what}: {type(error).__name__}: {error}")
+    result.setdefault("failed", []).extend(groups)
 
 
 def take(result, group, sampler):
@@ -1042,13 +1128,14 @@ def take(result, group, sampler):
     except Skip as reason:
         result["notes"].append(str(reason))
     except Exception as error:  # noqa: BLE001 - a failed workload is reported, the others go on
-        result.setdefault("errors", []).append(f"{group}: {type(error).__name__}: {error}")
+        fail(result, [group], group, error)
     return False
 
 
 def measure(tools, scale, repeat, progress=lambda line: None):
     """{tool: {"times": {row key: [seconds, one per round]}, "notes": [...]}}, with
-    "skipped" for a tool that cannot run and "errors" for workloads that failed. Each round
+    "skipped" for a tool that is not installed, "errors" for what failed and "failed" for
+    the workloads that failed with it. Each round
     takes one sample of every tool's workload in turn, workload by workload, starting with
     the next tool at every round; the peak memory of W3 follows for ours and the floor."""
     inp = Inputs(scale)
@@ -1059,6 +1146,8 @@ def measure(tools, scale, repeat, progress=lambda line: None):
             samplers[tool] = samplers_of(tool, scale, inp, result["notes"])
         except Skip as reason:
             result["skipped"] = str(reason)
+        except Exception as error:  # noqa: BLE001 - a tool that cannot start is reported, the others go on
+            fail(result, GROUPS, "setting up", error)
     for round_ in range(repeat):
         for group in GROUPS:
             takers = [tool for tool in tools if group in samplers.get(tool, {})]

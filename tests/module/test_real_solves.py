@@ -56,6 +56,28 @@ def test_maximisation_with_objective_constant(quiet):
     assert m.get_objective_value() == pytest.approx(13.0)
 
 
+def test_a_batch_large_enough_to_be_handed_over_in_parts_reaches_gurobi_whole(quiet):
+    # Over a million terms from lists: the converted copy is given back to the system part by
+    # part while the rows are handed over. Each row's terms have the objective's coefficients,
+    # so each row adds exactly 1 at the optimum; a coefficient lost on the way would leave its
+    # variable free to reach its bound and raise the optimum.
+    m = quiet
+    rows, terms = 60_000, 20
+    n = rows * terms
+    m.add_variables(n, ubs=[10.0] * n)
+    coeffs = [float(k + 1) for k in range(terms)]
+    m.add_constraints(
+        [list(range(r * terms, (r + 1) * terms)) for r in range(rows)],
+        [coeffs] * rows,
+        [0.0] * rows,
+        ["<"] * rows,
+        [1.0] * rows,
+    )
+    m.set_objective(list(range(n)), coeffs * rows, 0.0, 1)
+    assert m.optimize() == 1
+    assert m.get_objective_value() == pytest.approx(rows)
+
+
 def test_constraint_constant_moves_to_rhs(quiet):
     m = quiet
     x = m.add_variable()

@@ -118,8 +118,29 @@ bool parse_with_cpython(PyObject* args, PyObject* kwargs, std::array<PyObject*, 
   }(std::make_index_sequence<N>{});
 }
 
-template <std::size_t N>
-std::size_t keyword_slot(const Parameters<N>& parameters, PyObject* key) {
+// The parameter names as interned strings, made once per method: a call
+// site's keywords are interned strings, so most are found by identity. A name
+// that could not be made stays null and is found by comparison.
+template <const auto& parameters>
+const auto& interned_names() {
+  static const auto names = [] {
+    std::array<PyObject*, parameters.names.size()> interned{};
+    for (std::size_t j = 0; j < interned.size(); ++j) {
+      interned[j] = PyUnicode_InternFromString(parameters.names[j]);
+      if (interned[j] == nullptr) PyErr_Clear();
+    }
+    return interned;
+  }();
+  return names;
+}
+
+template <const auto& parameters>
+std::size_t keyword_slot(PyObject* key) {
+  constexpr std::size_t N = parameters.names.size();
+  const auto& interned = interned_names<parameters>();
+  for (std::size_t j = 0; j < N; ++j) {
+    if (key == interned[j]) return j;
+  }
   if (!PyUnicode_Check(key)) return N;
   for (std::size_t j = 0; j < N; ++j) {
     if (PyUnicode_CompareWithASCIIString(key, parameters.names[j]) == 0) return j;
@@ -157,7 +178,7 @@ bool parse_arguments(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>&
     Py_ssize_t position = 0;
     PyObject *key, *value;
     while (PyDict_Next(kwargs, &position, &key, &value)) {
-      const std::size_t slot = detail::keyword_slot(parameters, key);
+      const std::size_t slot = detail::keyword_slot<parameters>(key);
       if (slot == N || given[slot]) return detail::parse_with_cpython<parameters>(args, kwargs, out);
       bound[slot] = value;
       given[slot] = true;

@@ -117,6 +117,15 @@ bool convert_char(PyObject* object, const Arg& arg, char32_t& out) {
   return true;
 }
 
+bool convert_char_sequence(PyObject* sequence, const Arg& arg, std::vector<char32_t>& out) {
+  auto one_character = [](PyObject* item, char32_t& value) {
+    if (!PyUnicode_CheckExact(item) || PyUnicode_GET_LENGTH(item) != 1) return false;
+    value = PyUnicode_READ_CHAR(item, 0);
+    return true;
+  };
+  return convert_sequence_fast(sequence, arg, out, one_character, convert_char);
+}
+
 bool convert_real(PyObject* object, const Arg& arg, double& out) {
   if (PyFloat_CheckExact(object)) {
     out = PyFloat_AS_DOUBLE(object);
@@ -261,7 +270,14 @@ template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size
 
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out) {
   const NumericBuffer buffer(sequence, 1);
-  if (!buffer) return convert_sequence(sequence, arg, out, convert_real);
+  if (!buffer) {
+    auto exact_float = [](PyObject* item, double& value) {
+      if (!PyFloat_CheckExact(item)) return false;
+      value = PyFloat_AS_DOUBLE(item);
+      return true;
+    };
+    return convert_sequence_fast(sequence, arg, out, exact_float, convert_real);
+  }
   const std::size_t start = out.size();
   reserve_more(out, buffer.rows());
   out.resize(start + buffer.rows());
@@ -273,7 +289,15 @@ template <class Index>
 bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out) {
   const NumericBuffer buffer(sequence, 1);
   if (!reads_as_indices(buffer)) {
-    return convert_sequence(sequence, arg, out, [](PyObject* item, const Arg& item_arg, Index& index) {
+    auto exact_int = [](PyObject* item, Index& index) {
+      if (!PyLong_CheckExact(item)) return false;
+      int overflow = 0;
+      const long long value = PyLong_AsLongLongAndOverflow(item, &overflow);
+      if (overflow != 0 || !is_variable_index(value)) return false;
+      index = static_cast<Index>(value);
+      return true;
+    };
+    return convert_sequence_fast(sequence, arg, out, exact_int, [](PyObject* item, const Arg& item_arg, Index& index) {
       std::uint64_t value = 0;
       if (!convert_variable_index(item, item_arg, value)) return false;
       index = static_cast<Index>(value);

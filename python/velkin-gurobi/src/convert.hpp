@@ -40,6 +40,8 @@ bool fail(PyObject* kind, const Arg& arg, const std::string& detail);
 bool convert_text(PyObject* object, const Arg& arg, std::string& out);
 // A str of exactly one character.
 bool convert_char(PyObject* object, const Arg& arg, char32_t& out);
+// A sequence of such characters.
+bool convert_char_sequence(PyObject* sequence, const Arg& arg, std::vector<char32_t>& out);
 // Whatever Python's float conversion accepts (float, __float__, __index__).
 bool convert_real(PyObject* object, const Arg& arg, double& out);
 // A non-negative int (or __index__) up to 2**64 - 1.
@@ -102,6 +104,28 @@ bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, C
     out.push_back(std::move(value));
     return true;
   });
+}
+
+// convert_sequence for the items of a list or tuple that `fast(item, value)`
+// takes, which runs no Python code and may decline an item; `convert` takes
+// the others, with their refusals. An item taken fast needs no reference of
+// its own, since nothing can change the sequence while it is read.
+template <class T, class Fast, class Convert>
+bool convert_sequence_fast(PyObject* sequence, const Arg& arg, std::vector<T>& out, Fast&& fast, Convert&& convert) {
+  if (!(PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)))
+    return convert_sequence(sequence, arg, out, convert);
+  reserve_more(out, static_cast<std::size_t>(Py_SIZE(sequence)));
+  // Re-read the size each step: a conversion hook may shrink a list.
+  for (Py_ssize_t i = 0; i < Py_SIZE(sequence); ++i) {
+    PyObject* item = PySequence_Fast_GET_ITEM(sequence, i);
+    T value{};
+    if (!fast(item, value)) {
+      const PyRef held = PyRef::borrow(item);
+      if (!convert(held.get(), arg.at(i), value)) return false;
+    }
+    out.push_back(value);
+  }
+  return true;
 }
 
 // Sequences of numbers and of variable indices, read straight from a plain

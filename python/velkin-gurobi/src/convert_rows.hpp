@@ -13,6 +13,7 @@
 
 #include "buffer_input.hpp"
 #include "convert.hpp"
+#include "page_release.hpp"
 
 namespace velkin {
 
@@ -27,6 +28,19 @@ struct FlatRows {
   std::size_t begin_of(std::size_t row) const { return row == 0 ? 0 : ends[row - 1]; }
   std::size_t length_of(std::size_t row) const { return ends[row] - begin_of(row); }
   const T* row(std::size_t row) const { return values.data() + begin_of(row); }
+
+  // Hands the pages of rows [0, row) back to the system, a few megabytes at
+  // a time; those rows are not read again.
+  void release_before(std::size_t row) {
+    constexpr std::size_t kStep = (std::size_t{4} << 20) / sizeof(T);
+    const std::size_t end = begin_of(row);
+    if (end - released_ < kStep) return;
+    release_pages(values.data() + released_, values.data() + end);
+    released_ = end;
+  }
+
+ private:
+  std::size_t released_ = 0;  // items whose pages were handed back
 };
 
 // The rows of a nested argument: a 2-D buffer where it lies, any other form
@@ -36,6 +50,11 @@ class NestedRows {
  public:
   std::size_t size() const { return matrix_ ? matrix_->rows() : copy_.size(); }
   std::size_t length_of(std::size_t row) const { return matrix_ ? matrix_->columns() : copy_.length_of(row); }
+
+  // A converted copy hands back the pages of rows [0, row): see FlatRows.
+  void release_before(std::size_t row) {
+    if (!matrix_) copy_.release_before(row);
+  }
 
   // Calls `visit(items)` with the items of `row` as a pointer to their C type.
   template <class Visit>

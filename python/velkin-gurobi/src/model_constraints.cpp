@@ -38,17 +38,6 @@ std::string sense_note(PyObject* sense) {
   return utf8;
 }
 
-// Pairs indices and coefficients up to the shorter of the two.
-template <class Index>
-kesto::Affine affine(const Index* vars, std::size_t var_count, const double* coeffs, std::size_t coeff_count,
-                     double constant) {
-  kesto::Affine function{{}, constant};
-  const std::size_t terms = std::min(var_count, coeff_count);
-  function.terms.reserve(terms);
-  for (std::size_t k = 0; k < terms; ++k) function.terms.push_back({vars[k], coeffs[k]});
-  return function;
-}
-
 bool check_name(const std::string& name, const Arg& arg) {
   if (kesto::gurobi::passes_as_c_string(name)) return true;
   return fail(PyExc_ValueError, arg, "must not contain a NUL character");
@@ -95,7 +84,7 @@ bool convert_constraint_batch(const std::array<PyObject*, 6>& objects, Constrain
   if (!convert_variable_rows(objects[0], vars_arg, batch.vars) ||
       !convert_real_rows(objects[1], coeffs_arg, batch.coeffs) ||
       !convert_real_sequence(objects[2], consts_arg, batch.consts) ||
-      !convert_sequence(objects[3], parameters.arg("senses"), batch.senses, convert_char) ||
+      !convert_char_sequence(objects[3], parameters.arg("senses"), batch.senses) ||
       !convert_real_sequence(objects[4], parameters.arg("rhss"), batch.rhss) ||
       !convert_optional(objects[5], names_arg, batch.names, text_sequence)) {
     return false;
@@ -153,11 +142,15 @@ bool warn_other_senses(const ConstraintBatch& batch, bool& warned) {
   return true;
 }
 
-// The rows of a batch as Gurobi takes them, read from the converted
-// copy or from the 2-D arrays where they lie.
+// The rows of a batch as Gurobi takes them, read from the converted copy or
+// from the 2-D arrays where they lie. Handing the rows over, add_rows reads
+// each row once, in order: given the batch as `releasing`, the converted copy
+// of the rows read is handed back to the system as Gurobi's own copy grows, so
+// that the two are not held whole together.
 class BatchRows final : public kesto::gurobi::RowSource {
  public:
-  explicit BatchRows(const ConstraintBatch& batch) : batch_(batch) {}
+  explicit BatchRows(const ConstraintBatch& batch, ConstraintBatch* releasing = nullptr)
+      : batch_(batch), releasing_(releasing) {}
 
   std::size_t count() const override { return batch_.count(); }
   bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
@@ -174,12 +167,17 @@ class BatchRows final : public kesto::gurobi::RowSource {
     });
     row.sense = batch_sense(batch_.senses[i]);
     row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
+    if (releasing_ != nullptr) {
+      releasing_->vars.release_before(i + 1);
+      releasing_->coeffs.release_before(i + 1);
+    }
     return true;
   }
   const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
 
  private:
   const ConstraintBatch& batch_;
+  ConstraintBatch* releasing_;
 };
 
 // Whether row `i`'s coefficients stay finite once each variable's terms are
@@ -260,14 +258,14 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
 // indices. The rows of a 2-D array are read where they lie, and Python code
 // (a warnings hook, a gc callback at any allocation of a Python object) may
 // change the array: no such code runs between the last check and the read.
-PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintBatch& batch) {
+PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& batch) {
   PyRef result = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(batch.count())));
   if (!result) return nullptr;
   bool warned = false;
   if (!check_rows(batch, counts_of(optimizer)) || !warn_other_senses(batch, warned)) return nullptr;
   if (warned && !check_rows(batch, counts_of(optimizer))) return nullptr;
   const ModelCounts before = counts_of(optimizer);
-  const auto indices = optimizer.add_rows(BatchRows(batch));
+  const auto indices = optimizer.add_rows(BatchRows(batch, &batch));
   if (!indices) return raise_constraint_refusal(indices.error(), before, counts_of(optimizer));
   for (std::size_t j = 0; j < indices->size(); ++j) {
     PyObject* index = PyLong_FromUnsignedLongLong((*indices)[j]);
@@ -275,6 +273,58 @@ PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, const ConstraintB
     PyList_SET_ITEM(result.get(), static_cast<Py_ssize_t>(j), index);
   }
   return result.release();
+}
+
+// The one row of add_constraint, checked, as Gurobi takes it.
+class SingleRow final : public kesto::gurobi::RowSource {
+ public:
+  SingleRow(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs, std::size_t terms, char sense,
+            double rhs, const std::optional<std::string>& name)
+      : vars_(vars), coeffs_(coeffs), terms_(terms), sense_(sense), rhs_(rhs), name_(name) {}
+
+  std::size_t count() const override { return 1; }
+  bool read(std::size_t, kesto::gurobi::GrbRow& row) const override {
+    row.indices.resize(terms_);
+    std::transform(vars_.begin(), vars_.begin() + static_cast<std::ptrdiff_t>(terms_), row.indices.begin(),
+                   kesto::gurobi::to_grb_int);
+    row.coefficients.assign(coeffs_.begin(), coeffs_.begin() + static_cast<std::ptrdiff_t>(terms_));
+    row.sense = sense_;
+    row.rhs = rhs_;
+    return true;
+  }
+  const char* name(std::size_t) const override { return name_ ? name_->c_str() : nullptr; }
+
+ private:
+  const std::vector<std::uint64_t>& vars_;
+  const std::vector<double>& coeffs_;
+  std::size_t terms_;
+  char sense_;
+  double rhs_;
+  const std::optional<std::string>& name_;
+};
+
+// What Gurobi would refuse in add_constraint's row, as row_breach tells for
+// a batch's row, if anything.
+std::optional<kesto::Breach> single_breach(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs,
+                                           std::size_t terms, double constant, double rhs,
+                                           const std::optional<std::string>& name) {
+  using namespace kesto::gurobi;
+  double magnitude = 0.0;
+  for (std::size_t k = 0; k < terms; ++k) {
+    if (auto breach = coefficient_breach(k, coeffs[k])) return breach;
+    magnitude += std::fabs(coeffs[k]);
+  }
+  if (!std::isfinite(magnitude)) {
+    GrbRow row;
+    SingleRow(vars, coeffs, terms, GRB_EQUAL, rhs, name).read(0, row);
+    if (!merges_finite(std::move(row.indices), std::move(row.coefficients))) return merged_breach();
+  }
+  if (auto breach = value_breach(kesto::Breach::Constant, 0, constant)) return breach;
+  if (auto breach = value_breach(kesto::Breach::RightHandSide, 0, rhs - constant)) {
+    breach->value = rhs;
+    return breach;
+  }
+  return name ? name_breach(0, *name) : std::nullopt;
 }
 
 }  // namespace
@@ -299,19 +349,23 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
-    const auto set = single_set(sense, rhs);
-    if (!set) return raise_with_note(PyExc_ValueError, kInvalidSense, sense_note(sense_obj));
+    if (!single_set(sense, rhs)) return raise_with_note(PyExc_ValueError, kInvalidSense, sense_note(sense_obj));
     if (name && !check_name(*name, name_arg)) return nullptr;
-    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
-    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
-    const ModelCounts before = counts_of(optimizer);
-    const auto index = optimizer.add_constraint(std::move(function), *set, std::move(name));
-    if (!index) {
-      const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
-      const std::string note = row_note(index.error().breach, args);
-      return raise_constraint_refusal(index.error(), before, counts_of(optimizer), note);
+    // The paired terms go to Gurobi as one row, without the solver-neutral
+    // function and set of the batch form.
+    const std::size_t terms = std::min(vars.size(), coeffs.size());
+    for (std::size_t k = 0; k < terms; ++k) {
+      if (!check_known_variable(vars[k], optimizer.var_count())) return nullptr;
     }
-    return PyLong_FromUnsignedLongLong(*index);
+    const ModelCounts before = counts_of(optimizer);
+    if (const auto breach = single_breach(vars, coeffs, terms, constant, rhs, name)) {
+      const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
+      return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT}, {}, {}, row_note(breach, args));
+    }
+    const auto index = optimizer.add_rows(
+        SingleRow(vars, coeffs, terms, batch_sense(sense), kesto::gurobi::grb_rhs(rhs, constant), name));
+    if (!index) return raise_constraint_refusal(index.error(), before, counts_of(optimizer));
+    return PyLong_FromUnsignedLongLong(index->front());
   });
 }
 
@@ -331,23 +385,27 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
   if (!parse_arguments<parameters>(args, kwargs, objects)) return nullptr;
   auto [vars_obj, coeffs_obj, constant_obj, sense_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
-    std::vector<std::uint64_t> vars;
-    std::vector<double> coeffs;
-    double constant = 0.0;
+    // Converted straight into the terms Gurobi takes: a million terms are
+    // not copied again on their way.
+    kesto::gurobi::GrbFunction objective;
     int sense = 0;
-    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), vars) ||
-        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), coeffs) ||
-        !convert_real(constant_obj, parameters.arg("constant"), constant) ||
+    if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), objective.indices) ||
+        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), objective.coefficients) ||
+        !convert_real(constant_obj, parameters.arg("constant"), objective.constant) ||
         !convert_int32(sense_obj, parameters.arg("sense"), sense)) {
       return nullptr;
     }
-    auto function = affine(vars.data(), vars.size(), coeffs.data(), coeffs.size(), constant);
-    if (!check_known_variables(function, optimizer.var_count())) return nullptr;
+    const std::size_t terms = std::min(objective.indices.size(), objective.coefficients.size());
+    objective.indices.resize(terms);
+    objective.coefficients.resize(terms);
+    for (const std::uint64_t var : objective.indices) {
+      if (!check_known_variable(var, optimizer.var_count())) return nullptr;
+    }
     if (sense != 0 && sense != 1 && PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kOtherObjectiveSense, sense) < 0) {
       return nullptr;
     }
     const ModelCounts before = counts_of(optimizer);
-    auto result = optimizer.set_objective(std::move(function), sense == 1);
+    auto result = optimizer.set_objective_terms(objective, sense == 1);
     if (!result) {
       return raise_objective_error(result.error(), before, counts_of(optimizer), parameters.arg("coeffs"),
                                    parameters.arg("constant"));

@@ -66,13 +66,10 @@ bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBat
   auto text_sequence = [](PyObject* object, const Arg& arg, std::vector<std::string>& out) {
     return convert_sequence(object, arg, out, convert_text);
   };
-  auto char_sequence = [](PyObject* object, const Arg& arg, std::vector<char32_t>& out) {
-    return convert_sequence(object, arg, out, convert_char);
-  };
   constexpr Arg names_arg = parameters.arg("names"), vtypes_arg = parameters.arg("vtypes"),
                 lbs_arg = parameters.arg("lbs"), ubs_arg = parameters.arg("ubs");
   if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
-      !convert_optional(objects[2], vtypes_arg, batch.vtypes, char_sequence) ||
+      !convert_optional(objects[2], vtypes_arg, batch.vtypes, convert_char_sequence) ||
       !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence) ||
       !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence)) {
     return false;

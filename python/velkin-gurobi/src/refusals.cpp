@@ -17,13 +17,6 @@ bool check_known_variable(std::uint64_t variable, std::uint64_t var_count) {
   return false;
 }
 
-bool check_known_variables(const kesto::Affine& function, std::uint64_t var_count) {
-  for (const kesto::Term& term : function.terms) {
-    if (!check_known_variable(term.variable, var_count)) return false;
-  }
-  return true;
-}
-
 namespace {
 
 constexpr const char* kNewVariables = "the new variables";

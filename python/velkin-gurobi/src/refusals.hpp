@@ -18,10 +18,6 @@ namespace velkin {
 // False with IndexError set when `variable` is at or above `var_count`.
 bool check_known_variable(std::uint64_t variable, std::uint64_t var_count);
 
-// False with IndexError set when a term names a variable index at or above
-// `var_count`.
-bool check_known_variables(const kesto::Affine& function, std::uint64_t var_count);
-
 // The numbers of variables and constraints a model has handed out.
 struct ModelCounts {
   std::uint64_t variables = 0;

@@ -92,12 +92,16 @@ class FunctionRows final : public RowSource {
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
   auto objective = scalar_function_to_grb(function);
   if (!objective) return std::unexpected(KestoError(kesto_error::Msg{std::move(objective.error())}));
+  return set_objective_terms(*objective, maximise);
+}
+
+std::expected<void, ObjectiveError> GurobiOptimizer::set_objective_terms(const GrbFunction& objective, bool maximise) {
   // An objective Gurobi would refuse is refused before anything changes.
-  if (auto breach = objective_breach(*objective)) {
+  if (auto breach = objective_breach(objective)) {
     return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>,
                                                GRB_ERROR_INVALID_ARGUMENT, breach);
   }
-  if (const int code = write_objective(*objective, maximise); code != 0) {
+  if (const int code = write_objective(objective, maximise); code != 0) {
     recount();
     // Built in place: moving a finished ObjectiveError into the result makes
     // GCC 12 report a false maybe-uninitialized in the variant's other member.

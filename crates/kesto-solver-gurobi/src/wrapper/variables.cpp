@@ -1,7 +1,9 @@
 // Variable creation: every batch is exactly one GRBaddvars call.
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
+#include <memory>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -26,12 +28,6 @@ class BoundArray {
     }
     const double value = bounds ? std::get<bound_type::Uniform>(*bounds).value : fallback;
     size_ = n;
-    // A single variable, the common case of add_variable, needs no heap array.
-    if (n == 1) {
-      single_ = value;
-      data_ = &single_;
-      return;
-    }
     owned_.assign(n, value);
     data_ = owned_.data();
   }
@@ -43,7 +39,6 @@ class BoundArray {
 
  private:
   std::vector<double> owned_;
-  double single_ = 0.0;
   double* data_ = nullptr;
   std::size_t size_ = 0;
 };
@@ -57,43 +52,104 @@ T* non_null(T* data) {
 
 // A std::string keeps small batches off the heap. A character beyond ASCII is
 // no type code whatever its low byte: it becomes a byte that the check refuses.
+char type_byte(char32_t code) { return code < 0x80 ? static_cast<char>(code) : '\0'; }
+
 std::string type_bytes(const std::optional<std::vector<char32_t>>& vtypes, std::size_t n) {
   if (!vtypes) return std::string(n, kDefaultVariableType);
   std::string bytes;
   bytes.reserve(vtypes->size());
-  for (const char32_t code : *vtypes) bytes.push_back(code < 0x80 ? static_cast<char>(code) : '\0');
+  for (const char32_t code : *vtypes) bytes.push_back(type_byte(code));
   return bytes;
 }
 
-std::vector<std::string> batch_names(std::optional<NameType>& names, std::size_t n, std::uint64_t start) {
-  std::vector<std::string> result;
-  if (names && std::holds_alternative<name_type::List>(*names)) {
-    return std::move(std::get<name_type::List>(*names).names);
+// The names of a batch as Gurobi takes them: the caller's own, or generated
+// into one buffer, "x<index>" by default and "<base>_<i>" for a prefix.
+// Generated names share the prefix's checks, made once.
+class BatchNames {
+ public:
+  BatchNames(std::optional<NameType>& names, std::size_t n, std::uint64_t start) {
+    if (names && std::holds_alternative<name_type::List>(*names)) {
+      given_ = std::move(std::get<name_type::List>(*names).names);
+      pointers_.reserve(given_.size());
+      for (std::string& name : given_) pointers_.push_back(name.data());
+      return;
+    }
+    if (names) {
+      base_ = std::get<name_type::Prefix>(*names).base + "_";
+      generate(n, 0);
+    } else {
+      base_ = "x";
+      generate(n, start);
+    }
   }
-  result.reserve(n);
-  if (names) {
-    const std::string& base = std::get<name_type::Prefix>(*names).base;
-    for (std::size_t i = 0; i < n; ++i) result.push_back(base + "_" + std::to_string(i));
-  } else {
-    for (std::size_t i = 0; i < n; ++i) result.push_back("x" + std::to_string(start + i));
+  BatchNames(const BatchNames&) = delete;
+  BatchNames& operator=(const BatchNames&) = delete;
+
+  std::size_t size() const { return pointers_.size(); }
+  char** data() { return pointers_.data(); }
+
+  // The first of the first `n` names that Gurobi would refuse, if any.
+  std::optional<Breach> breach(std::size_t n) const {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (auto found = name_breach(i, pointers_[i])) return found;
+    }
+    return std::nullopt;
   }
-  return result;
-}
+  // Whether every name passes as a C string, and whether Gurobi takes the
+  // first `n` names (of generated names, the last is the longest).
+  bool pass_as_c_strings() const {
+    if (!given_.empty()) return std::all_of(given_.begin(), given_.end(), passes_as_c_string);
+    return pointers_.empty() || passes_as_c_string(base_);
+  }
+  bool accepted(std::size_t n) const {
+    if (!given_.empty())
+      return std::all_of(given_.begin(), given_.begin() + static_cast<std::ptrdiff_t>(n), accepted_name);
+    return n == 0 || accepted_name(pointers_[n - 1]);
+  }
+
+ private:
+  // Packed one after another; the buffer is left unwritten beyond the last.
+  void generate(std::size_t n, std::uint64_t first) {
+    constexpr std::size_t kDigits = std::numeric_limits<std::uint64_t>::digits10 + 1;
+    packed_ = std::make_unique_for_overwrite<char[]>(n * (base_.size() + kDigits + 1));
+    pointers_.resize(n);
+    char* at = packed_.get();
+    for (std::size_t i = 0; i < n; ++i) {
+      pointers_[i] = at;
+      at = std::copy(base_.begin(), base_.end(), at);
+      at = std::to_chars(at, at + kDigits, first + i).ptr;
+      *at++ = '\0';
+    }
+  }
+
+  std::vector<std::string> given_;
+  std::string base_;
+  std::unique_ptr<char[]> packed_;
+  std::vector<char*> pointers_;
+};
 
 // What Gurobi would refuse in the first `n` type bytes (`vtypes`: the codes
-// they were made from), bounds and names, if anything.
+// they were made from) and bounds, if anything.
 std::optional<Breach> first_breach(std::size_t n, std::string_view types,
                                    const std::optional<std::vector<char32_t>>& vtypes, const double* lower,
-                                   const double* upper, const std::vector<std::string>& names) {
+                                   const double* upper) {
   for (std::size_t i = 0; i < n; ++i) {
     if (auto breach = type_breach(i, types[i], vtypes ? (*vtypes)[i] : static_cast<char32_t>(types[i]))) return breach;
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (auto breach = value_breach(Breach::LowerBounds, i, lower[i])) return breach;
     if (auto breach = value_breach(Breach::UpperBounds, i, upper[i])) return breach;
-    if (auto breach = name_breach(i, names[i])) return breach;
   }
   return std::nullopt;
+}
+
+// What Gurobi refuses in add_variable's one variable; asked once it is known
+// to refuse something.
+std::optional<Breach> single_breach(char type, char32_t code, double lower, double upper, std::string_view name) {
+  if (auto breach = type_breach(0, type, code)) return breach;
+  if (auto breach = value_breach(Breach::LowerBounds, 0, lower)) return breach;
+  if (auto breach = value_breach(Breach::UpperBounds, 0, upper)) return breach;
+  return name_breach(0, name);
 }
 
 }  // namespace
@@ -106,17 +162,14 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   BoundArray lower(lbs, n, kDefaultLowerBound);
   BoundArray upper(ubs, n, kDefaultUpperBound);
   std::string types = type_bytes(vtypes, n);
-  std::vector<std::string> name_texts = batch_names(names, n, start);
-  if (lower.size() < n || upper.size() < n || types.size() < n || name_texts.size() < n) {
+  BatchNames batch_names(names, n, start);
+  if (lower.size() < n || upper.size() < n || types.size() < n || batch_names.size() < n) {
     return std::unexpected(VariableRefusal::SequenceTooShort);
   }
-  std::vector<char*> name_pointers;
-  name_pointers.reserve(name_texts.size());
-  for (std::string& name : name_texts) {
-    if (!passes_as_c_string(name)) return std::unexpected(VariableRefusal::NameContainsNul);
-    name_pointers.push_back(name.data());
-  }
-  if (auto breach = first_breach(n, types, vtypes, lower.data(), upper.data(), name_texts)) {
+  if (!batch_names.pass_as_c_strings()) return std::unexpected(VariableRefusal::NameContainsNul);
+  auto breach = first_breach(n, types, vtypes, lower.data(), upper.data());
+  if (!breach && !batch_names.accepted(n)) breach = batch_names.breach(n);
+  if (breach) {
     return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT, breach));
   }
   // Allocated before Gurobi is called: an allocation failure after it would
@@ -125,7 +178,7 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   for (std::uint64_t i = 0; i < n; ++i) indices[i] = start + i;
   const int code =
       api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),
-                       non_null(upper.data()), non_null(types.data()), non_null(name_pointers.data()));
+                       non_null(upper.data()), non_null(types.data()), non_null(batch_names.data()));
   // A refused batch hands out no index; the variables Gurobi discarded with
   // it are no longer counted.
   if (code != 0) {
@@ -136,21 +189,38 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   return indices;
 }
 
+// The batch of one, without the batch's arrays: nothing here takes the heap
+// but a given name.
 std::expected<std::uint64_t, VariableRefusal> GurobiOptimizer::add_variable(std::optional<std::string_view> name,
                                                                             std::optional<char32_t> vtype,
                                                                             std::optional<double> lb,
                                                                             std::optional<double> ub) {
-  auto wrap_bound = [](std::optional<double> bound) -> std::optional<BoundType> {
-    if (!bound) return std::nullopt;
-    return bound_type::Uniform{*bound};
-  };
-  std::optional<NameType> names;
-  if (name) names = name_type::Prefix{std::string(*name)};
-  std::optional<std::vector<char32_t>> vtypes;
-  if (vtype) vtypes = std::vector<char32_t>{*vtype};
-  auto indices = add_variables(1, std::move(names), std::move(vtypes), wrap_bound(lb), wrap_bound(ub));
-  if (!indices) return std::unexpected(indices.error());
-  return indices->front();
+  double lower = lb.value_or(kDefaultLowerBound);
+  double upper = ub.value_or(kDefaultUpperBound);
+  char type = vtype ? type_byte(*vtype) : kDefaultVariableType;
+  // The name a batch of one gives: "<name>_0", or "x<index>".
+  std::string given;
+  char generated[std::numeric_limits<std::uint64_t>::digits10 + 3] = {'x'};
+  char* text = generated;
+  if (name) {
+    given.reserve(name->size() + 2);
+    given.append(*name).append("_0");
+    if (!passes_as_c_string(given)) return std::unexpected(VariableRefusal::NameContainsNul);
+    text = given.data();
+  } else {
+    *std::to_chars(generated + 1, generated + sizeof generated - 1, var_count_).ptr = '\0';
+  }
+  if (!accepted_type(type) || !accepted_value(lower) || !accepted_value(upper) || !accepted_name(text)) {
+    const char32_t code = vtype ? *vtype : static_cast<char32_t>(type);
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT,
+                                           single_breach(type, code, lower, upper, text)));
+  }
+  const int code = api().GRBaddvars(model_, 1, 0, nullptr, nullptr, nullptr, nullptr, &lower, &upper, &type, &text);
+  if (code != 0) {
+    recount();
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, code));
+  }
+  return var_count_++;
 }
 
 }  // namespace kesto::gurobi

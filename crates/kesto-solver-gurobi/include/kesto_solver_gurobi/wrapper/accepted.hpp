@@ -31,8 +31,19 @@ inline bool accepted_name(std::string_view name) { return name.size() <= GRB_MAX
 
 // Variable type bytes: Gurobi's five codes, in upper or lower case.
 inline bool accepted_type(char code) {
-  constexpr std::string_view kTypes = "CBISNcbisn";
-  return kTypes.find(code) != std::string_view::npos;
+  switch (code) {
+    case GRB_CONTINUOUS:
+    case GRB_BINARY:
+    case GRB_INTEGER:
+    case GRB_SEMICONT:
+    case GRB_SEMIINT:
+    case 'c':
+    case 'b':
+    case 'i':
+    case 's':
+    case 'n': return true;
+    default: return false;
+  }
 }
 
 // The same rules, saying what breaks them: item `item` of `input`, or nothing

@@ -110,6 +110,9 @@ class GurobiOptimizer {
   // GRBsetdblattrelement "Obj" per variable), GRBsetdblattrelement "Obj" per
   // term, GRBsetdblattr "ObjCon", GRBsetintattr "ModelSense".
   std::expected<void, ObjectiveError> set_objective(ScalarFunctionType function, bool maximise);
+  // The same from the terms as Gurobi takes them (utils.hpp), which the
+  // caller has checked to name variables handed out.
+  std::expected<void, ObjectiveError> set_objective_terms(const GrbFunction& objective, bool maximise);
   // Gurobi: one GRBaddconstr per row.
   std::expected<std::uint64_t, ConstraintRefusal> add_constraint(ScalarFunctionType function, ScalarSetType set,
                                                                  std::optional<std::string> name);
