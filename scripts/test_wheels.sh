@@ -3,13 +3,15 @@
 # environment of its own CPython, as a user without a compiler would: binary
 # packages only, and on PATH nothing but the environment's own bin/ and
 # readelf (the stand-in's export checks read the installed library). Then runs
-# the README's code blocks (the quick start first) and the module tests there.
-# The wheel for FULL_SUITE (default: the newest Python's) then runs the whole
-# suite, with the machine's PATH: some tests compile C or C++ of their own.
-# Extra arguments go to every pytest run.
+# the examples, the README's code blocks (the quick start first) and the module
+# tests there. The wheel for FULL_SUITE (default: the newest Python's tested;
+# "none" for no wheel) then runs the whole suite, with the machine's PATH: some
+# tests compile C or C++ of their own. TAGS limits the wheels tested. Extra
+# arguments go to every pytest run.
 #
 #   scripts/test_wheels.sh
 #   FULL_SUITE=cp312 scripts/test_wheels.sh
+#   TAGS="cp310 cp313" scripts/test_wheels.sh
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -21,8 +23,12 @@ ln -sf "$(command -v readelf)" "$utilities/readelf"
 
 step() { printf '\n== %s\n' "$*"; }
 
-wheels=(dist/velkin_gurobi-*-manylinux*.whl)
-[[ -f "${wheels[0]}" ]] || { echo "no manylinux wheel in dist/: run scripts/build_wheels.sh" >&2; exit 1; }
+wheels=()
+for wheel in dist/velkin_gurobi-*-manylinux*.whl; do
+  tag=$(basename "$wheel" | cut -d- -f3)
+  [[ -z "${TAGS:-}" || " $TAGS " == *" $tag "* ]] && [[ -f "$wheel" ]] && wheels+=("$wheel")
+done
+[[ ${#wheels[@]} -gt 0 ]] || { echo "no manylinux wheel ${TAGS:-} in dist/: run scripts/build_wheels.sh" >&2; exit 1; }
 full_suite=${FULL_SUITE:-$(basename "${wheels[-1]}" | cut -d- -f3)}
 
 for wheel in "${wheels[@]}"; do
@@ -44,8 +50,8 @@ for wheel in "${wheels[@]}"; do
   run python -m pip install --quiet --only-binary=:all: "$wheel[test]"
   run python -c "import velkin_gurobi, velkin_gurobi_standin; print(velkin_gurobi.__file__)"
 
-  step "the README's code and the module tests on $tag"
-  run python -m pytest -q -p no:cacheprovider tests/examples/test_readme.py tests/module "$@"
+  step "the examples, the README's code and the module tests on $tag"
+  run python -m pytest -q -p no:cacheprovider tests/examples tests/module "$@"
   if [[ "$tag" == "$full_suite" ]]; then
     step "the whole suite on $tag"
     env -u CC -u CXX PATH="$bin:$PATH" python -m pytest -q -p no:cacheprovider tests "$@"

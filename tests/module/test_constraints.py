@@ -374,6 +374,7 @@ class TestSetObjective:
         assert (calls[4]["attr"], calls[4]["value"]) == ("ObjCon", 1.5)
         assert (calls[5]["attr"], calls[5]["value"]) == ("ModelSense", -1)
 
+    @pytest.mark.filterwarnings("ignore:set_objective.. argument 'sense'")
     @pytest.mark.parametrize("sense, expected", [(1, -1), (True, -1), (0, 1), (-1, 1), (2, 1), (False, 1)])
     def test_only_one_maximises(self, model, trace, sense, expected):
         model.set_objective([], [], 0.0, sense)

@@ -382,8 +382,9 @@ def test_bounds_reach_gurobi_exactly(tracked, data):
         assert trace.calls() == []
     elif math.isnan(expected):
         # Gurobi refuses a NaN bound: refused with its code before it is called.
-        with pytest.raises(RuntimeError, match="^Gurobi refused the new variables: error code 10003$"):
+        with pytest.raises(RuntimeError) as info:
             model.add_variable(lb=lb)
+        assert str(info.value) == "Gurobi refused the new variables: error code 10003"
         assert trace.calls() == []
     else:
         model.add_variable(lb=lb)

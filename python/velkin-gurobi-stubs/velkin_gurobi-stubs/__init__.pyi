@@ -79,7 +79,8 @@ class Model:
 
     def set_objective(self, /, vars: _Indices, coeffs: _Reals, constant: _Real, sense: SupportsIndex) -> None:
         """Replaces the objective (a variable named twice keeps its later coefficient);
-        ``sense`` 1 maximises, anything else minimises."""
+        ``sense`` 1 maximises, anything else minimises (a RuntimeWarning for a sense other than 0 and 1:
+        Gurobi's ModelSense uses -1 for maximise)."""
 
     def update(self, /) -> None:
         """Applies pending changes to the model."""

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "convert.hpp"
+#include "method_docs.hpp"
 
 namespace velkin {
 
@@ -48,8 +49,8 @@ namespace detail {
 
 enum class TextKind {
   Format,           // PyArg_ParseTupleAndKeywords format: "OO|OO:name"
-  MethodSignature,  // "name($self, a, b=None)\n--\n\n"
-  ClassSignature,   // "Name(a=None)\n--\n\n"
+  MethodSignature,  // "name($self, a, b=None)\n--\n\n" and the docstring
+  ClassSignature,   // "Name(a=None)\n--\n\n" and the docstring
 };
 
 template <TextKind kind, std::size_t N, class Sink>
@@ -67,6 +68,7 @@ constexpr void write_text(const Parameters<N>& parameters, Sink& sink) {
       if (i >= parameters.required) sink("=None");
     }
     sink(")\n--\n\n");
+    sink(method_doc(parameters.function));
   }
 }
 
@@ -149,7 +151,7 @@ std::size_t keyword_slot(PyObject* key) {
 }  // namespace detail
 
 // The method table's text signature of a method, and the class's of its
-// constructor.
+// constructor, each followed by its docstring.
 template <const auto& parameters>
 constexpr const char* method_text_signature() {
   return detail::kText<detail::TextKind::MethodSignature, parameters>.data();

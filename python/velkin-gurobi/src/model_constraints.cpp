@@ -10,6 +10,7 @@
 #include "memory_budget.hpp"
 #include "method_parameters.hpp"
 #include "model.hpp"
+#include "notes.hpp"
 #include "refusals.hpp"
 
 namespace velkin {
@@ -18,6 +19,24 @@ namespace {
 using kesto::ScalarSetType;
 
 constexpr const char* kInvalidSense = "Invalid sense character";
+constexpr const char* kSenseNote = "add_constraint() argument 'sense' is %R: Gurobi takes '<', '>' or '='";
+
+// set_objective maximises for sense 1 and minimises for any other; gurobipy's
+// users pass -1 to maximise.
+constexpr const char* kOtherObjectiveSense =
+    "set_objective() argument 'sense' is %d: 1 maximises and any other value minimises (Gurobi's ModelSense uses -1 "
+    "for maximise)";
+
+// The note of an invalid sense: the sense given and the three taken.
+std::string sense_note(PyObject* sense) {
+  PyRef text = PyRef::steal(PyUnicode_FromFormat(kSenseNote, sense));
+  const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+  if (utf8 == nullptr) {
+    PyErr_Clear();
+    return {};
+  }
+  return utf8;
+}
 
 bool check_name(const std::string& name, const Arg& arg) {
   if (kesto::gurobi::passes_as_c_string(name)) return true;
@@ -169,19 +188,46 @@ bool row_merges_finite(const ConstraintBatch& batch, std::size_t i) {
   return kesto::gurobi::merges_finite(std::move(row.indices), std::move(row.coefficients));
 }
 
-// True when Gurobi would take row `i` (see the backend's accepted.hpp).
-bool accepted_row(const ConstraintBatch& batch, std::size_t i) {
+// What Gurobi would refuse in row `i`, if anything (see the backend's
+// accepted.hpp).
+std::optional<kesto::Breach> row_breach(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
   double magnitude = 0.0;
-  const bool coefficients = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
-    return std::all_of(coeffs, coeffs + batch.terms_of(i), [&](auto coefficient) {
-      magnitude += std::fabs(static_cast<double>(coefficient));
-      return accepted_coefficient(static_cast<double>(coefficient));
-    });
+  auto breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) -> std::optional<kesto::Breach> {
+    for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
+      magnitude += std::fabs(static_cast<double>(coeffs[k]));
+      if (auto found = coefficient_breach(k, static_cast<double>(coeffs[k]))) return found;
+    }
+    return std::nullopt;
   });
+  if (breach) return breach;
+  if (!std::isfinite(magnitude) && !row_merges_finite(batch, i)) return merged_breach();
   const double constant = batch.consts[i];
-  return coefficients && (std::isfinite(magnitude) || row_merges_finite(batch, i)) && accepted_value(constant) &&
-         accepted_value(batch.rhss[i] - constant) && (!batch.names || accepted_name((*batch.names)[i]));
+  if ((breach = value_breach(kesto::Breach::Constant, 0, constant))) return breach;
+  if ((breach = value_breach(kesto::Breach::RightHandSide, 0, batch.rhss[i] - constant))) {
+    breach->value = batch.rhss[i];
+    return breach;
+  }
+  return batch.names ? name_breach(0, (*batch.names)[i]) : std::nullopt;
+}
+
+// The arguments of a row's data: its coefficients, constant, right-hand side
+// and name.
+struct RowArgs {
+  Arg coeffs, constant, rhs, name;
+};
+
+// The note of a breach in a row's data.
+std::string row_note(const std::optional<kesto::Breach>& breach, const RowArgs& args) {
+  if (!breach) return {};
+  switch (breach->input) {
+    case kesto::Breach::Coefficients:
+      if (breach->rule == kesto::Breach::MergedFinite) return breach_note(*breach, args.coeffs);
+      return breach_note(*breach, args.coeffs.at(static_cast<Py_ssize_t>(breach->item)));
+    case kesto::Breach::Constant: return breach_note(*breach, args.constant);
+    case kesto::Breach::RightHandSide: return breach_note(*breach, args.rhs);
+    default: return breach_note(*breach, args.name);
+  }
 }
 
 // False with an error set when a paired term of a row names a variable the
@@ -196,8 +242,12 @@ bool check_rows(const ConstraintBatch& batch, const ModelCounts& counts) {
       return true;
     });
     if (!known) return false;
-    if (!accepted_row(batch, i)) {
-      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT});
+    if (const auto breach = row_breach(batch, i)) {
+      constexpr const auto& parameters = kAddConstraintsParameters;
+      const auto item = static_cast<Py_ssize_t>(i);
+      const RowArgs args{parameters.arg("fs_coeffs").at(item), parameters.arg("fs_consts").at(item),
+                         parameters.arg("rhss").at(item), parameters.arg("names").at(item)};
+      raise_constraint_refusal({counts.constraints + i, GRB_ERROR_INVALID_ARGUMENT}, {}, {}, row_note(breach, args));
       return false;
     }
   }
@@ -253,22 +303,28 @@ class SingleRow final : public kesto::gurobi::RowSource {
   const std::optional<std::string>& name_;
 };
 
-// True when Gurobi would take add_constraint's row, as accepted_row tells for
-// a batch's.
-bool accepted_single(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs, std::size_t terms,
-                     double constant, double rhs, const std::optional<std::string>& name) {
+// What Gurobi would refuse in add_constraint's row, as row_breach tells for
+// a batch's row, if anything.
+std::optional<kesto::Breach> single_breach(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs,
+                                           std::size_t terms, double constant, double rhs,
+                                           const std::optional<std::string>& name) {
   using namespace kesto::gurobi;
   double magnitude = 0.0;
   for (std::size_t k = 0; k < terms; ++k) {
-    if (!accepted_coefficient(coeffs[k])) return false;
+    if (auto breach = coefficient_breach(k, coeffs[k])) return breach;
     magnitude += std::fabs(coeffs[k]);
   }
   if (!std::isfinite(magnitude)) {
     GrbRow row;
     SingleRow(vars, coeffs, terms, GRB_EQUAL, rhs, name).read(0, row);
-    if (!merges_finite(std::move(row.indices), std::move(row.coefficients))) return false;
+    if (!merges_finite(std::move(row.indices), std::move(row.coefficients))) return merged_breach();
   }
-  return accepted_value(constant) && accepted_value(rhs - constant) && (!name || accepted_name(*name));
+  if (auto breach = value_breach(kesto::Breach::Constant, 0, constant)) return breach;
+  if (auto breach = value_breach(kesto::Breach::RightHandSide, 0, rhs - constant)) {
+    breach->value = rhs;
+    return breach;
+  }
+  return name ? name_breach(0, *name) : std::nullopt;
 }
 
 }  // namespace
@@ -293,10 +349,7 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
         !convert_optional(name_obj, name_arg, name, convert_text)) {
       return nullptr;
     }
-    if (!single_set(sense, rhs)) {
-      PyErr_SetString(PyExc_ValueError, kInvalidSense);
-      return nullptr;
-    }
+    if (!single_set(sense, rhs)) return raise_with_note(PyExc_ValueError, kInvalidSense, sense_note(sense_obj));
     if (name && !check_name(*name, name_arg)) return nullptr;
     // The paired terms go to Gurobi as one row, without the solver-neutral
     // function and set of the batch form.
@@ -305,8 +358,9 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
       if (!check_known_variable(vars[k], optimizer.var_count())) return nullptr;
     }
     const ModelCounts before = counts_of(optimizer);
-    if (!accepted_single(vars, coeffs, terms, constant, rhs, name)) {
-      return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT});
+    if (const auto breach = single_breach(vars, coeffs, terms, constant, rhs, name)) {
+      const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
+      return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT}, {}, {}, row_note(breach, args));
     }
     const auto index = optimizer.add_rows(
         SingleRow(vars, coeffs, terms, batch_sense(sense), kesto::gurobi::grb_rhs(rhs, constant), name));
@@ -347,9 +401,15 @@ PyObject* model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
     for (const std::uint64_t var : objective.indices) {
       if (!check_known_variable(var, optimizer.var_count())) return nullptr;
     }
+    if (sense != 0 && sense != 1 && PyErr_WarnFormat(PyExc_RuntimeWarning, 1, kOtherObjectiveSense, sense) < 0) {
+      return nullptr;
+    }
     const ModelCounts before = counts_of(optimizer);
     auto result = optimizer.set_objective_terms(objective, sense == 1);
-    if (!result) return raise_objective_error(result.error(), before, counts_of(optimizer));
+    if (!result) {
+      return raise_objective_error(result.error(), before, counts_of(optimizer), parameters.arg("coeffs"),
+                                   parameters.arg("constant"));
+    }
     Py_RETURN_NONE;
   });
 }

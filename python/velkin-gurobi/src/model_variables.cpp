@@ -109,7 +109,11 @@ PyObject* model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (!result) return nullptr;
     const ModelCounts before = counts_of(optimizer);
     auto index = optimizer.add_variable(name, vtype, lb, ub);
-    if (!index) return raise_variable_refusal(index.error(), name_arg, before, counts_of(optimizer));
+    if (!index) {
+      constexpr VariableArgs args{
+          {parameters.arg("vtype"), parameters.arg("lb"), parameters.arg("ub"), name_arg}, false};
+      return raise_variable_refusal(index.error(), args, before, counts_of(optimizer));
+    }
     return result.release();
   });
 }
@@ -128,8 +132,10 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
                                            bound_list(batch.ubs));
     if (!indices) {
-      return raise_variable_refusal(indices.error(), kAddVariablesParameters.arg("names"), before,
-                                    counts_of(optimizer));
+      constexpr const auto& parameters = kAddVariablesParameters;
+      constexpr VariableArgs args{
+          {parameters.arg("vtypes"), parameters.arg("lbs"), parameters.arg("ubs"), parameters.arg("names")}, true};
+      return raise_variable_refusal(indices.error(), args, before, counts_of(optimizer));
     }
     return result.release();
   });

@@ -4,6 +4,7 @@
 // directly; the concepts only check that one provides every operation.
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -29,9 +30,29 @@ enum class SolveStatus : int {
   Suboptimal = 4,
 };
 
-// A call that the solver answered with a nonzero error code.
+// The first item of new data that the solver's rules refuse, found before
+// any call: the input it is in, its position there, the rule it breaks and
+// what it is.
+struct Breach {
+  enum Input { Types, LowerBounds, UpperBounds, Names, Coefficients, Constant, RightHandSide };
+  enum Rule {
+    TypeCode,      // not one of the solver's variable type codes
+    NotNaN,        // NaN where any other number is taken
+    Finite,        // NaN or infinite where only finite numbers are taken
+    MergedFinite,  // the terms of a variable named twice add up to an infinite coefficient
+    NameLength,    // a name longer than the solver takes
+  };
+  Input input;
+  Rule rule;
+  std::size_t item = 0;  // position within the input; 0 for a single value
+  double value = 0.0;    // the number, the type's code point, or the name's length in bytes
+};
+
+// A call that the solver answered with a nonzero error code, or would have:
+// then `breach` says why.
 struct SolverRefusal {
   int code;
+  std::optional<Breach> breach = std::nullopt;
 };
 
 // Why a batch of variables was not added: input that cannot be handed to the
@@ -44,9 +65,11 @@ struct VariableRefusal {
     SequenceTooShort,
     SolverRefused,
   };
-  VariableRefusal(Kind kind, int code = 0) : kind(kind), code(code) {}
+  VariableRefusal(Kind kind, int code = 0, std::optional<Breach> breach = std::nullopt)
+      : kind(kind), code(code), breach(breach) {}
   Kind kind;
-  int code;  // the solver's error code, for SolverRefused
+  int code;                      // the solver's error code, for SolverRefused
+  std::optional<Breach> breach;  // for SolverRefused before the call
 };
 
 // A constraint the solver refused. The constraints before it in its batch stay
@@ -54,6 +77,7 @@ struct VariableRefusal {
 struct ConstraintRefusal {
   std::uint64_t index;  // the index the refused constraint would have had
   int code;
+  std::optional<Breach> breach = std::nullopt;  // what the rules refused, before the call
 };
 
 // The objective is either not expressible or refused by the solver.

@@ -12,9 +12,11 @@ namespace {
 
 // Gurobi takes an infinite objective coefficient, but not NaN, and only a
 // finite constant.
-bool accepted_objective(const GrbFunction& objective) {
-  return std::all_of(objective.coefficients.begin(), objective.coefficients.end(), accepted_value) &&
-         accepted_objective_constant(objective.constant);
+std::optional<Breach> objective_breach(const GrbFunction& objective) {
+  for (std::size_t k = 0; k < objective.coefficients.size(); ++k) {
+    if (auto breach = value_breach(Breach::Coefficients, k, objective.coefficients[k])) return breach;
+  }
+  return objective_constant_breach(objective.constant);
 }
 
 // The value a one-sided set compares with; none for an interval.
@@ -37,20 +39,26 @@ bool merges_finite_terms(const Affine& affine) {
   return merges_finite(std::move(indices), std::move(coefficients));
 }
 
-// True when Gurobi would take the row: finite coefficients, a constant and a
+// What Gurobi would refuse in the row, if anything: it takes finite
+// coefficients (also once a variable's terms are added up), a constant and a
 // right-hand side that are not NaN, a name of at most 255 bytes. Rows the
 // conversion refuses (not affine, an interval) are left to it.
-bool accepted_row(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
+std::optional<Breach> row_breach(const ScalarFunctionType& function, const ScalarSetType& set, std::string_view name) {
   const auto* affine = std::get_if<Affine>(&function);
   const auto value = set_value(set);
-  if (affine == nullptr || !value) return true;
+  if (affine == nullptr || !value) return std::nullopt;
   double magnitude = 0.0;
-  const bool terms = std::all_of(affine->terms.begin(), affine->terms.end(), [&](const Term& term) {
-    magnitude += std::fabs(term.coefficient);
-    return accepted_coefficient(term.coefficient);
-  });
-  return terms && (std::isfinite(magnitude) || merges_finite_terms(*affine)) && accepted_value(affine->constant) &&
-         accepted_value(*value - affine->constant) && accepted_name(name);
+  for (std::size_t k = 0; k < affine->terms.size(); ++k) {
+    magnitude += std::fabs(affine->terms[k].coefficient);
+    if (auto breach = coefficient_breach(k, affine->terms[k].coefficient)) return breach;
+  }
+  if (!std::isfinite(magnitude) && !merges_finite_terms(*affine)) return merged_breach();
+  if (auto breach = value_breach(Breach::Constant, 0, affine->constant)) return breach;
+  if (auto breach = value_breach(Breach::RightHandSide, 0, *value - affine->constant)) {
+    breach->value = *value;
+    return breach;
+  }
+  return name_breach(0, name);
 }
 
 // The rows of add_constraints: its functions and sets as Gurobi's rows; a
@@ -89,9 +97,9 @@ std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctio
 
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective_terms(const GrbFunction& objective, bool maximise) {
   // An objective Gurobi would refuse is refused before anything changes.
-  if (!accepted_objective(objective)) {
+  if (auto breach = objective_breach(objective)) {
     return std::expected<void, ObjectiveError>(std::unexpect, std::in_place_type<SolverRefusal>,
-                                               GRB_ERROR_INVALID_ARGUMENT);
+                                               GRB_ERROR_INVALID_ARGUMENT, breach);
   }
   if (const int code = write_objective(objective, maximise); code != 0) {
     recount();
@@ -131,8 +139,8 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_constra
   const std::size_t count = std::min(functions.size(), sets.size());
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view name = names && i < names->size() ? std::string_view((*names)[i]) : std::string_view();
-    if (!accepted_row(functions[i], sets[i], name)) {
-      return std::unexpected(ConstraintRefusal{constr_count_ + i, GRB_ERROR_INVALID_ARGUMENT});
+    if (auto breach = row_breach(functions[i], sets[i], name)) {
+      return std::unexpected(ConstraintRefusal{constr_count_ + i, GRB_ERROR_INVALID_ARGUMENT, breach});
     }
   }
   return add_rows(FunctionRows(functions, sets, names, count));

@@ -1,5 +1,6 @@
 // Update, solve, result queries and solver parameters.
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -43,16 +44,10 @@ ParameterOutcome unset(std::string_view name, std::string_view reason) {
 
 std::string error_code(int code) { return "error code " + std::to_string(code); }
 
-ParameterOutcome refused(std::string_view name, int code) {
-  if (code == 0) return std::nullopt;
-  return unset(name, error_code(code));
-}
-
 // Both calls of a retry refused: "as an int: error code 10008; as a double: error code 10008".
-ParameterOutcome refused_twice(std::string_view name, std::string_view first_type, int first_code,
-                               std::string_view second_type, int second_code) {
-  return unset(name, "as " + std::string(first_type) + ": " + error_code(first_code) + "; as " +
-                         std::string(second_type) + ": " + error_code(second_code));
+std::string both_codes(std::string_view first_type, int first_code, std::string_view second_type, int second_code) {
+  return "as " + std::string(first_type) + ": " + error_code(first_code) + "; as " + std::string(second_type) + ": " +
+         error_code(second_code);
 }
 
 // The Gurobi parameter an attribute sets.
@@ -67,6 +62,17 @@ std::string_view parameter_name(const OptimizerAttr& attr) {
 class ParameterWriter {
  public:
   ParameterWriter(const GurobiApi& api, GRBenv* env) : api_(api), env_(env) {}
+
+  // A refusal's reason: the code and, when Gurobi answers that it knows no such
+  // parameter but does know the name, what the parameter takes instead.
+  ParameterOutcome refused(const char* name, int code) const {
+    if (code == 0) return std::nullopt;
+    return unset(name, error_code(code) + type_taken(name, code));
+  }
+  ParameterOutcome refused_twice(const char* name, std::string_view first_type, int first_code,
+                                 std::string_view second_type, int second_code) const {
+    return unset(name, both_codes(first_type, first_code, second_type, second_code) + type_taken(name, second_code));
+  }
 
   ParameterOutcome set_int(const char* name, int value) const {
     return refused(name, api_.GRBsetintparam(env_, name, value));
@@ -129,6 +135,21 @@ class ParameterWriter {
     const int retry = api_.GRBsetintparam(env_, name, static_cast<int>(value));
     if (retry == 0) return std::nullopt;
     return refused_twice(name, "a double", code, "an int", retry);
+  }
+
+  // "; Threads takes an int" for a known parameter refused with
+  // GRB_ERROR_UNKNOWN_PARAMETER, which Gurobi answers for a value of another
+  // type; empty otherwise. The getters tell the parameter's type.
+  std::string type_taken(const char* name, int code) const {
+    if (code != GRB_ERROR_UNKNOWN_PARAMETER) return {};
+    int int_value = 0;
+    double double_value = 0.0;
+    std::array<char, GRB_MAX_STRLEN> text{};
+    const std::string prefix = "; " + std::string(name) + " takes ";
+    if (api_.GRBgetintparam(env_, name, &int_value) == 0) return prefix + "an int";
+    if (api_.GRBgetdblparam(env_, name, &double_value) == 0) return prefix + "a number";
+    if (api_.GRBgetstrparam(env_, name, text.data()) == 0) return prefix + "a str";
+    return {};
   }
 
   const GurobiApi& api_;

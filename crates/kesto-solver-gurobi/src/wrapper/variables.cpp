@@ -88,6 +88,13 @@ class BatchNames {
   std::size_t size() const { return pointers_.size(); }
   char** data() { return pointers_.data(); }
 
+  // The first of the first `n` names that Gurobi would refuse, if any.
+  std::optional<Breach> breach(std::size_t n) const {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (auto found = name_breach(i, pointers_[i])) return found;
+    }
+    return std::nullopt;
+  }
   // Whether every name passes as a C string, and whether Gurobi takes the
   // first `n` names (of generated names, the last is the longest).
   bool pass_as_c_strings() const {
@@ -121,13 +128,28 @@ class BatchNames {
   std::vector<char*> pointers_;
 };
 
-// True when Gurobi would take the first `n` type bytes and bounds.
-bool accepted_batch(std::size_t n, std::string_view types, const double* lower, const double* upper) {
-  if (!std::all_of(types.begin(), types.begin() + static_cast<std::ptrdiff_t>(n), accepted_type)) return false;
+// What Gurobi would refuse in the first `n` type bytes (`vtypes`: the codes
+// they were made from) and bounds, if anything.
+std::optional<Breach> first_breach(std::size_t n, std::string_view types,
+                                   const std::optional<std::vector<char32_t>>& vtypes, const double* lower,
+                                   const double* upper) {
   for (std::size_t i = 0; i < n; ++i) {
-    if (!accepted_value(lower[i]) || !accepted_value(upper[i])) return false;
+    if (auto breach = type_breach(i, types[i], vtypes ? (*vtypes)[i] : static_cast<char32_t>(types[i]))) return breach;
   }
-  return true;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (auto breach = value_breach(Breach::LowerBounds, i, lower[i])) return breach;
+    if (auto breach = value_breach(Breach::UpperBounds, i, upper[i])) return breach;
+  }
+  return std::nullopt;
+}
+
+// What Gurobi refuses in add_variable's one variable; asked once it is known
+// to refuse something.
+std::optional<Breach> single_breach(char type, char32_t code, double lower, double upper, std::string_view name) {
+  if (auto breach = type_breach(0, type, code)) return breach;
+  if (auto breach = value_breach(Breach::LowerBounds, 0, lower)) return breach;
+  if (auto breach = value_breach(Breach::UpperBounds, 0, upper)) return breach;
+  return name_breach(0, name);
 }
 
 }  // namespace
@@ -145,8 +167,10 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     return std::unexpected(VariableRefusal::SequenceTooShort);
   }
   if (!batch_names.pass_as_c_strings()) return std::unexpected(VariableRefusal::NameContainsNul);
-  if (!accepted_batch(n, types, lower.data(), upper.data()) || !batch_names.accepted(n)) {
-    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT));
+  auto breach = first_breach(n, types, vtypes, lower.data(), upper.data());
+  if (!breach && !batch_names.accepted(n)) breach = batch_names.breach(n);
+  if (breach) {
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT, breach));
   }
   // Allocated before Gurobi is called: an allocation failure after it would
   // leave var_count_ behind Gurobi's columns.
@@ -187,7 +211,9 @@ std::expected<std::uint64_t, VariableRefusal> GurobiOptimizer::add_variable(std:
     *std::to_chars(generated + 1, generated + sizeof generated - 1, var_count_).ptr = '\0';
   }
   if (!accepted_type(type) || !accepted_value(lower) || !accepted_value(upper) || !accepted_name(text)) {
-    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT));
+    const char32_t code = vtype ? *vtype : static_cast<char32_t>(type);
+    return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT,
+                                           single_breach(type, code, lower, upper, text)));
   }
   const int code = api().GRBaddvars(model_, 1, 0, nullptr, nullptr, nullptr, nullptr, &lower, &upper, &type, &text);
   if (code != 0) {

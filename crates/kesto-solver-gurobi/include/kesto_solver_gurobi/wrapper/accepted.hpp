@@ -5,8 +5,11 @@
 // rare: a refused call discards every change Gurobi has not applied yet.
 
 #include <cmath>
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
+#include "kesto_solver_api/optimizer.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace kesto::gurobi {
@@ -41,6 +44,33 @@ inline bool accepted_type(char code) {
     case 'n': return true;
     default: return false;
   }
+}
+
+// The same rules, saying what breaks them: item `item` of `input`, or nothing
+// when Gurobi would take it.
+inline std::optional<Breach> value_breach(Breach::Input input, std::size_t item, double value) {
+  if (accepted_value(value)) return std::nullopt;
+  return Breach{input, Breach::NotNaN, item, value};
+}
+inline std::optional<Breach> coefficient_breach(std::size_t item, double value) {
+  if (accepted_coefficient(value)) return std::nullopt;
+  return Breach{Breach::Coefficients, Breach::Finite, item, value};
+}
+inline std::optional<Breach> objective_constant_breach(double value) {
+  if (accepted_objective_constant(value)) return std::nullopt;
+  return Breach{Breach::Constant, Breach::Finite, 0, value};
+}
+// A row whose coefficients are finite one by one but not once a variable's
+// terms are added up.
+inline Breach merged_breach() { return Breach{Breach::Coefficients, Breach::MergedFinite}; }
+inline std::optional<Breach> name_breach(std::size_t item, std::string_view name) {
+  if (accepted_name(name)) return std::nullopt;
+  return Breach{Breach::Names, Breach::NameLength, item, static_cast<double>(name.size())};
+}
+// `byte` is what Gurobi is handed for the type `code`.
+inline std::optional<Breach> type_breach(std::size_t item, char byte, char32_t code) {
+  if (accepted_type(byte)) return std::nullopt;
+  return Breach{Breach::Types, Breach::TypeCode, item, static_cast<double>(code)};
 }
 
 }  // namespace kesto::gurobi
