@@ -1,7 +1,9 @@
 // Linear constraints (one GRBaddconstr per row) and the objective.
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -170,10 +172,10 @@ std::expected<std::uint64_t, ConstraintRefusal> GurobiOptimizer::add_row(GrbRow&
 }
 
 int GurobiOptimizer::add_grb_row(GrbRow& row, const char* name, std::uint64_t index, RepeatedTerms& repeats) {
-  std::string default_name;
+  char default_name[std::numeric_limits<std::uint64_t>::digits10 + 3] = {'c'};
   if (name == nullptr) {
-    default_name = "c" + std::to_string(index);
-    name = default_name.c_str();
+    *std::to_chars(default_name + 1, default_name + sizeof default_name - 1, index).ptr = '\0';
+    name = default_name;
   }
   repeats.merge(row.indices, row.coefficients);
   const int code = api().GRBaddconstr(model_, to_grb_int(row.indices.size()), row.indices.data(),
