@@ -125,11 +125,10 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
     if (!result) return nullptr;
     const ModelCounts before = counts_of(optimizer);
-    auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
-                                           bound_list(batch.ubs));
-    if (!indices) {
-      return raise_variable_refusal(indices.error(), kAddVariablesParameters.arg("names"), before,
-                                    counts_of(optimizer));
+    auto first = optimizer.add_variable_range(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
+                                              bound_list(batch.ubs));
+    if (!first) {
+      return raise_variable_refusal(first.error(), kAddVariablesParameters.arg("names"), before, counts_of(optimizer));
     }
     return result.release();
   });

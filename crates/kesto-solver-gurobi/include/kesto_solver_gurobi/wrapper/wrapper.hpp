@@ -105,6 +105,12 @@ class GurobiOptimizer {
                                                                 std::optional<std::vector<char32_t>> vtypes,
                                                                 std::optional<BoundType> lbs,
                                                                 std::optional<BoundType> ubs);
+  // The same batch, giving the first of its consecutive indices instead of
+  // the list of them.
+  std::expected<std::uint64_t, VariableRefusal> add_variable_range(std::uint64_t n, std::optional<NameType> names,
+                                                                   std::optional<std::vector<char32_t>> vtypes,
+                                                                   std::optional<BoundType> lbs,
+                                                                   std::optional<BoundType> ubs);
 
   // Constraints and objective.
   // Gurobi: GRBsetdblattrarray "Obj" zeroing every variable (when refused,
