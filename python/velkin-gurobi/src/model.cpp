@@ -112,7 +112,7 @@ PyObject* model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (!optimizer) return VELKIN_FATAL(optimizer.error().message, optimizer.error().note);
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
-    new (&model_state(self)) ModelState{std::move(*optimizer), {}};
+    new (&model_state(self)) ModelState{std::move(*optimizer), {}, {}};
     return self;
   });
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "borrow.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
@@ -13,9 +14,18 @@
 
 namespace velkin {
 
+// add_constraint's row: its converted variables and the row as Gurobi takes
+// it, kept from call to call so that adding rows one at a time allocates
+// their arrays once.
+struct SingleRowArrays {
+  std::vector<std::uint64_t> variables;
+  kesto::gurobi::GrbRow row;
+};
+
 struct ModelState {
   kesto::gurobi::GurobiOptimizer optimizer;
   BorrowState borrow;
+  SingleRowArrays single_row;
 };
 
 struct ModelObject {

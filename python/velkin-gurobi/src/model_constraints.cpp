@@ -275,50 +275,17 @@ PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& 
   return result.release();
 }
 
-// The one row of add_constraint, checked, as Gurobi takes it.
-class SingleRow final : public kesto::gurobi::RowSource {
- public:
-  SingleRow(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs, std::size_t terms, char sense,
-            double rhs, const std::optional<std::string>& name)
-      : vars_(vars), coeffs_(coeffs), terms_(terms), sense_(sense), rhs_(rhs), name_(name) {}
-
-  std::size_t count() const override { return 1; }
-  bool read(std::size_t, kesto::gurobi::GrbRow& row) const override {
-    row.indices.resize(terms_);
-    std::transform(vars_.begin(), vars_.begin() + static_cast<std::ptrdiff_t>(terms_), row.indices.begin(),
-                   kesto::gurobi::to_grb_int);
-    row.coefficients.assign(coeffs_.begin(), coeffs_.begin() + static_cast<std::ptrdiff_t>(terms_));
-    row.sense = sense_;
-    row.rhs = rhs_;
-    return true;
-  }
-  const char* name(std::size_t) const override { return name_ ? name_->c_str() : nullptr; }
-
- private:
-  const std::vector<std::uint64_t>& vars_;
-  const std::vector<double>& coeffs_;
-  std::size_t terms_;
-  char sense_;
-  double rhs_;
-  const std::optional<std::string>& name_;
-};
-
-// What Gurobi would refuse in add_constraint's row, as row_breach tells for
-// a batch's row, if anything.
-std::optional<kesto::Breach> single_breach(const std::vector<std::uint64_t>& vars, const std::vector<double>& coeffs,
-                                           std::size_t terms, double constant, double rhs,
+// What Gurobi would refuse in add_constraint's row, as row_breach tells for a
+// batch's row, if anything; `row` holds its paired terms as Gurobi takes them.
+std::optional<kesto::Breach> single_breach(const kesto::gurobi::GrbRow& row, double constant, double rhs,
                                            const std::optional<std::string>& name) {
   using namespace kesto::gurobi;
   double magnitude = 0.0;
-  for (std::size_t k = 0; k < terms; ++k) {
-    if (auto breach = coefficient_breach(k, coeffs[k])) return breach;
-    magnitude += std::fabs(coeffs[k]);
+  for (std::size_t k = 0; k < row.coefficients.size(); ++k) {
+    if (auto breach = coefficient_breach(k, row.coefficients[k])) return breach;
+    magnitude += std::fabs(row.coefficients[k]);
   }
-  if (!std::isfinite(magnitude)) {
-    GrbRow row;
-    SingleRow(vars, coeffs, terms, GRB_EQUAL, rhs, name).read(0, row);
-    if (!merges_finite(std::move(row.indices), std::move(row.coefficients))) return merged_breach();
-  }
+  if (!std::isfinite(magnitude) && !merges_finite(row.indices, row.coefficients)) return merged_breach();
   if (auto breach = value_breach(kesto::Breach::Constant, 0, constant)) return breach;
   if (auto breach = value_breach(kesto::Breach::RightHandSide, 0, rhs - constant)) {
     breach->value = rhs;
@@ -336,13 +303,14 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
   auto [vars_obj, coeffs_obj, constant_obj, sense_obj, rhs_obj, name_obj] = objects;
   return with_model<Access::Exclusive>(self, [&](auto& optimizer) -> PyObject* {
     constexpr Arg name_arg = parameters.arg("name");
-    std::vector<std::uint64_t> vars;
-    std::vector<double> coeffs;
+    auto& [vars, row] = model_state(self).single_row;
+    vars.clear();
+    row.coefficients.clear();
     double constant = 0.0, rhs = 0.0;
     char32_t sense = 0;
     std::optional<std::string> name;
     if (!convert_variable_index_sequence(vars_obj, parameters.arg("vars"), vars) ||
-        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), coeffs) ||
+        !convert_real_sequence(coeffs_obj, parameters.arg("coeffs"), row.coefficients) ||
         !convert_real(constant_obj, parameters.arg("constant"), constant) ||
         !convert_char(sense_obj, parameters.arg("sense"), sense) ||
         !convert_real(rhs_obj, parameters.arg("rhs"), rhs) ||
@@ -353,19 +321,24 @@ PyObject* model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
     if (name && !check_name(*name, name_arg)) return nullptr;
     // The paired terms go to Gurobi as one row, without the solver-neutral
     // function and set of the batch form.
-    const std::size_t terms = std::min(vars.size(), coeffs.size());
+    const std::size_t terms = std::min(vars.size(), row.coefficients.size());
     for (std::size_t k = 0; k < terms; ++k) {
       if (!check_known_variable(vars[k], optimizer.var_count())) return nullptr;
     }
+    row.coefficients.resize(terms);
+    row.indices.resize(terms);
+    std::transform(vars.begin(), vars.begin() + static_cast<std::ptrdiff_t>(terms), row.indices.begin(),
+                   kesto::gurobi::to_grb_int);
     const ModelCounts before = counts_of(optimizer);
-    if (const auto breach = single_breach(vars, coeffs, terms, constant, rhs, name)) {
+    if (const auto breach = single_breach(row, constant, rhs, name)) {
       const RowArgs args{parameters.arg("coeffs"), parameters.arg("constant"), parameters.arg("rhs"), name_arg};
       return raise_constraint_refusal({before.constraints, GRB_ERROR_INVALID_ARGUMENT}, {}, {}, row_note(breach, args));
     }
-    const auto index = optimizer.add_rows(
-        SingleRow(vars, coeffs, terms, batch_sense(sense), kesto::gurobi::grb_rhs(rhs, constant), name));
+    row.sense = batch_sense(sense);
+    row.rhs = kesto::gurobi::grb_rhs(rhs, constant);
+    const auto index = optimizer.add_row(row, name ? name->c_str() : nullptr);
     if (!index) return raise_constraint_refusal(index.error(), before, counts_of(optimizer));
-    return PyLong_FromUnsignedLongLong(index->front());
+    return PyLong_FromUnsignedLongLong(*index);
   });
 }
 

@@ -129,13 +129,13 @@ PyObject* model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
     PyRef result = consecutive_indices(optimizer.var_count(), batch.n);
     if (!result) return nullptr;
     const ModelCounts before = counts_of(optimizer);
-    auto indices = optimizer.add_variables(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
-                                           bound_list(batch.ubs));
-    if (!indices) {
+    auto first = optimizer.add_variable_range(batch.n, std::move(names), std::move(batch.vtypes), bound_list(batch.lbs),
+                                              bound_list(batch.ubs));
+    if (!first) {
       constexpr const auto& parameters = kAddVariablesParameters;
       constexpr VariableArgs args{
           {parameters.arg("vtypes"), parameters.arg("lbs"), parameters.arg("ubs"), parameters.arg("names")}, true};
-      return raise_variable_refusal(indices.error(), args, before, counts_of(optimizer));
+      return raise_variable_refusal(first.error(), args, before, counts_of(optimizer));
     }
     return result.release();
   });

@@ -1,7 +1,9 @@
 // Linear constraints (one GRBaddconstr per row) and the objective.
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -154,24 +156,11 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(co
   // One row's arrays, reused from row to row, so that a batch allocates them
   // once.
   GrbRow row;
-  std::string default_name;
   RepeatedTerms repeats(var_count_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
     if (rows.read(i, row)) {
-      const char* name = rows.name(i);
-      if (name == nullptr) {
-        default_name = "c" + std::to_string(index);
-        name = default_name.c_str();
-      }
-      repeats.merge(row.indices, row.coefficients);
-      const int code = api().GRBaddconstr(model_, to_grb_int(row.indices.size()), row.indices.data(),
-                                          row.coefficients.data(), row.sense, row.rhs, name);
-      if (code != 0) {
-        // The rows before this one count as added unless Gurobi says that it
-        // discarded them.
-        constr_count_ = index;
-        recount();
+      if (const int code = add_grb_row(row, rows.name(i), index, repeats); code != 0) {
         return std::unexpected(ConstraintRefusal{index, code});
       }
     }
@@ -179,6 +168,33 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(co
   }
   constr_count_ = base + result.size();
   return result;
+}
+
+std::expected<std::uint64_t, ConstraintRefusal> GurobiOptimizer::add_row(GrbRow& row, const char* name) {
+  const std::uint64_t index = constr_count_;
+  RepeatedTerms repeats(var_count_);
+  if (const int code = add_grb_row(row, name, index, repeats); code != 0) {
+    return std::unexpected(ConstraintRefusal{index, code});
+  }
+  return constr_count_++;
+}
+
+int GurobiOptimizer::add_grb_row(GrbRow& row, const char* name, std::uint64_t index, RepeatedTerms& repeats) {
+  char default_name[std::numeric_limits<std::uint64_t>::digits10 + 3] = {'c'};
+  if (name == nullptr) {
+    *std::to_chars(default_name + 1, default_name + sizeof default_name - 1, index).ptr = '\0';
+    name = default_name;
+  }
+  repeats.merge(row.indices, row.coefficients);
+  const int code = api().GRBaddconstr(model_, to_grb_int(row.indices.size()), row.indices.data(),
+                                      row.coefficients.data(), row.sense, row.rhs, name);
+  if (code != 0) {
+    // The rows before this one count as added unless Gurobi says that it
+    // discarded them.
+    constr_count_ = index;
+    recount();
+  }
+  return code;
 }
 
 std::expected<std::uint64_t, ConstraintRefusal> GurobiOptimizer::add_constraint(ScalarFunctionType function,

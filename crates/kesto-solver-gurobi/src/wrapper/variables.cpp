@@ -158,6 +158,19 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     std::uint64_t n, std::optional<NameType> names, std::optional<std::vector<char32_t>> vtypes,
     std::optional<BoundType> lbs, std::optional<BoundType> ubs) {
   if (n > kMaxGrbIndex) return std::unexpected(VariableRefusal::CountTooLarge);
+  // Allocated before Gurobi is called: an allocation failure after it would
+  // hand out no index for variables Gurobi holds.
+  VariableIndices indices(n);
+  const auto first = add_variable_range(n, std::move(names), std::move(vtypes), std::move(lbs), std::move(ubs));
+  if (!first) return std::unexpected(first.error());
+  for (std::uint64_t i = 0; i < n; ++i) indices[i] = *first + i;
+  return indices;
+}
+
+std::expected<std::uint64_t, VariableRefusal> GurobiOptimizer::add_variable_range(
+    std::uint64_t n, std::optional<NameType> names, std::optional<std::vector<char32_t>> vtypes,
+    std::optional<BoundType> lbs, std::optional<BoundType> ubs) {
+  if (n > kMaxGrbIndex) return std::unexpected(VariableRefusal::CountTooLarge);
   const std::uint64_t start = var_count_;
   BoundArray lower(lbs, n, kDefaultLowerBound);
   BoundArray upper(ubs, n, kDefaultUpperBound);
@@ -172,10 +185,6 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
   if (breach) {
     return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, GRB_ERROR_INVALID_ARGUMENT, breach));
   }
-  // Allocated before Gurobi is called: an allocation failure after it would
-  // leave var_count_ behind Gurobi's columns.
-  VariableIndices indices(n);
-  for (std::uint64_t i = 0; i < n; ++i) indices[i] = start + i;
   const int code =
       api().GRBaddvars(model_, to_grb_int(n), 0, nullptr, nullptr, nullptr, nullptr, non_null(lower.data()),
                        non_null(upper.data()), non_null(types.data()), non_null(batch_names.data()));
@@ -186,7 +195,7 @@ std::expected<VariableIndices, VariableRefusal> GurobiOptimizer::add_variables(
     return std::unexpected(VariableRefusal(VariableRefusal::SolverRefused, code));
   }
   var_count_ = start + n;
-  return indices;
+  return start;
 }
 
 // The batch of one, without the batch's arrays: nothing here takes the heap

@@ -20,6 +20,7 @@
 namespace kesto::gurobi {
 
 struct GrbFunction;
+class RepeatedTerms;
 
 // A constraint row as Gurobi takes it: the variables as Gurobi's ints, their
 // coefficients, the sense character and the right-hand side.
@@ -104,6 +105,12 @@ class GurobiOptimizer {
                                                                 std::optional<std::vector<char32_t>> vtypes,
                                                                 std::optional<BoundType> lbs,
                                                                 std::optional<BoundType> ubs);
+  // The same batch, giving the first of its consecutive indices instead of
+  // the list of them.
+  std::expected<std::uint64_t, VariableRefusal> add_variable_range(std::uint64_t n, std::optional<NameType> names,
+                                                                   std::optional<std::vector<char32_t>> vtypes,
+                                                                   std::optional<BoundType> lbs,
+                                                                   std::optional<BoundType> ubs);
 
   // Constraints and objective.
   // Gurobi: GRBsetdblattrarray "Obj" zeroing every variable (when refused,
@@ -123,6 +130,10 @@ class GurobiOptimizer {
   // terms of a row that name one variable are merged first.
   // Gurobi: one GRBaddconstr per row.
   std::expected<ConstraintIndices, ConstraintRefusal> add_rows(const RowSource& rows);
+  // One such row, its terms merged in place, and its index; `name` as
+  // RowSource's. A caller adding rows one at a time can keep `row` and its
+  // arrays from call to call. Gurobi: one GRBaddconstr.
+  std::expected<std::uint64_t, ConstraintRefusal> add_row(GrbRow& row, const char* name);
 
   // Solve, results and parameters. A parameter left unset is reported in the
   // outcome; the call itself fails only with a KestoError.
@@ -154,6 +165,11 @@ class GurobiOptimizer {
   // After a refused call: applies what Gurobi kept and reads the counts back
   // from it. The counts stay as they are when Gurobi cannot tell.
   void recount();
+
+  // Adds `row` as constraint `index`, its repeated terms merged and named
+  // "c<index>" when `name` is null; Gurobi's code. A refusal sets the counts
+  // to what Gurobi kept.
+  int add_grb_row(GrbRow& row, const char* name, std::uint64_t index, RepeatedTerms& repeats);
 
   // Whether the last solve left a solution: SolCount above 0, not infeasible
   // or unbounded, and an objective value below Gurobi's infinity. An optimal
