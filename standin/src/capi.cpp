@@ -1,6 +1,5 @@
 // The Gurobi C API entry points the module looks up. Each validates its arguments, forwards to the C++ core
 // and translates the result; every call is traced and may have a fault injected.
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -12,6 +11,7 @@
 
 #include "attributes.hpp"
 #include "call.hpp"
+#include "capi_handles.hpp"
 #include "environment.hpp"
 #include "errors.hpp"
 #include "model.hpp"
@@ -25,17 +25,6 @@ constexpr int kVersionMajor = 12;
 constexpr int kVersionMinor = 0;
 constexpr int kVersionTechnical = 3;
 constexpr int kNullArgument = static_cast<int>(Error::NullArgument);
-
-Environment* as_env(GRBenv* env) { return reinterpret_cast<Environment*>(env); }
-Model* as_model(GRBmodel* model) { return reinterpret_cast<Model*>(model); }
-GRBenv* to_handle(Environment* env) { return reinterpret_cast<GRBenv*>(env); }
-GRBmodel* to_handle(Model* model) { return reinterpret_cast<GRBmodel*>(model); }
-
-// The switches a call through `env` or `model` sees; without one, the process's own.
-Switches switches_of(GRBenv* env) { return env != nullptr ? as_env(env)->switches().current() : read_switches(); }
-Switches switches_of(GRBmodel* model) {
-  return model != nullptr ? as_model(model)->env().switches().current() : read_switches();
-}
 
 // What a solve handed to HiGHS, as the trace names it.
 const char* handover_name(Handover handover) {
@@ -60,49 +49,6 @@ Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool va
     return std::unexpected(Error::NullArgument);
   }
   return find_attribute(attrname, type, scope);
-}
-
-// A parameter call's environment and name, both required.
-ParameterSet* parameters(GRBenv* env, const char* paramname, bool value_present) {
-  if (env == nullptr || paramname == nullptr || !value_present) return nullptr;
-  return &as_env(env)->params();
-}
-
-// The body the seven parameter functions share: the record of the environment and the name,
-// `note` recording what the caller gave, then `work` on the environment's parameters once they
-// and the value pointer are checked.
-template <class Note, class Work>
-int parameter_entry(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Note&& note,
-                    Work&& work) {
-  return entry(fn, switches_of(env), [&](auto& call) {
-    record::parameter(call, env, paramname);
-    note(call);
-    return call.run([&] {
-      ParameterSet* params = parameters(env, paramname, value_present);
-      if (params == nullptr) return kNullArgument;
-      return work(*params, call);
-    });
-  });
-}
-
-// A parameter read: `store` writes the value to the caller and returns what is recorded.
-template <class Get, class Store>
-int get_parameter(std::string_view fn, GRBenv* env, const char* paramname, void* valueP, Get&& get, Store&& store) {
-  return parameter_entry(fn, env, paramname, valueP != nullptr, [](auto&) {}, [&](ParameterSet& params, auto& call) {
-    auto value = get(params);
-    if (!value) return to_code(value.error());
-    record::value(call, store(*value));
-    return kSuccess;
-  });
-}
-
-// A parameter written, its value recorded before the call may fail.
-template <class Value, class Set>
-int set_parameter(std::string_view fn, GRBenv* env, const char* paramname, bool value_present, Value value,
-                  Set&& set) {
-  return parameter_entry(
-      fn, env, paramname, value_present, [&](auto& call) { record::value(call, value); },
-      [&](ParameterSet& params, auto&) { return to_code(set(params)); });
 }
 
 }  // namespace
@@ -365,45 +311,6 @@ int GRBoptimize(GRBmodel* model) {
       return kSuccess;
     });
   });
-}
-
-int GRBgetdblparam(GRBenv* env, const char* paramname, double* valueP) {
-  return get_parameter("GRBgetdblparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_double(paramname); },
-                       [&](double value) { return *valueP = value; });
-}
-
-int GRBgetintparam(GRBenv* env, const char* paramname, int* valueP) {
-  return get_parameter("GRBgetintparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_int(paramname); },
-                       [&](int value) { return *valueP = value; });
-}
-
-int GRBgetstrparam(GRBenv* env, const char* paramname, char* valueP) {
-  return get_parameter("GRBgetstrparam", env, paramname, valueP, [&](ParameterSet& p) { return p.get_string(paramname); },
-                       [&](const std::string* value) {
-                         // Values are kept shorter than the caller's GRB_MAX_STRLEN bytes.
-                         std::memcpy(valueP, value->c_str(), value->size() + 1);
-                         return static_cast<const char*>(valueP);
-                       });
-}
-
-int GRBsetdblparam(GRBenv* env, const char* paramname, double value) {
-  return set_parameter("GRBsetdblparam", env, paramname, true, value,
-                       [&](ParameterSet& params) { return params.set_double(paramname, value); });
-}
-
-int GRBsetintparam(GRBenv* env, const char* paramname, int value) {
-  return set_parameter("GRBsetintparam", env, paramname, true, value,
-                       [&](ParameterSet& params) { return params.set_int(paramname, value); });
-}
-
-int GRBsetstrparam(GRBenv* env, const char* paramname, const char* value) {
-  return set_parameter("GRBsetstrparam", env, paramname, value != nullptr, value,
-                       [&](ParameterSet& params) { return params.set_string(paramname, value); });
-}
-
-int GRBsetparam(GRBenv* env, const char* paramname, const char* value) {
-  return set_parameter("GRBsetparam", env, paramname, value != nullptr, value,
-                       [&](ParameterSet& params) { return params.set_text(paramname, value); });
 }
 
 int GRBupdatemodel(GRBmodel* model) {
