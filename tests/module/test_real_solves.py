@@ -374,7 +374,7 @@ NO_HEURISTICS = {"Presolve": 0, "Heuristics": 0, "Cuts": 0}
     [
         (coupled_lp, {"Presolve": 0, "IterationLimit": 0}, 7, True),
         (coupled_lp, {"TimeLimit": 0.0}, 9, False),
-        (coupled_lp, {"Cutoff": 1000.0}, 6, False),
+        (coupled_lp, {"Cutoff": 1000.0}, 6, True),
         (knapsack_mip, {**NO_HEURISTICS, "BestBdStop": 1000.0}, 15, False),
         (knapsack_mip, {**NO_HEURISTICS, "NodeLimit": 0.0}, 8, False),
     ],
