@@ -42,15 +42,15 @@ constexpr std::array<std::size_t, kParamCount> kStringSlots = [] {
   return slots;
 }();
 
-// Parameters a started environment refuses to change, as Gurobi does (10003): the thread limit,
-// the memory limit, and those of Compute Server, Cloud, token servers and WLS licences. Every
-// environment of the stand-in is started when it is made.
+// Parameters a started environment refuses to change, as Gurobi 13.0.3 does (10003, measured): the
+// thread limit, the job id, the recording switch, and those of Compute Server, Cloud, token servers
+// and licences. Every environment of the stand-in is started when it is made.
 constexpr std::array<std::string_view, 25> kFixedAfterStart{
-    "CloudAccessID", "CloudHost",    "CloudPool",      "CloudSecretKey", "ComputeServer",
-    "CSAPIAccessID", "CSAPISecret",  "CSAppName",      "CSAuthToken",    "CSGroup",
-    "CSManager",     "CSPriority",   "CSRouter",       "CSTLSInsecure",  "LicenseID",
-    "MemLimit",      "ServerPassword", "ServerTimeout", "ThreadLimit",   "TokenServer",
-    "TSPort",        "WLSAccessID",  "WLSSecret",      "WLSToken",       "WLSTokenDuration",
+    "CloudAccessID",  "CloudHost",   "CloudPool",   "CloudSecretKey", "ComputeServer",    "CSAPIAccessID",
+    "CSAPISecret",    "CSAuthToken", "CSBatchMode", "CSGroup",        "CSManager",        "CSRouter",
+    "JobID",          "LicenseID",   "Record",      "ServerPassword", "ServerTimeout",    "ThreadLimit",
+    "TokenServer",    "UserName",    "WLSAccessID", "WLSProxy",       "WLSSecret",        "WLSTokenDuration",
+    "WLSTokenRefresh",
 };
 
 bool fixed_after_start(std::string_view name) {

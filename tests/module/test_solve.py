@@ -183,6 +183,14 @@ class TestSetOptimizerAttr:
                 [("GRBsetdblparam", "Threads", 5000.0), ("GRBsetintparam", "Threads", 5000)],
                 '"Threads" left unset: as a double: error code 10007; as an int: error code 10008',
             ),
+            # Fixed once the environment has started; an int above a "no limit" maximum is taken.
+            (
+                "ThreadLimit",
+                2,
+                [("GRBsetintparam", "ThreadLimit", 2), ("GRBsetdblparam", "ThreadLimit", 2.0)],
+                '"ThreadLimit" left unset: as an int: error code 10003; as a double: error code 10007; ThreadLimit takes an int',
+            ),
+            ("SolutionLimit", 2**31 - 1, [("GRBsetintparam", "SolutionLimit", 2**31 - 1)], None),
             ("Thr\0eads", 2, [], '"Thr\\0eads" left unset: its name or value holds a NUL character'),
             ("LogFile", "a\0b", [], '"LogFile" left unset: its name or value holds a NUL character'),
             (

@@ -111,8 +111,8 @@ def test_names_ignore_case_and_types_must_match(lib, env):
     assert lib.GRBsetintparam(env, b"bqpcuts", 2) == 0
     assert lib.intparam(env, b"BQPCUTS") == (0, 2)
     # Known, and refused as Gurobi refuses it once the environment has started.
-    assert lib.GRBsetstrparam(env, b"csappname", b"app") == INVALID_ARGUMENT
-    assert lib.strparam(env, b"CSAppName") == (0, b"")
+    assert lib.GRBsetstrparam(env, b"wlsproxy", b"host") == INVALID_ARGUMENT
+    assert lib.strparam(env, b"WLSProxy") == (0, b"")
     assert lib.GRBsetdblparam(env, b"MIPGa", 0.1) == UNKNOWN_PARAMETER
     assert lib.GRBsetdblparam(env, b"MIPGapAbsX", 0.1) == UNKNOWN_PARAMETER
     assert lib.GRBsetintparam(env, b"A", 1) == UNKNOWN_PARAMETER

@@ -66,7 +66,7 @@ def test_termination_parameters(lib, env, build, params, status, solcount, objva
 @pytest.mark.parametrize(
     "name, setter, value",
     [(b"ThreadLimit", "GRBsetintparam", 2), (b"ComputeServer", "GRBsetstrparam", b"host"),
-     (b"MemLimit", "GRBsetdblparam", 4.0), (b"TokenServer", "GRBsetparam", b"host")],
+     (b"Record", "GRBsetintparam", 1), (b"TokenServer", "GRBsetparam", b"host")],
 )
 def test_parameters_fixed_once_started(lib, env, name, setter, value):
     assert getattr(lib, setter)(env, name, value) == INVALID_ARGUMENT
