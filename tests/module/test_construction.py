@@ -20,9 +20,9 @@ FatalError = None
 
 def load_method_docs():
     path = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "method_docs.py"
-    spec = importlib.util.spec_from_file_location("method_docs", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("method_docs", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
