@@ -73,6 +73,8 @@ def test_parameters_fixed_once_started(lib, env, name, setter, value):
 
 
 SMALL_MODEL = """
+handles = []
+
 def model():
     env = ctypes.c_void_p()
     assert lib.GRBloadenv(ctypes.byref(env), None) == 0
@@ -80,7 +82,13 @@ def model():
     m = ctypes.c_void_p()
     assert lib.GRBnewmodel(env, ctypes.byref(m), b"m", 2, doubles([1, 1]), None, None, None, None) == 0
     assert lib.GRBaddconstr(m, 2, ints([0, 1]), doubles([1, 2]), b">", 4.0, None) == 0
+    handles.append((m, env))
     return m
+
+def close():
+    for m, env in handles:
+        lib.GRBfreemodel(m)
+        lib.GRBfreeenv(env)
 
 def status(m):
     value = ctypes.c_int()
@@ -99,6 +107,7 @@ RECOVERIES = {
         first = lib.GRBoptimize(m), status(m)
         os.environ["GRB_STANDIN_HIGHS"] = real
         sys.stderr.write(repr([first, (lib.GRBoptimize(m), status(m))]))
+        close()
         """,
         [(NO_LICENSE, 1), (0, OPTIMAL)],
     ),
@@ -115,6 +124,7 @@ RECOVERIES = {
         first = lib.GRBoptimize(m), status(m)
         resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
         sys.stderr.write(repr([first, (lib.GRBoptimize(m), status(m))]))
+        close()
         """,
         [(OUT_OF_MEMORY, 1), (0, OPTIMAL)],
     ),
