@@ -79,6 +79,7 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
   X(set_callback, "Highs_setCallback", HighsInt, (void*, HighsCallback, void*))                                       \
   X(start_callback, "Highs_startCallback", HighsInt, (void*, HighsInt))                                               \
   X(run, "Highs_run", HighsInt, (void*))                                                                              \
+  X(clear_solver, "Highs_clearSolver", HighsInt, (void*))                                                             \
   X(get_model_status, "Highs_getModelStatus", HighsInt, (const void*))                                                \
   X(get_objective_value, "Highs_getObjectiveValue", double, (const void*))                                            \
   X(get_solution, "Highs_getSolution", HighsInt, (const void*, double*, double*, double*, double*))                   \

@@ -93,6 +93,8 @@ class HighsSession {
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
+  HighsInt relaxation_attempt(const ParameterSet& params, const char* presolve, double known, double& bound);
+  HighsInt recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);

@@ -150,19 +150,41 @@ bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
 HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known, double& bound) {
   relax_guessed_indicators(true);
   api_.set_bool_option(highs_, "solve_relaxation", 1);
-  HighsInt status = kNotset;
-  for (const char* presolve : {presolve_option(params), "off"}) {
-    api_.set_string_option(highs_, "presolve", presolve);
-    run(params);
-    status = api_.get_model_status(highs_);
-    bound = api_.get_objective_value(highs_);
-    if (status != kOptimal || within_gap(bound, known, params)) break;
-    status = kNotset;
+  HighsInt status = relaxation_attempt(params, presolve_option(params), known, bound);
+  if (status == kNotset) status = relaxation_attempt(params, "off", known, bound);
+  if (status == kUnbounded || status == kUnboundedOrInfeasible || status == kInfeasible) {
+    status = recheck_relaxation(params, status, known, bound);
   }
   api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
   return status;
+}
+
+// One run of the relaxation: its status, Notset for an optimum better than `known`.
+HighsInt HighsSession::relaxation_attempt(const ParameterSet& params, const char* presolve, double known,
+                                          double& bound) {
+  api_.set_string_option(highs_, "presolve", presolve);
+  run(params);
+  const HighsInt status = api_.get_model_status(highs_);
+  bound = api_.get_objective_value(highs_);
+  return status != kOptimal || within_gap(bound, known, params) ? status : kNotset;
+}
+
+// Started from the MIP's basis, HiGHS can call a relaxation with large bounds and coefficients
+// unbounded, or infeasible (which a relaxation with a solution cannot be), wrongly; from scratch,
+// with or without presolve, it can be wrong the other way. The relaxation is solved again from
+// scratch without presolve, then with it: an optimum either finds stands, else the relaxation is
+// unbounded when any run said so, else undecided.
+HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound) {
+  bool unbounded = status == kUnbounded || status == kUnboundedOrInfeasible;
+  for (const char* presolve : {"off", presolve_option(params)}) {
+    api_.clear_solver(highs_);
+    status = relaxation_attempt(params, presolve, known, bound);
+    if (status == kOptimal) return status;
+    unbounded = unbounded || status == kUnbounded || status == kUnboundedOrInfeasible;
+  }
+  return unbounded ? kUnbounded : kNotset;
 }
 
 // A column that may move without end in a direction that improves the objective: without

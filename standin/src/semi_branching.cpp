@@ -65,13 +65,15 @@ void HighsSession::bound_semi_columns(const ProblemView& view, const Node& node,
   }
 }
 
-// Solves a node; an answer of infeasible (or either) is checked without presolve, which HiGHS's
-// presolve can get wrong for these models.
+// Solves a node; an answer of infeasible (or either) is checked from scratch without presolve:
+// HiGHS's presolve, and its simplex started from the last node's basis, can get it wrong for
+// these models.
 HighsInt HighsSession::solve_node(const ParameterSet& params) {
   arm_stops(params);
   run(params);
   HighsInt status = api_.get_model_status(highs_);
   if (status == kInfeasible || status == kUnboundedOrInfeasible) {
+    api_.clear_solver(highs_);
     api_.set_string_option(highs_, "presolve", "off");
     run(params);
     api_.set_string_option(highs_, "presolve", presolve_option(params));

@@ -59,6 +59,35 @@ CASES = {
         0,
     ),
     "infeasible however large": (b"SC", [(5, INF), (0, 1)], [([1, -1], b"=", 3)], [1, 0], 1, INFEASIBLE, None),
+    # Started from the MIP's basis, HiGHS calls these bounded relaxations unbounded.
+    "optimum beside a large integer range": (
+        b"IS",
+        [(-148513820359.95862, INF), (512193008618.0, 5121930086180.0)],
+        [([-1e6, -1e6], b">", 8874821.14)],
+        [1, 1],
+        -1,
+        OPTIMAL,
+        -9,
+    ),
+    "optimum under a row of 1e6": (
+        b"SNI",
+        [(325, 325), (3, 3), (-17993689036.12503, INF)],
+        [([-3, 2, 1e6], b"<", 3)],
+        [2, 0, 2],
+        -1,
+        OPTIMAL,
+        650,
+    ),
+    # HiGHS calls the relaxation infeasible, though the model has a solution.
+    "unbounded where the relaxation seems infeasible": (
+        b"NNNS",
+        [(16759638.0, INF), (22.0, 33.0), (486.951, 0.17315005149712762), (21.583, INF)],
+        [([2, 2, 1000, -1], b">", -1), ([2, -1, 0.5, -1e6], b"<", -80988.45)],
+        [-1, -1, 2, 0],
+        1,
+        UNBOUNDED,
+        None,
+    ),
 }
 
 
