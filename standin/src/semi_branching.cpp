@@ -177,7 +177,12 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
     const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;
     return search.found ? SolveOutcome{stop, search.best.x, search.best.objval} : stopped_without_solution(stop);
   }
-  if (search.complete) return search.found ? search.best : SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
+  if (search.complete && !search.found) return SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
+  if (search.complete) {
+    // HiGHS can call a node optimal whose LP is unbounded: the relaxation decides, as for any MIP.
+    confirm_optimal(view, params, search.best);
+    return search.best;
+  }
   log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
   if (!search.found) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   search.best.status = GRB_SUBOPTIMAL;

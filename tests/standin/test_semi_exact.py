@@ -78,6 +78,16 @@ CASES = {
         OPTIMAL,
         650,
     ),
+    # HiGHS calls a node of the branching optimal at the lower end of an unbounded range.
+    "unbounded through a node called optimal": (
+        b"BSS",
+        [(0, 1), (23645018160.681, INF), (1450498122671.0, INF)],
+        [([2, 0.5, -1e6], b"<", 1), ([-1e6, -1e6, 0], b"<", -24425873.54), ([1, 1, -1e6], b">", 679.12)],
+        [0.5, 2, 1],
+        -1,
+        UNBOUNDED,
+        None,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
