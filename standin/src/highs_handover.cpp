@@ -35,6 +35,7 @@ bool HighsSession::pass_model(const ProblemView& view, std::size_t cols, const R
   objcon_ = view.objcon;
   is_mip_ = columns.any_integral;
   changed_ = true;
+  has_run_ = false;
   return true;
 }
 

@@ -87,6 +87,7 @@ class HighsSession {
   void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
+  void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void retry_without_answer(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;
@@ -122,6 +123,8 @@ class HighsSession {
   bool is_mip_ = false;
   std::optional<ParameterSet> applied_params_;
   bool changed_ = true;   // something reached HiGHS since its last run
+  bool has_run_ = false;     // HiGHS ran on this model since it was passed whole, or cleared
+  bool warm_start_ = false;  // the last run may have started from an earlier run's basis
   // HiGHS refused part of the model, or a hand-over or solve failed midway: the instance may not
   // match the model, and the next hand-over builds a new one.
   bool damaged_ = false;

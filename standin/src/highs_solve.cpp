@@ -68,6 +68,7 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   if (is_mip_) offer_incumbent(view);
   arm_stops(params);
   run(params);
+  recheck_warm_lp(view, params);
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
   retry_without_answer(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
@@ -240,6 +241,8 @@ void HighsSession::offer_incumbent(const ProblemView& view) {
 }
 
 HighsInt HighsSession::run(const ParameterSet& params) {
+  warm_start_ = has_run_;
+  has_run_ = true;
   HighsInt run_status = api_.run(highs_);
   if (run_status == kHighsStatusError && api_.get_model_status(highs_) == kNotset &&
       params.int_value(Param::Threads) > 0) {
@@ -249,6 +252,21 @@ HighsInt HighsSession::run(const ParameterSet& params) {
     run_status = api_.run(highs_);
   }
   return run_status;
+}
+
+// Started from the last solve's basis, HiGHS can call an LP with large bounds and coefficients
+// unbounded or infeasible where a solve from scratch finds its optimum: such an answer is the one
+// a solve from scratch gives. (A semi-continuous variable makes no integer column unless it has
+// an indicator.)
+void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& params) {
+  const HighsInt status = api_.get_model_status(highs_);
+  if (!warm_start_ || (status != kUnbounded && status != kInfeasible && status != kUnboundedOrInfeasible)) return;
+  const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
+  const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
+  if (!indicators_.empty() || std::any_of(view.vtype.begin(), held, integral)) return;
+  api_.clear_solver(highs_);
+  has_run_ = false;
+  run(params);
 }
 
 // HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found

@@ -163,3 +163,12 @@ def test_semi_variables_agree_with_enumeration(lib, env, model):
     elif expected is not None:
         assert status == OPTIMAL and objval == pytest.approx(expected, rel=2e-4, abs=1e-6)
         assert holds(x, vtypes, bounds, rows)
+
+
+def test_a_range_widened_to_hold_0_is_solved_as_from_scratch(lib, env):
+    # From the first solve's basis HiGHS calls the widened model unbounded.
+    model = build(lib, env, b"S", [(-21376600760496.0, -21376600760.496)], [([1e6], b"<", 100)], [1], -1)
+    assert lib.solve(model)[:2] == (OPTIMAL, 0)
+    lib.GRBsetdblattrelement(model, b"UB", 0, INF)
+    assert lib.solve(model)[:2] == (OPTIMAL, pytest.approx(1e-4))
+    lib.GRBfreemodel(model)
