@@ -1,5 +1,6 @@
 #include "highs_stop.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -72,6 +73,12 @@ void HighsStop::on_callback(int type, const char*, const void* data, HighsCallba
   if (input != nullptr) input->user_interrupt = static_cast<HighsStop*>(self)->should_stop(type, data) ? 1 : 0;
 }
 
+// Whether `bound` reached a stop set at `stop`, moving in `direction` (1 upwards). An unset stop
+// is infinite and never reached, not even by an infinite bound (an infeasible MIP's dual bound).
+bool HighsStop::reaches(double bound, double stop, double direction) {
+  return std::isfinite(stop) && direction * bound >= direction * stop;
+}
+
 bool HighsStop::should_stop(int type, const void* data) {
   if (interrupt_requested()) return true;
   if (reason_ != Reason::None) return true;
@@ -79,8 +86,8 @@ bool HighsStop::should_stop(int type, const void* data) {
   const std::size_t at = *lp_iterations_offset_;
   if (static_cast<double>(read_at<std::int64_t>(data, at)) >= stops_.iteration_limit) {
     reason_ = Reason::IterationLimit;
-  } else if (stops_.sense * read_at<double>(data, at + kPrimalBoundShift) <= stops_.sense * stops_.best_objective ||
-             stops_.sense * read_at<double>(data, at + kDualBoundShift) >= stops_.sense * stops_.best_bound) {
+  } else if (reaches(read_at<double>(data, at + kPrimalBoundShift), stops_.best_objective, -stops_.sense) ||
+             reaches(read_at<double>(data, at + kDualBoundShift), stops_.best_bound, stops_.sense)) {
     reason_ = Reason::ObjectiveReached;
   }
   return reason_ != Reason::None;

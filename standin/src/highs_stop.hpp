@@ -38,6 +38,7 @@ class HighsStop {
  private:
   static void on_callback(int type, const char* message, const void* data, HighsCallbackInput* input, void* self);
   bool should_stop(int type, const void* data);
+  static bool reaches(double bound, double stop, double direction);
 
   // Where this HiGHS version's callback data holds the MIP's LP iteration count; none before 1.8.
   std::optional<std::size_t> lp_iterations_offset_;

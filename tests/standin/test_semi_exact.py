@@ -88,6 +88,16 @@ CASES = {
         UNBOUNDED,
         None,
     ),
+    # No stop parameter is set: an infinite bound in HiGHS's MIP callback reaches none.
+    "no stop without a stop parameter": (
+        b"SSS",
+        [(5409030960.0, INF), (1060237483.475, INF), (50603722192.0, 50603722192.0)],
+        [([0, 1, 1e6], b">", -468561166421.58), ([1e6, -1, 1], b"=", 100)],
+        [-3, 2, 2],
+        1,
+        OPTIMAL,
+        202414888568.0,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
