@@ -88,6 +88,7 @@ class HighsSession {
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
+  void recheck_infeasible_mip(const ParameterSet& params);
   void retry_without_answer(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;

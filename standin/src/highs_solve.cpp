@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "highs_options.hpp"
 #include "highs_session.hpp"
@@ -71,6 +72,7 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   recheck_warm_lp(view, params);
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
   retry_without_answer(params);
+  if (is_mip_) recheck_infeasible_mip(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
   last_outcome_ = outcome(params);
   if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
@@ -267,6 +269,18 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
   api_.clear_solver(highs_);
   has_run_ = false;
   run(params);
+}
+
+// HiGHS's presolve can call a MIP infeasible that is not (an integer column whose rows imply a
+// bound within its tolerance of a whole number): such an answer is checked by a solve from scratch
+// without presolve, whose answer stands.
+void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
+  if (api_.get_model_status(highs_) != kInfeasible || std::string_view(presolve_option(params)) == "off") return;
+  api_.clear_solver(highs_);
+  has_run_ = false;
+  api_.set_string_option(highs_, "presolve", "off");
+  run(params);
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
 }
 
 // HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found

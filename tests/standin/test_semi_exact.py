@@ -98,6 +98,16 @@ CASES = {
         OPTIMAL,
         202414888568.0,
     ),
+    # HiGHS's presolve calls it infeasible: x0 >= 1e-6 rounds to x0 >= 1, not to 0.
+    "integer above a bound of 1e-6": (
+        b"NS",
+        [(-1988.4817482989474, INF), (11894013.4, 1.1479752662417329)],
+        [([-1e6, 0.5], b"<", -1), ([1e6, 2], b">", 1)],
+        [0.5, -1],
+        1,
+        OPTIMAL,
+        0.5,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
