@@ -24,6 +24,11 @@ bool is_final(int gurobi_status) {
          gurobi_status == GRB_UNBOUNDED;
 }
 
+// An answer that some model HiGHS gets wrong may be: unbounded, infeasible or either.
+bool claims_no_optimum(HighsInt model_status) {
+  return model_status == kUnbounded || model_status == kInfeasible || model_status == kUnboundedOrInfeasible;
+}
+
 bool same_limits(const std::vector<SemiIndicator>& a, const std::vector<SemiIndicator>& b) {
   return std::ranges::equal(a, b, [](const SemiIndicator& x, const SemiIndicator& y) {
     return x.col == y.col && x.lower == y.lower && x.upper == y.upper;
@@ -155,9 +160,7 @@ HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   HighsInt status = relaxation_attempt(params, presolve_option(params), known, bound);
   if (status == kNotset) status = relaxation_attempt(params, "off", known, bound);
-  if (status == kUnbounded || status == kUnboundedOrInfeasible || status == kInfeasible) {
-    status = recheck_relaxation(params, status, known, bound);
-  }
+  if (claims_no_optimum(status)) status = recheck_relaxation(params, status, known, bound);
   api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
@@ -182,7 +185,7 @@ HighsInt HighsSession::relaxation_attempt(const ParameterSet& params, const char
 HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound) {
   bool unbounded = status == kUnbounded || status == kUnboundedOrInfeasible;
   for (const char* presolve : {"off", presolve_option(params)}) {
-    api_.clear_solver(highs_);
+    forget_basis();
     status = relaxation_attempt(params, presolve, known, bound);
     if (status == kOptimal) return status;
     unbounded = unbounded || status == kUnbounded || status == kUnboundedOrInfeasible;
@@ -262,12 +265,11 @@ HighsInt HighsSession::run(const ParameterSet& params) {
 // an indicator.)
 void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& params) {
   const HighsInt status = api_.get_model_status(highs_);
-  if (!warm_start_ || (status != kUnbounded && status != kInfeasible && status != kUnboundedOrInfeasible)) return;
+  if (!warm_start_ || !claims_no_optimum(status)) return;
   const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
   const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
   if (!indicators_.empty() || std::any_of(view.vtype.begin(), held, integral)) return;
-  api_.clear_solver(highs_);
-  has_run_ = false;
+  forget_basis();
   run(params);
 }
 
@@ -276,8 +278,19 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
 // without presolve, whose answer stands.
 void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
   if (api_.get_model_status(highs_) != kInfeasible || std::string_view(presolve_option(params)) == "off") return;
+  run_cold_without_presolve(params);
+}
+
+// HiGHS forgets its basis and solution: the next run starts from scratch.
+void HighsSession::forget_basis() {
   api_.clear_solver(highs_);
   has_run_ = false;
+}
+
+// A second opinion on an answer that HiGHS's presolve, or a start from an earlier basis, may have
+// got wrong: a run from scratch without presolve.
+void HighsSession::run_cold_without_presolve(const ParameterSet& params) {
+  forget_basis();
   api_.set_string_option(highs_, "presolve", "off");
   run(params);
   api_.set_string_option(highs_, "presolve", presolve_option(params));

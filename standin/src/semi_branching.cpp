@@ -73,10 +73,7 @@ HighsInt HighsSession::solve_node(const ParameterSet& params) {
   run(params);
   HighsInt status = api_.get_model_status(highs_);
   if (status == kInfeasible || status == kUnboundedOrInfeasible) {
-    api_.clear_solver(highs_);
-    api_.set_string_option(highs_, "presolve", "off");
-    run(params);
-    api_.set_string_option(highs_, "presolve", presolve_option(params));
+    run_cold_without_presolve(params);
     status = api_.get_model_status(highs_);
   }
   return status;
