@@ -89,6 +89,7 @@ class HighsSession {
   void rerun_tighter(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void recheck_infeasible_mip(const ParameterSet& params);
+  void recheck_presolved_mip(const ProblemView& view, const ParameterSet& params);
   void forget_basis();
   void run_cold_without_presolve(const ParameterSet& params);
   void retry_without_answer(const ParameterSet& params);

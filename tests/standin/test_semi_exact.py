@@ -108,6 +108,16 @@ CASES = {
         OPTIMAL,
         0.5,
     ),
+    # HiGHS's presolve alone answers x1 = 45740: it takes x3 >= 1e-6 as x3 = 0, which loses x3 = 1.
+    "optimum lost to a bound of 1e-6 in presolve": (
+        b"CNBI",
+        [(0, 5), (45740, INF), (0, 1), (0, INF)],
+        [([0, 1e6, -1e6, 1e6], b">", 1)],
+        [-1, -1, -1, -1],
+        -1,
+        OPTIMAL,
+        -1,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
