@@ -111,7 +111,9 @@ class HighsSession {
   std::optional<std::size_t> first_free(const SemiStates& node, std::span<const std::size_t> cols) const;
   void visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node, SemiSearch& search);
   void bound_semi_columns(const ProblemView& view, const SemiStates& node, double int_tolerance);
-  HighsInt solve_node(const ParameterSet& params);
+  HighsInt solve_node(const ProblemView& view, const ParameterSet& params);
+  HighsInt settle_node(const ProblemView& view, const ParameterSet& params);
+  HighsInt feasibility_status(const ProblemView& view, const ParameterSet& params);
   bool within_gap(double value, double bound, const ParameterSet& params) const;
   SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
   SolveOutcome apply_stop_parameters(SolveOutcome result, const ParameterSet& params) const;

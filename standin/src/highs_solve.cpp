@@ -223,16 +223,22 @@ SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& vie
   api_.set_string_option(highs_, "presolve", presolve_option(params));
   SolveOutcome result = outcome(params);
   if (result.status != GRB_INF_OR_UNBD) return result;
+  const HighsInt feasibility = feasibility_status(view, params);
+  result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
+                  : feasibility == kOptimal  ? GRB_UNBOUNDED
+                                             : GRB_INF_OR_UNBD;
+  return result;
+}
+
+// The model solved with every cost 0: optimal when it has a point, infeasible when it has none.
+HighsInt HighsSession::feasibility_status(const ProblemView& view, const ParameterSet& params) {
   const std::vector<double> zero_costs(held_cols_, 0.0);
   const auto last = as_highs_int(held_cols_ - 1);
   api_.change_costs(highs_, 0, last, zero_costs.data());
   run(params);
   const HighsInt feasibility = api_.get_model_status(highs_);
   api_.change_costs(highs_, 0, last, view.obj.data());
-  result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
-                  : feasibility == kOptimal  ? GRB_UNBOUNDED
-                                             : GRB_INF_OR_UNBD;
-  return result;
+  return feasibility;
 }
 
 // The last MIP solution as a start, new columns at the value nearest 0 within their bounds.

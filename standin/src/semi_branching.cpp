@@ -67,16 +67,49 @@ void HighsSession::bound_semi_columns(const ProblemView& view, const Node& node,
 
 // Solves a node; an answer of infeasible (or either) is checked from scratch without presolve:
 // HiGHS's presolve, and its simplex started from the last node's basis, can get it wrong for
-// these models.
-HighsInt HighsSession::solve_node(const ParameterSet& params) {
+// these models. Without presolve HiGHS can in turn call a node infeasible whose LP it finds
+// unbounded ("declaring node infeasible"): after an answer of either, the node is settled as a
+// model without a point (infeasible) or one with a point and an unbounded relaxation.
+HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& params) {
   arm_stops(params);
   run(params);
   HighsInt status = api_.get_model_status(highs_);
-  if (status == kInfeasible || status == kUnboundedOrInfeasible) {
-    run_cold_without_presolve(params);
-    status = api_.get_model_status(highs_);
+  if (status != kInfeasible && status != kUnboundedOrInfeasible) return status;
+  const bool either = status == kUnboundedOrInfeasible;
+  run_cold_without_presolve(params);
+  status = api_.get_model_status(highs_);
+  return either && status == kInfeasible ? settle_node(view, params) : status;
+}
+
+// Each question is asked with presolve and without, as either can get these nodes wrong: the node
+// has a point when either run finds one, and none only when both say so; its relaxation is
+// unbounded when a run says so and none finds an optimum.
+HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& params) {
+  const char* const presolves[] = {presolve_option(params), "off"};
+  bool has_point = false;
+  bool no_point = true;
+  for (const char* presolve : presolves) {
+    api_.set_string_option(highs_, "presolve", presolve);
+    const HighsInt feasibility = feasibility_status(view, params);
+    has_point = has_point || feasibility == kOptimal;
+    no_point = no_point && feasibility == kInfeasible;
+    if (has_point) break;
   }
-  return status;
+  bool unbounded = false;
+  bool bounded = false;
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  for (const char* presolve : presolves) {
+    if (!has_point) break;
+    api_.set_string_option(highs_, "presolve", presolve);
+    run(params);
+    const HighsInt relaxed = api_.get_model_status(highs_);
+    unbounded = unbounded || relaxed == kUnbounded;
+    bounded = bounded || relaxed == kOptimal;
+  }
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  if (no_point) return kInfeasible;
+  return unbounded && !bounded ? kUnbounded : kNotset;
 }
 
 // The state of one branching: nodes still open, the best solution so far, and what is known.
@@ -110,7 +143,7 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
                          SemiSearch& search) {
   const double int_tolerance = integer_tolerance(params);
   bound_semi_columns(view, node, int_tolerance);
-  const HighsInt status = solve_node(params);
+  const HighsInt status = solve_node(view, params);
   if (status == kInfeasible) return;
   if (status == kUnbounded || status == kUnboundedOrInfeasible) {
     // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.

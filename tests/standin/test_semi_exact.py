@@ -118,6 +118,16 @@ CASES = {
         OPTIMAL,
         -1,
     ),
+    # Without presolve HiGHS declares the node infeasible whose LP it finds unbounded; all 0 is a point.
+    "unbounded where a node is declared infeasible": (
+        b"CBIS",
+        [(0, INF), (0, 1), (0, 5), (-6901885959779.392, -1847519.0)],
+        [([0, -1, -1e6, 1e6], b"=", 0)],
+        [2, 1, 0.5, 1],
+        -1,
+        UNBOUNDED,
+        None,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
