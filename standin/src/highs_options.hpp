@@ -10,11 +10,18 @@
 
 namespace standin {
 
-// IntFeasTol, never looser than FeasibilityTol: HiGHS's branch and bound holds rows and bounds
-// to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
+// FeasibilityTol, at most HiGHS's own 1e-7: HiGHS's presolve takes a bound or row slack within
+// its tolerance as met, and with coefficients of 1e6 a slack of 1e-6 is a whole unit of the row;
+// Gurobi's answers do not move with it. Solutions are checked with FeasibilityTol itself.
+inline double primal_tolerance(const ParameterSet& params) {
+  return std::min(params.double_value(Param::FeasibilityTol), kHighsDefaultTolerance);
+}
+
+// IntFeasTol, never looser than the primal tolerance: HiGHS's branch and bound holds rows and
+// bounds to its integrality tolerance too, and Gurobi keeps FeasibilityTol for them whatever
 // IntFeasTol is. Integer bounds are rounded with it, so that rounding moves no bound by more.
 inline double integer_tolerance(const ParameterSet& params) {
-  return std::min(params.double_value(Param::IntFeasTol), params.double_value(Param::FeasibilityTol));
+  return std::min(params.double_value(Param::IntFeasTol), primal_tolerance(params));
 }
 
 // OptimalityTol, at most HiGHS's own 1e-7: Gurobi applies it to its scaled model, HiGHS to the

@@ -58,7 +58,7 @@ void HighsSession::apply_parameters(const ParameterSet& params) {
   // HiGHS counts the root as a node: with 0 it stops before the root's heuristics, Gurobi after.
   api_.set_int_option(h, "mip_max_nodes", clamp_to_int(std::max(params.double_value(Param::NodeLimit), 1.0)));
   api_.set_int_option(h, "mip_max_improving_sols", params.int_value(Param::SolutionLimit));
-  api_.set_double_option(h, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api_.set_double_option(h, "primal_feasibility_tolerance", primal_tolerance(params));
   api_.set_double_option(h, "dual_feasibility_tolerance", dual_tolerance(params));
   api_.set_double_option(h, "mip_feasibility_tolerance", int_tolerance);
   apply_search_options(api_, h, params);

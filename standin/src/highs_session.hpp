@@ -17,6 +17,7 @@
 #include "parameters.hpp"
 #include "problem_view.hpp"
 #include "semi_indicators.hpp"
+#include "solution_check.hpp"
 #include "solve_outcome.hpp"
 
 namespace standin {
@@ -104,6 +105,8 @@ class HighsSession {
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
+  Tolerances model_tolerances(const ParameterSet& params) const;
+  bool holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const;
   // Starts from `incumbent`, a solution of the model, when given.
   SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params,
                               std::optional<SolveOutcome> incumbent = std::nullopt);

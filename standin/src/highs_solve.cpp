@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <utility>
 
 #include "highs_options.hpp"
@@ -60,7 +61,10 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
   const bool cut_short = raise_guessed_limits(view, params, solve_once(view, params));
   const int status = last_outcome_->status;
   if (!indicators_.empty() && (cut_short || status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD)) {
-    return branch_on_semi(view, params);
+    // A solution cut short still holds for the model: the branching starts from it.
+    std::optional<SolveOutcome> start;
+    if (cut_short && holds(view, params, *last_outcome_)) start = *last_outcome_;
+    return branch_on_semi(view, params, std::move(start));
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
@@ -117,7 +121,7 @@ bool HighsSession::raise_guessed_limits(const ProblemView& view, const Parameter
 // 12 NUMERIC (or the limit's status without a solution), with the reason in the log.
 SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
   if (!result.is_solution || result.x.empty()) return result;
-  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), integer_tolerance(params)};
+  const Tolerances tolerances = model_tolerances(params);
   SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, tolerances);
   if (faults.none()) return result;
   if (result.status == GRB_OPTIMAL && faults.reason.empty() && !indicators_.empty()) {
@@ -137,6 +141,16 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
                                       : stopped_without_solution(result.status);
 }
 
+Tolerances HighsSession::model_tolerances(const ParameterSet& params) const {
+  return Tolerances{params.double_value(Param::FeasibilityTol), integer_tolerance(params)};
+}
+
+// Whether the outcome has a solution and it holds for the model.
+bool HighsSession::holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const {
+  return result.is_solution && !result.x.empty() &&
+         check_solution(api_, highs_, view, held_rows_, result.x, model_tolerances(params)).none();
+}
+
 // An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
 // either could be wrong. A feasible MIP whose relaxation is unbounded is unbounded (for rational
 // data, as all floating-point data is): HiGHS's branch and bound may answer optimal for one.
@@ -152,18 +166,20 @@ bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
     result = SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
     return false;
   }
-  return limited && !(relaxed == kOptimal && within_gap(*result.objval, bound, params));
+  // A relaxation left undecided proves nothing: a guessed limit may bind through the rows, with
+  // the column short of it.
+  const bool guessed = std::any_of(indicators_.begin(), indicators_.end(), [](const auto& k) { return k.guessed; });
+  return (limited || (relaxed == kNotset && guessed)) && !(relaxed == kOptimal && within_gap(*result.objval, bound, params));
 }
 
 // The LP relaxation with guessed limits freed: its model status and objective. A relaxation
-// HiGHS calls optimal at a value better than `known` (a solution of the model, which it cannot
-// beat) is wrong; it is solved again without presolve, and left undecided (Notset) if still wrong.
+// HiGHS calls optimal at a value worse than `known` (a solution of the model, which a relaxation
+// cannot be worse than) is wrong, and rechecked as one called unbounded or infeasible is.
 HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known, double& bound) {
   relax_guessed_indicators(true);
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   HighsInt status = relaxation_attempt(params, presolve_option(params), known, bound);
-  if (status == kNotset) status = relaxation_attempt(params, "off", known, bound);
-  if (claims_no_optimum(status)) status = recheck_relaxation(params, status, known, bound);
+  if (status == kNotset || claims_no_optimum(status)) status = recheck_relaxation(params, status, known, bound);
   api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
@@ -333,7 +349,7 @@ void HighsSession::run_cold_without_presolve(const ParameterSet& params) {
 void HighsSession::rerun_tighter(const ParameterSet& params) {
   constexpr double kTighter = 0.1;
   const double tolerance = integer_tolerance(params);
-  const double feasibility = params.double_value(Param::FeasibilityTol);
+  const double feasibility = primal_tolerance(params);
   api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance * kTighter);
   api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility * kTighter);
   run(params);
@@ -353,9 +369,11 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     return (status == kUnknown || status == kSolveError || status == kNotset) && solution != kSolutionFeasible;
   };
   if (!undecided()) return;
-  api_.set_double_option(highs_, "primal_feasibility_tolerance", kHighsDefaultTolerance);
-  api_.set_double_option(highs_, "dual_feasibility_tolerance", kHighsDefaultTolerance);
-  run(params);
+  if (primal_tolerance(params) != kHighsDefaultTolerance || dual_tolerance(params) != kHighsDefaultTolerance) {
+    api_.set_double_option(highs_, "primal_feasibility_tolerance", kHighsDefaultTolerance);
+    api_.set_double_option(highs_, "dual_feasibility_tolerance", kHighsDefaultTolerance);
+    run(params);
+  }
   if (undecided()) {
     api_.set_string_option(highs_, "presolve", "off");
     run(params);
@@ -366,7 +384,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     api_.set_int_option(highs_, "simplex_strategy", kDualSimplex);
   }
   api_.set_string_option(highs_, "presolve", presolve_option(params));
-  api_.set_double_option(highs_, "primal_feasibility_tolerance", params.double_value(Param::FeasibilityTol));
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", primal_tolerance(params));
   api_.set_double_option(highs_, "dual_feasibility_tolerance", dual_tolerance(params));
 }
 

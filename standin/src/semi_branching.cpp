@@ -166,8 +166,7 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   std::vector<double> x(held_cols_ + indicators_.size());
   api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
   x.resize(held_cols_);
-  const Tolerances tolerances{params.double_value(Param::FeasibilityTol), int_tolerance};
-  const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, tolerances);
+  const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params));
   if (faults.none()) {
     search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
     search.found = true;

@@ -128,6 +128,19 @@ CASES = {
         UNBOUNDED,
         None,
     ),
+    # At a tolerance of 1e-6 HiGHS takes x0 as an implied integer, and x2 at -1e-6 as at 0.
+    "optimum short of a whole number by 1e-6": (
+        b"SBN",
+        [(1, INF), (0, 1), (21.182, INF)],
+        [([-1e6, -1e6, 1e6], b">", 1), ([0.5, 0.5, 0.5], b"<", 100)],
+        [0.5, 1, 0],
+        -1,
+        OPTIMAL,
+        50.4999995,
+    ),
+    "infeasible but for a bound slack of 1e-6": (
+        b"ICS", [(0, INF), (0, INF), (0.644, 0.644)], [([0, 0, -1e6], b">", 1)], [0.5, -3, 0], 1, INFEASIBLE, None
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
