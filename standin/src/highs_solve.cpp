@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <utility>
 
 #include "highs_options.hpp"
@@ -169,7 +169,8 @@ bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
   // A relaxation left undecided proves nothing: a guessed limit may bind through the rows, with
   // the column short of it.
   const bool guessed = std::any_of(indicators_.begin(), indicators_.end(), [](const auto& k) { return k.guessed; });
-  return (limited || (relaxed == kNotset && guessed)) && !(relaxed == kOptimal && within_gap(*result.objval, bound, params));
+  const bool proven = relaxed == kOptimal && within_gap(*result.objval, bound, params);
+  return (limited || (relaxed == kNotset && guessed)) && !proven;
 }
 
 // The LP relaxation with guessed limits freed: its model status and objective. A relaxation
