@@ -97,6 +97,7 @@ class HighsSession {
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
+  bool has_wide_integer_columns(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
   HighsInt relaxation_attempt(const ParameterSet& params, const char* presolve, double known, double& bound);

@@ -225,6 +225,13 @@ bool HighsSession::may_be_unbounded(const ProblemView& view, double int_toleranc
   return false;
 }
 
+bool HighsSession::has_wide_integer_columns(const ProblemView& view, double int_tolerance) const {
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (has_wide_integer_domain(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) return true;
+  }
+  return false;
+}
+
 // Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
 bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
   const double gap = (value - bound) * sense_;
@@ -311,9 +318,11 @@ void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
 // rows imply within its tolerance of a whole number can cut off the best solutions. An optimum
 // found without a single LP is checked by a run from scratch without presolve, whose optimum
 // replaces it when better and not only through that tolerance: its integers must be whole numbers.
+// Not where an integer column's bound is too wide for HiGHS's search, which presolve had spared.
 void HighsSession::recheck_presolved_mip(const ProblemView& view, const ParameterSet& params) {
   constexpr double kWholeNumber = 1e-9;
   if (last_outcome_->status != GRB_OPTIMAL || std::string_view(presolve_option(params)) == "off") return;
+  if (has_wide_integer_columns(view, integer_tolerance(params))) return;
   std::int64_t nodes = 0;
   HighsInt iterations = 0;
   api_.get_int64_info(highs_, "mip_node_count", &nodes);
