@@ -929,6 +929,7 @@ STANDIN_OPTIONS = [
     ("Highs_setBoolOptionValue", b"mip_heuristic_run_rins", 1),
     ("Highs_setBoolOptionValue", b"mip_detect_symmetry", 1),
     ("Highs_setDoubleOptionValue", b"ipm_optimality_tolerance", 1e-8),
+    ("Highs_setIntOptionValue", b"presolve_rule_off", 64),
 ]
 
 

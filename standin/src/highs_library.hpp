@@ -19,6 +19,7 @@ inline constexpr double kHighsMinTolerance = 1e-12;      // HiGHS refuses smalle
 inline constexpr double kHighsDefaultTolerance = 1e-7;  // HiGHS's own primal and dual feasibility tolerances
 inline constexpr HighsInt kPrimalSimplex = 4;             // values of the option "simplex_strategy"
 inline constexpr HighsInt kDualSimplex = 1;
+inline constexpr HighsInt kPresolveForcingRows = 64;  // its bit in the option "presolve_rule_off"
 inline constexpr double kHighsLargeMatrixValue = 1e15;  // HiGHS refuses coefficients from this on
 
 // HiGHS model statuses.

@@ -62,6 +62,10 @@ void HighsSession::apply_parameters(const ParameterSet& params) {
   api_.set_double_option(h, "dual_feasibility_tolerance", dual_tolerance(params));
   api_.set_double_option(h, "mip_feasibility_tolerance", int_tolerance);
   apply_search_options(api_, h, params);
+  // HiGHS 1.15's presolve can crash the process while it removes forcing rows (the row singletons
+  // they leave are removed within a loop over row singletons that is under way): that reduction
+  // is left out.
+  api_.set_int_option(h, "presolve_rule_off", kPresolveForcingRows);
   applied_params_ = params;
   changed_ = true;
 }

@@ -141,6 +141,16 @@ CASES = {
     "infeasible but for a bound slack of 1e-6": (
         b"ICS", [(0, INF), (0, INF), (0.644, 0.644)], [([0, 0, -1e6], b">", 1)], [0.5, -3, 0], 1, INFEASIBLE, None
     ),
+    # HiGHS 1.15's presolve crashed the process on this one, removing forcing rows.
+    "infeasible, with a crash in presolve before": (
+        b"NNS",
+        [(269770.78, INF), (23273533.3, INF), (3984227967.0, 188817356053.9148)],
+        [([0.5, -1, 1000], b"<", -1), ([-1e6, -1, -1e6], b"=", -1)],
+        [-1, 2, 2],
+        -1,
+        INFEASIBLE,
+        None,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
