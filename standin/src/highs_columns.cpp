@@ -55,12 +55,6 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   return {lower, upper, integrality};
 }
 
-bool has_wide_integer_domain(const HighsColumn& column) {
-  constexpr double kWidest = 1073741824.0;  // 2^30
-  const auto wide = [](double bound) { return std::isfinite(bound) && std::abs(bound) >= kWidest; };
-  return column.integrality != 0 && (wide(column.lower) || wide(column.upper));
-}
-
 double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
 double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
 

@@ -36,11 +36,6 @@ double to_highs_bound(double bound);
 // any other is `semi`.
 HighsColumn to_highs_column(double lb, double ub, char vtype, double int_tolerance);
 
-// Whether HiGHS's branch and bound may not return for the column: HiGHS 1.15 converts integer
-// bounds to 32-bit integers when it fixes columns by reduced cost at the root, and a finite
-// bound beyond 2^30 can make that loop without end.
-bool has_wide_integer_domain(const HighsColumn& column);
-
 // A row's bounds from its sense and right-hand side.
 double row_lower(char sense, double rhs);
 double row_upper(char sense, double rhs);

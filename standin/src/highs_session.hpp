@@ -90,14 +90,12 @@ class HighsSession {
   void rerun_tighter(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void recheck_infeasible_mip(const ParameterSet& params);
-  void recheck_presolved_mip(const ProblemView& view, const ParameterSet& params);
   void forget_basis();
   void run_cold_without_presolve(const ParameterSet& params);
   void retry_without_answer(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
-  bool has_wide_integer_columns(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
   HighsInt relaxation_attempt(const ParameterSet& params, const char* presolve, double known, double& bound);

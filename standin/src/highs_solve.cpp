@@ -3,7 +3,6 @@
 // DualReductions 0, the re-runs where HiGHS ends undecided or slightly off).
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -86,7 +85,6 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   if (is_mip_) recheck_infeasible_mip(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
   last_outcome_ = outcome(params);
-  if (is_mip_) recheck_presolved_mip(view, params);
   if (last_outcome_->status == GRB_INF_OR_UNBD && params.int_value(Param::DualReductions) == 0) {
     last_outcome_ = settle_infeasible_or_unbounded(view, params);
   }
@@ -225,13 +223,6 @@ bool HighsSession::may_be_unbounded(const ProblemView& view, double int_toleranc
   return false;
 }
 
-bool HighsSession::has_wide_integer_columns(const ProblemView& view, double int_tolerance) const {
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    if (has_wide_integer_domain(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) return true;
-  }
-  return false;
-}
-
 // Whether `value` is within MIPGap or MIPGapAbs of `bound`, which it cannot beat.
 bool HighsSession::within_gap(double value, double bound, const ParameterSet& params) const {
   const double gap = (value - bound) * sense_;
@@ -312,30 +303,6 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
 void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
   if (api_.get_model_status(highs_) != kInfeasible || std::string_view(presolve_option(params)) == "off") return;
   run_cold_without_presolve(params);
-}
-
-// HiGHS's presolve can decide a MIP alone, and wrongly: rounding a bound that an integer column's
-// rows imply within its tolerance of a whole number can cut off the best solutions. An optimum
-// found without a single LP is checked by a run from scratch without presolve, whose optimum
-// replaces it when better and not only through that tolerance: its integers must be whole numbers.
-// Not where an integer column's bound is too wide for HiGHS's search, which presolve had spared.
-void HighsSession::recheck_presolved_mip(const ProblemView& view, const ParameterSet& params) {
-  constexpr double kWholeNumber = 1e-9;
-  if (last_outcome_->status != GRB_OPTIMAL || std::string_view(presolve_option(params)) == "off") return;
-  if (has_wide_integer_columns(view, integer_tolerance(params))) return;
-  std::int64_t nodes = 0;
-  HighsInt iterations = 0;
-  api_.get_int64_info(highs_, "mip_node_count", &nodes);
-  api_.get_int_info(highs_, "simplex_iteration_count", &iterations);
-  if (nodes != 0 || iterations != 0) return;
-  run_cold_without_presolve(params);
-  SolveOutcome second = outcome(params);
-  const Tolerances strict{params.double_value(Param::FeasibilityTol), kWholeNumber};
-  if (second.status == GRB_OPTIMAL && !within_gap(*last_outcome_->objval, *second.objval, params) &&
-      check_solution(api_, highs_, view, held_rows_, second.x, strict).none()) {
-    log_line(params, "Presolve's optimum was not optimal; the model was solved again without presolve");
-    last_outcome_ = std::move(second);
-  }
 }
 
 // HiGHS forgets its basis and solution: the next run starts from scratch.

@@ -108,7 +108,7 @@ CASES = {
         OPTIMAL,
         0.5,
     ),
-    # HiGHS's presolve alone answers x1 = 45740: it takes x3 >= 1e-6 as x3 = 0, which loses x3 = 1.
+    # With a tolerance of 1e-6 HiGHS's presolve takes x3 >= 1e-6 as x3 = 0 and answers x1 = 45740.
     "optimum lost to a bound of 1e-6 in presolve": (
         b"CNBI",
         [(0, 5), (45740, INF), (0, 1), (0, INF)],
