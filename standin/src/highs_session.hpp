@@ -104,6 +104,7 @@ class HighsSession {
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
+  SolveOutcome second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   Tolerances model_tolerances(const ParameterSet& params) const;
   bool holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const;
   // Starts from `incumbent`, a solution of the model, when given.

@@ -66,6 +66,7 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     return branch_on_semi(view, params, std::move(start));
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
+  if (result.status == GRB_OPTIMAL && !indicators_.empty()) result = second_opinion(view, params, std::move(result));
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
   // limit is only the incumbent branching starts from, which frees those rows.
   if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, has_large_limit)) {
@@ -137,6 +138,20 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
   log_line(params, "Solution refused: " + reason);
   return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt}
                                       : stopped_without_solution(result.status);
+}
+
+// HiGHS's search after presolve can call a reformulation optimal well short of its optimum, where
+// a run without presolve finds it. An optimum that the relaxation's bound does not show gets that
+// run, and the better of the two solutions that hold stands.
+SolveOutcome HighsSession::second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
+  double bound = 0.0;
+  if (solve_relaxation(params, *result.objval, bound) == kOptimal && within_gap(*result.objval, bound, params)) {
+    return result;
+  }
+  run_cold_without_presolve(params);
+  SolveOutcome again = outcome(params);
+  const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
+  return better && holds(view, params, again) ? again : result;
 }
 
 Tolerances HighsSession::model_tolerances(const ParameterSet& params) const {

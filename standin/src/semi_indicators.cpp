@@ -16,6 +16,9 @@ constexpr double kMargin = 1e-6;         // relative, and absolute below 1
 constexpr double kGuessedFactor = 10.0;  // a guessed limit's distance from 0, over the model's values
 constexpr double kLargestGuess = 1e12;
 constexpr double kLargeLimit = 1e8;
+// The largest indicator coefficient handed to HiGHS, which refuses them from 1e15. A limit beyond
+// it is large, so branching settles its semi-variable from the range itself.
+constexpr double kLargestCoefficient = 1e13;
 
 double with_margin(double limit, bool upward) {
   const double margin = kMargin * std::max(1.0, std::abs(limit));
@@ -189,7 +192,7 @@ bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance)
     for (const double side : {indicator.lower, indicator.upper}) {
       start.push_back(as_highs_int(index.size()));
       index.insert(index.end(), {as_highs_int(indicator.col), as_highs_int(held_cols_ + k)});
-      value.insert(value.end(), {1.0, -side});
+      value.insert(value.end(), {1.0, -std::clamp(side, -kLargestCoefficient, kLargestCoefficient)});
     }
     row_lower.insert(row_lower.end(), {0.0, -kInf});
     row_upper.insert(row_upper.end(), {kInf, 0.0});

@@ -1,6 +1,6 @@
 // Semi-continuous and semi-integer variables as HiGHS is given them: the column spans 0 and
 // its range, and a binary indicator z with two rows, x - lower * z >= 0 and x - upper * z <= 0,
-// keeps it at 0 or within the range. HiGHS's own semi-variables need a lower bound above 0 and
+// keeps it at 0 or within the range (a limit beyond 1e13 enters the rows as 1e13). HiGHS's own semi-variables need a lower bound above 0 and
 // an upper bound of at most 1e5, and fail to solve when that limit binds.
 #ifndef STANDIN_SEMI_INDICATORS_HPP
 #define STANDIN_SEMI_INDICATORS_HPP

@@ -151,6 +151,18 @@ CASES = {
         INFEASIBLE,
         None,
     ),
+    # A range beyond the coefficients HiGHS takes (1e15) made every solve answer 12.
+    "range up to 5e15": (b"SC", [(1e12, 5e15), (0, 1)], [], [-1, 1], 1, OPTIMAL, -5e15),
+    # HiGHS's search after presolve calls 0 optimal; a run without presolve finds the optimum.
+    "optimum missed by the search after presolve": (
+        b"NCNN",
+        [(0.4, INF), (0, 749428277.63), (5471760914566.996, 5471760914566996.0), (9747346.003, 14621019.0045)],
+        [([0.5, 0.5, 0, -1], b"=", 0), ([1000, 1000, 0.5, 0], b"<", 24717629412.81)],
+        [2, 0, 0.5, -1],
+        -1,
+        OPTIMAL,
+        37076442,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
