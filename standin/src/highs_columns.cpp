@@ -55,6 +55,11 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   return {lower, upper, integrality};
 }
 
+bool is_wide_integer(const HighsColumn& column) {
+  constexpr double kWide = 1073741824.0;  // 2^30
+  return column.integrality != kContinuous && std::isfinite(column.lower) && column.lower <= -kWide;
+}
+
 double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }
 double row_upper(char sense, double rhs) { return sense == GRB_GREATER_EQUAL ? kInf : to_highs_bound(rhs); }
 

@@ -28,9 +28,15 @@ enum class Handover { Model, Changes, Nothing };
 
 class HighsSession {
  public:
-  // Semi-variables fixed by a node of the branching: each indicator's index, and whether its
-  // column is within its range (else at 0).
-  using SemiStates = std::vector<std::pair<std::size_t, bool>>;
+  // A bound a node of the branching puts on a column: a semi-variable's state (its column at 0
+  // or within its range; `indicator` is its index) or a side of a split of an integer column.
+  struct NodeBound {
+    std::size_t col;
+    double lower;
+    double upper;
+    std::optional<std::size_t> indicator;
+  };
+  using BranchNode = std::vector<NodeBound>;
 
   // Fails with 10009 when HiGHS cannot be opened.
   static Result<std::unique_ptr<HighsSession>> open();
@@ -104,16 +110,22 @@ class HighsSession {
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
+  bool branches_on(const SolutionFaults& faults) const;
   SolveOutcome second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   Tolerances model_tolerances(const ParameterSet& params) const;
   bool holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const;
   // Starts from `incumbent`, a solution of the model, when given.
-  SolveOutcome branch_on_semi(const ProblemView& view, const ParameterSet& params,
-                              std::optional<SolveOutcome> incumbent = std::nullopt);
-  struct SemiSearch;
-  std::optional<std::size_t> first_free(const SemiStates& node, std::span<const std::size_t> cols) const;
-  void visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node, SemiSearch& search);
-  void bound_semi_columns(const ProblemView& view, const SemiStates& node, double int_tolerance);
+  SolveOutcome branch(const ProblemView& view, const ParameterSet& params,
+                      std::optional<SolveOutcome> incumbent = std::nullopt);
+  struct Search;
+  std::optional<std::size_t> first_free(const BranchNode& node, std::span<const std::size_t> cols) const;
+  void visit(const ProblemView& view, const ParameterSet& params, const BranchNode& node, Search& search);
+  void split(const ProblemView& view, const ParameterSet& params, const BranchNode& node, const SolutionFaults& faults,
+             std::span<const double> x, Search& search) const;
+  bool bound_node_columns(const ProblemView& view, const BranchNode& node, std::span<const std::size_t> split_cols,
+                          double int_tolerance);
+  void relax_wide_integers(const ProblemView& view, double int_tolerance);
+  void restore_wide_integers();
   HighsInt solve_node(const ProblemView& view, const ParameterSet& params);
   HighsInt settle_node(const ProblemView& view, const ParameterSet& params);
   HighsInt feasibility_status(const ProblemView& view, const ParameterSet& params);
@@ -147,6 +159,8 @@ class HighsSession {
   // two for each.
   std::vector<SemiIndicator> indicators_;
   double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
+  // Integer columns HiGHS holds as continuous during a solve (is_wide_integer).
+  std::vector<std::size_t> wide_integers_;
   std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start
   Handover last_handover_ = Handover::Nothing;

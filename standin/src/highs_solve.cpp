@@ -46,7 +46,9 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
       last_outcome_ = stopped_without_solution(GRB_INTERRUPTED);
       return *last_outcome_;
     }
+    relax_wide_integers(view, integer_tolerance(params));
     last_outcome_ = apply_stop_parameters(decide(view, params), params);
+    restore_wide_integers();
     if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
     changed_ = false;
   }
@@ -63,14 +65,14 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     // A solution cut short still holds for the model: the branching starts from it.
     std::optional<SolveOutcome> start;
     if (cut_short && holds(view, params, *last_outcome_)) start = *last_outcome_;
-    return branch_on_semi(view, params, std::move(start));
+    return branch(view, params, std::move(start));
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
   if (result.status == GRB_OPTIMAL && !indicators_.empty()) result = second_opinion(view, params, std::move(result));
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
   // limit is only the incumbent branching starts from, which frees those rows.
   if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, has_large_limit)) {
-    return branch_on_semi(view, params, result);
+    return branch(view, params, result);
   }
   return result;
 }
@@ -123,9 +125,7 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
   const Tolerances tolerances = model_tolerances(params);
   SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, tolerances);
   if (faults.none()) return result;
-  if (result.status == GRB_OPTIMAL && faults.reason.empty() && !indicators_.empty()) {
-    return branch_on_semi(view, params);
-  }
+  if (result.status == GRB_OPTIMAL && branches_on(faults)) return branch(view, params);
   if (result.status == GRB_OPTIMAL) {
     rerun_tighter(params);
     SolveOutcome again = outcome(params);
@@ -134,8 +134,7 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
       return again;
     }
   }
-  const std::string reason = faults.reason.empty() ? "a semi-variable lies between 0 and its range" : faults.reason;
-  log_line(params, "Solution refused: " + reason);
+  log_line(params, "Solution refused: " + faults.description());
   return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt}
                                       : stopped_without_solution(result.status);
 }
@@ -152,6 +151,14 @@ SolveOutcome HighsSession::second_opinion(const ProblemView& view, const Paramet
   SolveOutcome again = outcome(params);
   const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
   return better && holds(view, params, again) ? again : result;
+}
+
+// Whether branching can settle the faults: semi-variables in their gap, and integers off a whole
+// number among the wide ones HiGHS holds as continuous.
+bool HighsSession::branches_on(const SolutionFaults& faults) const {
+  const auto wide = [&](std::size_t j) { return std::ranges::find(wide_integers_, j) != wide_integers_.end(); };
+  return faults.reason.empty() && (faults.semi_in_gap.empty() || !indicators_.empty()) &&
+         std::ranges::all_of(faults.not_integral, wide);
 }
 
 Tolerances HighsSession::model_tolerances(const ParameterSet& params) const {

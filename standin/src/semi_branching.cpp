@@ -1,8 +1,10 @@
-// Semi-variables decided by branching on them, where the reformulation through indicators can be
-// wrong: a solution cut short by a guessed limit, a semi-variable left in its gap by HiGHS's
-// integrality tolerance, a claim of infeasibility. Guessed limits are freed, so each node is a
-// relaxation of the model within the states fixed so far; a node whose solution leaves a
-// semi-variable in its gap is split into that variable at 0 and within its range.
+// Semi-variables and wide integer columns decided by branching on them, where the reformulation
+// through indicators can be wrong (a solution cut short by a guessed limit, a semi-variable left
+// in its gap by HiGHS's integrality tolerance, a claim of infeasibility) or HiGHS holds an
+// integer column as continuous (is_wide_integer). Guessed limits are freed, so each node is a
+// relaxation of the model within the bounds fixed so far; a node whose solution leaves a
+// semi-variable in its gap is split into that variable at 0 and within its range, and one whose
+// solution leaves an integer off a whole number into the two sides of that value.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -24,7 +26,7 @@ namespace {
 constexpr std::size_t kMaxNodes = 256;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-using Node = HighsSession::SemiStates;
+using Node = HighsSession::BranchNode;
 
 // TimeLimit as HiGHS's option, and what is left of it since the start.
 class Deadline {
@@ -42,27 +44,73 @@ class Deadline {
 };
 
 bool is_fixed(const Node& node, std::size_t k) {
-  return std::any_of(node.begin(), node.end(), [&](const auto& fixed) { return fixed.first == k; });
+  return std::any_of(node.begin(), node.end(), [&](const auto& bound) { return bound.indicator == k; });
 }
 
 }  // namespace
 
-// The semi-variables' columns: free within the span of 0 and their range, or as the node fixes them.
-void HighsSession::bound_semi_columns(const ProblemView& view, const Node& node, double int_tolerance) {
-  for (std::size_t k = 0; k < indicators_.size(); ++k) {
-    const SemiIndicator& indicator = indicators_[k];
-    const HighsColumn column =
-        to_highs_column(view.lb[indicator.col], view.ub[indicator.col], view.vtype[indicator.col], int_tolerance);
+// The columns the branching bounds (semi-variables' and those split on) at their bounds as
+// HiGHS holds them, narrowed by the node's bounds in turn. False when the node leaves a column
+// no value.
+bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node, std::span<const std::size_t> split_cols,
+                                      double int_tolerance) {
+  std::vector<std::size_t> cols(split_cols.begin(), split_cols.end());
+  for (const SemiIndicator& indicator : indicators_) cols.push_back(indicator.col);
+  std::ranges::sort(cols);
+  const auto [last, end] = std::ranges::unique(cols);
+  cols.erase(last, end);
+  bool feasible = true;
+  for (const std::size_t j : cols) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
     double lower = column.lower;
     double upper = column.upper;
-    for (const auto& [fixed, on] : node) {
-      if (fixed != k) continue;
-      lower = on ? indicator.range_lower : 0.0;
-      upper = on ? indicator.range_upper : 0.0;
+    for (const NodeBound& bound : node) {
+      if (bound.col != j) continue;
+      lower = std::max(lower, bound.lower);
+      upper = std::min(upper, bound.upper);
     }
-    const auto col = static_cast<HighsInt>(indicator.col);
-    api_.change_bounds(highs_, col, col, &lower, &upper);
+    feasible = feasible && lower <= upper;
+    const auto col = static_cast<HighsInt>(j);
+    if (lower <= upper) api_.change_bounds(highs_, col, col, &lower, &upper);
   }
+  return feasible;
+}
+
+// HiGHS 1.15 can loop without end on wide integer columns (is_wide_integer), and on
+// semi-integer ones whose indicator limits reach 2^30 either way: for a MIP solve they are
+// continuous, and the solution check and branching see to their integrality.
+void HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
+  constexpr double kWideLimit = 1073741824.0;  // 2^30
+  wide_integers_.clear();
+  if (!is_mip_) return;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (is_wide_integer(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) {
+      wide_integers_.push_back(j);
+    }
+  }
+  for (const SemiIndicator& indicator : indicators_) {
+    if (view.vtype[indicator.col] != GRB_SEMIINT) continue;
+    if (std::max(std::abs(indicator.lower), std::abs(indicator.upper)) >= kWideLimit) {
+      wide_integers_.push_back(indicator.col);
+    }
+  }
+  std::ranges::sort(wide_integers_);
+  const auto [last, end] = std::ranges::unique(wide_integers_);
+  wide_integers_.erase(last, end);
+  for (const std::size_t j : wide_integers_) {
+    const HighsInt continuous = 0;
+    const auto col = static_cast<HighsInt>(j);
+    api_.change_integrality(highs_, col, col, &continuous);
+  }
+}
+
+void HighsSession::restore_wide_integers() {
+  for (const std::size_t j : wide_integers_) {
+    const HighsInt integer = 1;
+    const auto col = static_cast<HighsInt>(j);
+    api_.change_integrality(highs_, col, col, &integer);
+  }
+  wide_integers_.clear();
 }
 
 // Solves a node; an answer of infeasible (or either) is checked from scratch without presolve:
@@ -112,25 +160,30 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
   return unbounded && !bounded ? kUnbounded : kNotset;
 }
 
-// The state of one branching: nodes still open, the best solution so far, and what is known.
-struct HighsSession::SemiSearch {
-  std::vector<SemiStates> open{SemiStates{}};
+// The state of one branching: nodes still open, the columns split on, the best solution so far,
+// and what is known.
+struct HighsSession::Search {
+  std::vector<Node> open{Node{}};
+  std::vector<std::size_t> split_cols;
   SolveOutcome best;
   bool found = false;
   bool complete = true;
   bool unbounded = false;
 
-  void split(const SemiStates& node, std::size_t k) {
-    for (const bool on : {true, false}) {
-      SemiStates child = node;
-      child.emplace_back(k, on);
-      open.push_back(std::move(child));
-    }
+  void push(const Node& node, NodeBound bound) {
+    Node child = node;
+    child.push_back(bound);
+    open.push_back(std::move(child));
+  }
+  // Children with semi-variable k within its range, and at 0.
+  void split_state(const Node& node, const SemiIndicator& indicator, std::size_t k) {
+    push(node, {indicator.col, indicator.range_lower, indicator.range_upper, k});
+    push(node, {indicator.col, 0.0, 0.0, k});
   }
 };
 
 // The first indicator the node leaves free, among those of `cols` (any when empty).
-std::optional<std::size_t> HighsSession::first_free(const SemiStates& node, std::span<const std::size_t> cols) const {
+std::optional<std::size_t> HighsSession::first_free(const Node& node, std::span<const std::size_t> cols) const {
   for (std::size_t k = 0; k < indicators_.size(); ++k) {
     const bool wanted = cols.empty() || std::ranges::find(cols, indicators_[k].col) != cols.end();
     if (wanted && !is_fixed(node, k)) return k;
@@ -138,17 +191,36 @@ std::optional<std::size_t> HighsSession::first_free(const SemiStates& node, std:
   return std::nullopt;
 }
 
+// Splits a node whose solution `x` has `faults`: on a semi-variable in its gap (at 0, and within
+// its range), else on an integer off a whole number (below it, and above); a node it cannot split
+// leaves the search without a proof.
+void HighsSession::split(const ProblemView& view, const ParameterSet& params, const Node& node,
+                         const SolutionFaults& faults, std::span<const double> x, Search& search) const {
+  if (!faults.reason.empty()) {
+    search.complete = false;
+  } else if (const auto k = first_free(node, faults.semi_in_gap)) {
+    search.split_state(node, indicators_[*k], *k);
+  } else if (!faults.not_integral.empty()) {
+    const std::size_t j = faults.not_integral.front();
+    const double tolerance = integer_tolerance(params);
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], tolerance);
+    if (std::ranges::find(search.split_cols, j) == search.split_cols.end()) search.split_cols.push_back(j);
+    search.push(node, {j, std::ceil(x[j]), column.upper, std::nullopt});
+    search.push(node, {j, column.lower, std::floor(x[j]), std::nullopt});
+  } else {
+    search.complete = false;
+  }
+}
+
 // Solves one node and files its answer: pruned, split, a new best solution, or unsure.
-void HighsSession::visit(const ProblemView& view, const ParameterSet& params, const SemiStates& node,
-                         SemiSearch& search) {
-  const double int_tolerance = integer_tolerance(params);
-  bound_semi_columns(view, node, int_tolerance);
+void HighsSession::visit(const ProblemView& view, const ParameterSet& params, const Node& node, Search& search) {
+  if (!bound_node_columns(view, node, search.split_cols, integer_tolerance(params))) return;
   const HighsInt status = solve_node(view, params);
   if (status == kInfeasible) return;
   if (status == kUnbounded || status == kUnboundedOrInfeasible) {
     // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.
     if (const auto k = first_free(node, {})) {
-      search.split(node, *k);
+      search.split_state(node, indicators_[*k], *k);
     } else {
       search.unbounded = status == kUnbounded;
       search.complete = search.complete && search.unbounded;
@@ -170,16 +242,14 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   if (faults.none()) {
     search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
     search.found = true;
-  } else if (const auto k = faults.reason.empty() ? first_free(node, faults.semi_in_gap) : std::nullopt) {
-    search.split(node, *k);
   } else {
-    search.complete = false;
+    split(view, params, node, faults, x, search);
   }
 }
 
-SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const ParameterSet& params,
-                                          std::optional<SolveOutcome> incumbent) {
-  SemiSearch search;
+SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& params,
+                                  std::optional<SolveOutcome> incumbent) {
+  Search search;
   search.found = incumbent.has_value();
   if (incumbent) search.best = std::move(*incumbent);
   relax_guessed_indicators(true, true);
@@ -194,11 +264,11 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
       break;
     }
     api_.set_double_option(highs_, "time_limit", deadline.left());
-    const SemiStates node = std::move(search.open.back());
+    const Node node = std::move(search.open.back());
     search.open.pop_back();
     visit(view, params, node, search);
   }
-  bound_semi_columns(view, {}, integer_tolerance(params));
+  bound_node_columns(view, {}, search.split_cols, integer_tolerance(params));
   relax_guessed_indicators(false, true);
   api_.set_double_option(highs_, "time_limit", deadline.limit());
   if (search.unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
@@ -212,7 +282,7 @@ SolveOutcome HighsSession::branch_on_semi(const ProblemView& view, const Paramet
     confirm_optimal(view, params, search.best);
     return search.best;
   }
-  log_line(params, "Semi-variables: branching ended after " + std::to_string(nodes) + " nodes without a proof");
+  log_line(params, "Branching ended after " + std::to_string(nodes) + " nodes without a proof");
   if (!search.found) return SolveOutcome{GRB_NUMERIC, {}, std::nullopt};
   search.best.status = GRB_SUBOPTIMAL;
   return search.best;

@@ -26,7 +26,7 @@ std::string column_fault(std::size_t j, double value, const char* what) {
 void check_column(std::size_t j, double value, double lb, double ub, char vtype, Tolerances tol,
                   SolutionFaults& faults) {
   if (is_integral(vtype) && std::abs(value - std::round(value)) > tol.integrality) {
-    if (faults.reason.empty()) faults.reason = column_fault(j, value, "is not integral");
+    faults.not_integral.push_back(j);
     return;
   }
   double lower = to_highs_bound(lb);
@@ -87,6 +87,12 @@ bool check_rows(const HighsApi& api, const void* highs, std::size_t first, std::
 }
 
 }  // namespace
+
+std::string SolutionFaults::description() const {
+  if (!reason.empty()) return reason;
+  if (!not_integral.empty()) return "variable " + std::to_string(not_integral.front()) + " is not integral";
+  return "a semi-variable lies between 0 and its range";
+}
 
 SolutionFaults check_solution(const HighsApi& api, const void* highs, const ProblemView& view, std::size_t rows,
                               std::span<const double> x, Tolerances tolerances) {

@@ -17,9 +17,12 @@ namespace standin {
 
 struct SolutionFaults {
   std::vector<std::size_t> semi_in_gap;  // semi-variables strictly between 0 and their range
+  std::vector<std::size_t> not_integral;  // integer variables off a whole number
   std::string reason;                    // the first other fault, empty when none
 
-  bool none() const { return semi_in_gap.empty() && reason.empty(); }
+  bool none() const { return semi_in_gap.empty() && not_integral.empty() && reason.empty(); }
+  // What is wrong, for the log.
+  std::string description() const;
 };
 
 struct Tolerances {

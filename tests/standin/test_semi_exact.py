@@ -163,6 +163,18 @@ CASES = {
         OPTIMAL,
         37076442,
     ),
+    # HiGHS 1.15 loops without end on integer columns with limits beyond 2^30; they are held as
+    # continuous and settled by branching.
+    "unbounded through semi-integers beyond 2^30": (
+        b"NNNN",
+        [(3135859442.174, INF), (1, INF), (65871025.8, INF), (19661649045.467, 39323298090.934)],
+        [([1, -3, 0, 0.5], b"<", 0)],
+        [2, -3, -3, -3],
+        -1,
+        UNBOUNDED,
+        None,
+    ),
+    "integer below -2^30 settled by branching": (b"IC", [(-3e9, 0), (0, 1)], [([2, 0.5], b"<", -7)], [1, -1], -1, OPTIMAL, -4),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
