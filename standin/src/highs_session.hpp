@@ -90,6 +90,7 @@ class HighsSession {
   // Frees (or restores) the rows of indicators whose limit was guessed, and with `large_too` those
   // with a large limit (has_large_limit) as well.
   void relax_guessed_indicators(bool relaxed, bool large_too = false);
+  void hold_off_columns(bool held);
   void offer_incumbent(const ProblemView& view);
   void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);

@@ -69,6 +69,11 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
       lower = std::max(lower, bound.lower);
       upper = std::min(upper, bound.upper);
     }
+    const auto off = [&](const SemiIndicator& k) { return k.col == j && is_off(k); };
+    if (std::ranges::any_of(indicators_, off)) {
+      lower = std::max(lower, 0.0);
+      upper = std::min(upper, 0.0);
+    }
     feasible = feasible && lower <= upper;
     const auto col = static_cast<HighsInt>(j);
     if (lower <= upper) api_.change_bounds(highs_, col, col, &lower, &upper);

@@ -90,6 +90,8 @@ bool at_guessed_limit(const SemiIndicator& indicator, double value) {
   return std::abs(value - limit) <= kMargin * std::max(1.0, std::abs(limit));
 }
 
+bool is_off(const SemiIndicator& indicator) { return indicator.lower == 0.0 && indicator.upper == 0.0; }
+
 bool has_large_limit(const SemiIndicator& indicator) {
   return std::max(std::abs(indicator.lower), std::abs(indicator.upper)) >= kLargeLimit;
 }
@@ -103,6 +105,7 @@ double indicator_value(const SemiIndicator& indicator, double value) {
 bool HighsSession::remove_indicators() {
   if (indicators_.empty()) return true;
   const std::size_t count = indicators_.size();
+  hold_off_columns(false);
   indicators_.clear();
   changed_ = true;
   const bool rows =
@@ -200,9 +203,22 @@ bool HighsSession::add_indicators(const ProblemView& view, double int_tolerance)
   ok = api_.add_rows(highs_, as_highs_int(2 * count), row_lower.data(), row_upper.data(), as_highs_int(index.size()),
                      start.data(), index.data(), value.data()) != kHighsStatusError &&
        ok;
+  hold_off_columns(true);
   is_mip_ = true;
   changed_ = true;
   return ok;
+}
+
+// Semi-variables the rows keep off their range are held at 0 (`held`), or given back the span of
+// 0 and their range: HiGHS's propagation can call such a model infeasible from the span alone.
+void HighsSession::hold_off_columns(bool held) {
+  for (const SemiIndicator& indicator : indicators_) {
+    if (!is_off(indicator)) continue;
+    const double lower = held ? 0.0 : std::min(indicator.range_lower, 0.0);
+    const double upper = held ? 0.0 : std::max(indicator.range_upper, 0.0);
+    const auto col = as_highs_int(indicator.col);
+    api_.change_bounds(highs_, col, col, &lower, &upper);
+  }
 }
 
 // Frees (or restores) the rows of indicators whose limit was guessed, which leaves the

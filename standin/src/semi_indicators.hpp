@@ -45,6 +45,9 @@ double largest_finite(std::span<const double> values);
 // Whether `value` is at a guessed limit: a solution there may have been cut short by it.
 bool at_guessed_limit(const SemiIndicator& indicator, double value);
 
+// Whether the rows keep the semi-variable off its range (both limits 0): it can only be 0.
+bool is_off(const SemiIndicator& indicator);
+
 // Whether a limit of the indicator is 1e8 or more: HiGHS's answers degrade with such
 // coefficients, and branching frees those rows rather than trust them.
 bool has_large_limit(const SemiIndicator& indicator);

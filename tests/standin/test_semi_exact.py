@@ -175,6 +175,16 @@ CASES = {
         None,
     ),
     "integer below -2^30 settled by branching": (b"IC", [(-3e9, 0), (0, 1)], [([2, 0.5], b"<", -7)], [1, -1], -1, OPTIMAL, -4),
+    # Only 0 is left to both semi-variables; from their spans HiGHS's propagation finds no point.
+    "feasible at 0 alone": (
+        b"NIS",
+        [(1461838969.7, 1461838969700.0), (0, 5), (2753454857611.679, 5506909715223.358)],
+        [([1000, 1000, -3], b"=", 0), ([0.5, 0.5, 1e6], b"<", 3)],
+        [2, 2, 2],
+        -1,
+        OPTIMAL,
+        0,
+    ),
     # HiGHS calls the relaxation infeasible, though the model has a solution.
     "unbounded where the relaxation seems infeasible": (
         b"NNNS",
