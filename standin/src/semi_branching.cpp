@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -54,25 +55,22 @@ bool is_fixed(const Node& node, std::size_t k) {
 // no value.
 bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node, std::span<const std::size_t> split_cols,
                                       double int_tolerance) {
-  std::vector<std::size_t> cols(split_cols.begin(), split_cols.end());
-  for (const SemiIndicator& indicator : indicators_) cols.push_back(indicator.col);
-  std::ranges::sort(cols);
-  const auto [last, end] = std::ranges::unique(cols);
+  // Each column once, with whether the rows keep it at 0 (is_off).
+  std::vector<std::pair<std::size_t, bool>> cols;
+  for (const std::size_t j : split_cols) cols.emplace_back(j, false);
+  for (const SemiIndicator& indicator : indicators_) cols.emplace_back(indicator.col, is_off(indicator));
+  std::ranges::sort(cols, std::greater{});
+  const auto [last, end] = std::ranges::unique(cols, {}, &std::pair<std::size_t, bool>::first);
   cols.erase(last, end);
   bool feasible = true;
-  for (const std::size_t j : cols) {
+  for (const auto& [j, off] : cols) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    double lower = column.lower;
-    double upper = column.upper;
+    double lower = off ? 0.0 : column.lower;
+    double upper = off ? 0.0 : column.upper;
     for (const NodeBound& bound : node) {
       if (bound.col != j) continue;
       lower = std::max(lower, bound.lower);
       upper = std::min(upper, bound.upper);
-    }
-    const auto off = [&](const SemiIndicator& k) { return k.col == j && is_off(k); };
-    if (std::ranges::any_of(indicators_, off)) {
-      lower = std::max(lower, 0.0);
-      upper = std::min(upper, 0.0);
     }
     feasible = feasible && lower <= upper;
     const auto col = static_cast<HighsInt>(j);
