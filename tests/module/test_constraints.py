@@ -21,6 +21,10 @@ UNKNOWN_INDICES = [
     (lambda m: m.add_constraint([0, 2], [1.0, 1.0], 0.0, "<", 1.0), 2),
     (lambda m: m.add_constraints([[0], [1, 5]], [[1.0], [1.0, 1.0]], [0.0, 0.0], ["<", "<"], [1.0, 1.0]), 5),
     (lambda m: m.set_objective([1, 3, 4], [1.0, 2.0, 3.0], 0.0, 1), 3),
+    # Ints of one internal digit (below 2**30) and of two are read alike.
+    (lambda m: m.add_constraints([[1, 2**30 - 1]], [[1.0, 1.0]], [0.0], ["<"], [1.0]), 2**30 - 1),
+    (lambda m: m.add_constraint([0, 2**30], [1.0, 1.0], 0.0, "<", 1.0), 2**30),
+    (lambda m: m.set_objective([0, 2**31 - 2], [1.0, 1.0], 0.0, 1), 2**31 - 2),
     # Terms beyond the coefficients and rows beyond the senses never reach Gurobi.
     (lambda m: m.add_constraint([0, 9], [1.0], 0.0, "<", 1.0), None),
     (lambda m: m.add_constraints([[0], [9]], [[1.0], [1.0]], [0.0, 0.0], ["<"], [1.0]), None),

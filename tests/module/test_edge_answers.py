@@ -51,6 +51,10 @@ def merged_coefficients_that_overflow(model, trace):
     # Large coefficients that merge to a finite one are taken.
     assert model.add_constraint([0, 0, 1], [1e308, -1e308, 1e308], 0.0, "<", 1.0) == 0
     assert trace.only("GRBaddconstr")["cval"] == [0.0, 1e308]
+    trace.clear()
+    rows = [[1e308, 1e308, -1e308], [1e308, 1e308]]
+    assert model.add_constraints([[1, 0, 1], [0, 1]], rows, [0.0] * 2, ["<"] * 2, [1.0] * 2) == [1, 2]
+    assert [c["cval"] for c in trace.calls("GRBaddconstr")] == [[0.0, 1e308], [1e308, 1e308]]
 
 
 def array_changed_by_a_warnings_hook(model, trace):

@@ -17,6 +17,7 @@ bool is_numpy_matrix(PyObject* object) {
 }
 
 bool is_plain_buffer_type(PyObject* object, int dimensions) {
+  if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) return false;
   const std::string_view name = Py_TYPE(object)->tp_name;
   if (Py_IS_TYPE(object, &PyMemoryView_Type) || name == kNumpyArray) return true;
   return dimensions == 2 ? is_numpy_matrix(object) : name == "array.array";

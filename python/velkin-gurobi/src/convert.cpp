@@ -1,5 +1,9 @@
 #include "convert.hpp"
 
+#if PY_VERSION_HEX < 0x030B0000
+#include <longintrepr.h>
+#endif
+
 #include <algorithm>
 #include <limits>
 #include <string>
@@ -19,6 +23,29 @@ namespace {
 constexpr std::uint64_t kMaxGrbIndex = kesto::gurobi::kMaxIndex;
 
 bool has_index(PyObject* object) { return PyLong_Check(object) || PyIndex_Check(object); }
+
+// The value of an exact int of at most one digit, read without a call.
+bool small_int_value(PyObject* object, long long& value) {
+#if PY_VERSION_HEX >= 0x030C0000
+  auto* number = reinterpret_cast<PyLongObject*>(object);
+  if (!PyUnstable_Long_IsCompact(number)) return false;
+  value = PyUnstable_Long_CompactValue(number);
+#else
+  const Py_ssize_t digits = Py_SIZE(object);
+  if (digits < -1 || digits > 1) return false;
+  value = digits * static_cast<long long>(reinterpret_cast<PyLongObject*>(object)->ob_digit[0]);
+#endif
+  return true;
+}
+
+// The value of an exact int, false when it does not fit a long long. Indices
+// are nearly always ints of one digit, read without a call.
+bool exact_int_value(PyObject* object, long long& value) {
+  if (small_int_value(object, value)) return true;
+  int overflow = 0;
+  value = PyLong_AsLongLongAndOverflow(object, &overflow);
+  return overflow == 0;
+}
 
 bool has_real(PyObject* object) {
   PyNumberMethods* number = Py_TYPE(object)->tp_as_number;
@@ -208,9 +235,8 @@ bool refuse_variable_index(T value, const Arg& arg) {
 
 bool convert_variable_index(PyObject* object, const Arg& arg, std::uint64_t& out) {
   if (PyLong_CheckExact(object)) {
-    int overflow = 0;
-    const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
-    if (overflow == 0 && is_variable_index(value)) {
+    long long value = 0;
+    if (exact_int_value(object, value) && is_variable_index(value)) {
       out = static_cast<std::uint64_t>(value);
       return true;
     }
@@ -269,15 +295,16 @@ template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint32_t*);
 
 bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out) {
-  const NumericBuffer buffer(sequence, 1);
-  if (!buffer) {
-    auto exact_float = [](PyObject* item, double& value) {
-      if (!PyFloat_CheckExact(item)) return false;
-      value = PyFloat_AS_DOUBLE(item);
-      return true;
-    };
+  auto exact_float = [](PyObject* item, double& value) {
+    if (!PyFloat_CheckExact(item)) return false;
+    value = PyFloat_AS_DOUBLE(item);
+    return true;
+  };
+  if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
     return convert_sequence_fast(sequence, arg, out, exact_float, convert_real);
   }
+  const NumericBuffer buffer(sequence, 1);
+  if (!buffer) return convert_sequence_fast(sequence, arg, out, exact_float, convert_real);
   const std::size_t start = out.size();
   reserve_more(out, buffer.rows());
   out.resize(start + buffer.rows());
@@ -287,13 +314,10 @@ bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<doubl
 
 template <class Index>
 bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out) {
-  const NumericBuffer buffer(sequence, 1);
-  if (!reads_as_indices(buffer)) {
+  auto item_by_item = [&] {
     auto exact_int = [](PyObject* item, Index& index) {
-      if (!PyLong_CheckExact(item)) return false;
-      int overflow = 0;
-      const long long value = PyLong_AsLongLongAndOverflow(item, &overflow);
-      if (overflow != 0 || !is_variable_index(value)) return false;
+      long long value = 0;
+      if (!PyLong_CheckExact(item) || !exact_int_value(item, value) || !is_variable_index(value)) return false;
       index = static_cast<Index>(value);
       return true;
     };
@@ -303,7 +327,10 @@ bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::ve
       index = static_cast<Index>(value);
       return true;
     });
-  }
+  };
+  if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) return item_by_item();
+  const NumericBuffer buffer(sequence, 1);
+  if (!reads_as_indices(buffer)) return item_by_item();
   const std::size_t start = out.size();
   reserve_more(out, buffer.rows());
   out.resize(start + buffer.rows());

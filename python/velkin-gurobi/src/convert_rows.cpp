@@ -7,24 +7,12 @@ namespace {
 
 static_assert(kesto::gurobi::kMaxIndex <= UINT32_MAX, "a stored index holds every index Gurobi can address");
 
-// Room for the items of a list or tuple of rows, counted over its leading
-// rows that are lists or tuples, so that the rows take one allocation.
-template <class T>
-void reserve_rows(PyObject* nested, std::vector<T>& values) {
-  if (!(PyList_CheckExact(nested) || PyTuple_CheckExact(nested))) return;
-  std::size_t items = 0;
-  for (Py_ssize_t i = 0; i < Py_SIZE(nested); ++i) {
-    PyObject* row = PySequence_Fast_GET_ITEM(nested, i);
-    if (!(PyList_CheckExact(row) || PyTuple_CheckExact(row))) break;
-    items += static_cast<std::size_t>(Py_SIZE(row));
-  }
-  values.reserve(items);
-}
-
 // Each row appended by `convert_row(row, arg, values)`.
 template <class T, class ConvertRow>
-bool convert_sequence_rows(PyObject* nested, const Arg& arg, FlatRows<T>& rows, ConvertRow&& convert_row) {
-  reserve_rows(nested, rows.values);
+bool convert_sequence_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, FlatRows<T>& rows,
+                           ConvertRow&& convert_row) {
+  rows.values.reserve(expected.items);
+  rows.ends.reserve(expected.rows);
   return for_each_item(nested, arg, [&](PyObject* row, Py_ssize_t index) {
     if (!convert_row(row, arg.at(index), rows.values)) return false;
     rows.ends.push_back(rows.values.size());
@@ -34,11 +22,11 @@ bool convert_sequence_rows(PyObject* nested, const Arg& arg, FlatRows<T>& rows, 
 
 }  // namespace
 
-bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows) {
+bool convert_variable_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, VariableRows& rows) {
   const NumericBuffer& matrix = rows.matrix_.emplace(nested, 2);
   if (!reads_as_indices(matrix)) {
     rows.matrix_.reset();
-    return convert_sequence_rows(nested, arg, rows.copy_, convert_variable_index_sequence<StoredIndex>);
+    return convert_sequence_rows(nested, arg, expected, rows.copy_, convert_variable_index_sequence<StoredIndex>);
   }
   const std::size_t k = matrix.columns();
   for (std::size_t r = 0; r < matrix.rows(); ++r) {
@@ -47,10 +35,10 @@ bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows)
   return true;
 }
 
-bool convert_real_rows(PyObject* nested, const Arg& arg, RealRows& rows) {
+bool convert_real_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, RealRows& rows) {
   if (rows.matrix_.emplace(nested, 2)) return true;
   rows.matrix_.reset();
-  return convert_sequence_rows(nested, arg, rows.copy_, convert_real_sequence);
+  return convert_sequence_rows(nested, arg, expected, rows.copy_, convert_real_sequence);
 }
 
 }  // namespace velkin

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "batch_cost.hpp"
 #include "buffer_input.hpp"
 #include "convert.hpp"
 #include "page_release.hpp"
@@ -65,8 +66,9 @@ class NestedRows {
   }
 
  private:
-  friend bool convert_variable_rows(PyObject* nested, const Arg& arg, NestedRows<std::uint32_t>& rows);
-  friend bool convert_real_rows(PyObject* nested, const Arg& arg, NestedRows<double>& rows);
+  friend bool convert_variable_rows(PyObject* nested, const Arg& arg, const RowsShape& expected,
+                                    NestedRows<std::uint32_t>& rows);
+  friend bool convert_real_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, NestedRows<double>& rows);
 
   std::optional<NumericBuffer> matrix_;
   FlatRows<T> copy_;
@@ -80,7 +82,8 @@ using RealRows = NestedRows<double>;
 
 // A 2-D integer buffer has every item checked as a variable index; a 2-D
 // float buffer of indices is refused item by item as the list of its rows.
-bool convert_variable_rows(PyObject* nested, const Arg& arg, VariableRows& rows);
-bool convert_real_rows(PyObject* nested, const Arg& arg, RealRows& rows);
+// A converted copy takes room for `expected` (see rows_shape) at once.
+bool convert_variable_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, VariableRows& rows);
+bool convert_real_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, RealRows& rows);
 
 }  // namespace velkin

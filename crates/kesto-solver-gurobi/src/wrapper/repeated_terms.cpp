@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
@@ -94,6 +95,8 @@ bool merges_finite(std::vector<int> indices, std::vector<double> coefficients) {
 }
 
 void RepeatedTerms::merge(std::vector<int>& indices, std::vector<double>& coefficients) {
+  // Rows in increasing order of their variables, the usual form, name none twice.
+  if (std::adjacent_find(indices.begin(), indices.end(), std::greater_equal<>()) == indices.end()) return;
   if (indices.size() <= kDirectTerms) {
     merge_directly(indices, coefficients);
   } else if (has_repeats(indices)) {
