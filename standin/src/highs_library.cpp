@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "text.hpp"
 
@@ -68,33 +67,38 @@ std::filesystem::path base_site_packages(const std::filesystem::path& site_packa
   return {};
 }
 
-// The places to try, in order. An explicit GRB_STANDIN_HIGHS is the only one, so that a
-// wrong path shows.
-std::vector<std::string> candidates() {
-  if (const char* path = std::getenv(kHighsPathVariable); path != nullptr && *path != '\0') return {path};
-  std::vector<std::string> paths;
-  if (const auto site_packages = own_site_packages(); !site_packages.empty()) {
-    for (const auto& directory : {site_packages, base_site_packages(site_packages)}) {
-      if (!directory.empty()) paths.push_back((directory / kHighsboxLibrary).string());
-    }
+// The library at `path` with its functions resolved; `tried` collects the paths that failed.
+std::optional<HighsApi> open_at(const std::string& path, std::string& tried) {
+  if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+    if (auto api = resolve_api(library)) return api;
   }
-  paths.emplace_back(kHighsLibraryName);
-  return paths;
+  tried += tried.empty() ? path : ", " + path;
+  return std::nullopt;
 }
 
-// HiGHS keeps worker threads, so it is never closed. The places tried are written to standard
-// error at the first failure of the process only.
+// The places are tried in order, each worked out only when the one before failed: an explicit
+// GRB_STANDIN_HIGHS alone, so that a wrong path shows; else highsbox beside the stand-in, in
+// the base installation's site-packages, then the loader's own search. HiGHS keeps worker
+// threads, so it is never closed. The places tried are written to standard error at the first
+// failure of the process only.
 std::optional<HighsApi> open_api(bool& reported) {
   std::string tried;
-  for (const auto& path : candidates()) {
-    if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
-      if (auto api = resolve_api(library)) return api;
+  std::optional<HighsApi> api;
+  if (const char* path = std::getenv(kHighsPathVariable); path != nullptr && *path != '\0') {
+    api = open_at(path, tried);
+  } else {
+    const auto site_packages = own_site_packages();
+    if (!site_packages.empty()) api = open_at((site_packages / kHighsboxLibrary).string(), tried);
+    if (!api && !site_packages.empty()) {
+      if (const auto base = base_site_packages(site_packages); !base.empty()) {
+        api = open_at((base / kHighsboxLibrary).string(), tried);
+      }
     }
-    tried += tried.empty() ? path : ", " + path;
+    if (!api) api = open_at(kHighsLibraryName, tried);
   }
-  if (!reported) std::fprintf(stderr, kNotFoundFormat, tried.c_str());
-  reported = true;
-  return std::nullopt;
+  if (!api && !reported) std::fprintf(stderr, kNotFoundFormat, tried.c_str());
+  if (!api) reported = true;
+  return api;
 }
 
 }  // namespace
