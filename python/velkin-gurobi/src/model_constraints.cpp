@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "batch_cost.hpp"
 #include "convert_rows.hpp"
@@ -152,6 +153,29 @@ class BatchRows final : public kesto::gurobi::RowSource {
       : batch_(batch), releasing_(releasing) {}
 
   std::size_t count() const override { return batch_.count(); }
+  // Rows stored as Gurobi's ints (every index was checked to be within its
+  // range, so the bits are those ints) with float64 coefficients are handed
+  // over where they lie. An empty row is read, so that Gurobi gets it alike
+  // from every form.
+  bool view(std::size_t i, kesto::gurobi::GrbRowView& row) const override {
+    if (batch_.terms_of(i) == 0) return false;
+    const int* indices = nullptr;
+    const double* coefficients = nullptr;
+    batch_.vars.visit_row(i, [&](const auto* vars) {
+      if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*vars)>, StoredIndex>) {
+        indices = reinterpret_cast<const int*>(vars);
+      }
+    });
+    batch_.coeffs.visit_row(i, [&](const auto* coeffs) {
+      if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*coeffs)>, double>) coefficients = coeffs;
+    });
+    if (indices == nullptr || coefficients == nullptr) return false;
+    row = {indices, coefficients, batch_.terms_of(i), batch_sense(batch_.senses[i]),
+           kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i])};
+    // Row i itself is read after this returns.
+    release_before(i);
+    return true;
+  }
   bool read(std::size_t i, kesto::gurobi::GrbRow& row) const override {
     const std::size_t terms = batch_.terms_of(i);
     row.indices.resize(terms);
@@ -166,15 +190,18 @@ class BatchRows final : public kesto::gurobi::RowSource {
     });
     row.sense = batch_sense(batch_.senses[i]);
     row.rhs = kesto::gurobi::grb_rhs(batch_.rhss[i], batch_.consts[i]);
-    if (releasing_ != nullptr) {
-      releasing_->vars.release_before(i + 1);
-      releasing_->coeffs.release_before(i + 1);
-    }
+    release_before(i + 1);
     return true;
   }
   const char* name(std::size_t i) const override { return batch_.names ? (*batch_.names)[i].c_str() : nullptr; }
 
  private:
+  void release_before(std::size_t end) const {
+    if (releasing_ == nullptr) return;
+    releasing_->vars.release_before(end);
+    releasing_->coeffs.release_before(end);
+  }
+
   const ConstraintBatch& batch_;
   ConstraintBatch* releasing_;
 };
@@ -221,7 +248,8 @@ bool check_known_variables(const T* vars, std::size_t terms, std::uint64_t varia
 std::optional<kesto::Breach> row_breach(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
   std::optional<kesto::Breach> breach;
-  const bool far = batch.coeffs.visit_row(i, [&](const auto* coeffs) { return far_from_overflow(coeffs, batch.terms_of(i)); });
+  const bool far =
+      batch.coeffs.visit_row(i, [&](const auto* coeffs) { return far_from_overflow(coeffs, batch.terms_of(i)); });
   if (!far) {
     double magnitude = 0.0;
     breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) -> std::optional<kesto::Breach> {

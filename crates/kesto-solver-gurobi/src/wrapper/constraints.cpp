@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
@@ -89,6 +90,12 @@ class FunctionRows final : public RowSource {
   std::size_t count_;
 };
 
+// Whether a row's variables come in increasing order, as they usually do: then
+// none is named twice.
+bool increasing(const GrbRowView& row) {
+  return std::adjacent_find(row.indices, row.indices + row.terms, std::greater_equal<>()) == row.indices + row.terms;
+}
+
 }  // namespace
 
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
@@ -156,14 +163,17 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(co
   // One row's arrays, reused from row to row, so that a batch allocates them
   // once.
   GrbRow row;
+  GrbRowView in_place;
   RepeatedTerms repeats(var_count_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
-    if (rows.read(i, row)) {
-      if (const int code = add_grb_row(row, rows.name(i), index, repeats); code != 0) {
-        return std::unexpected(ConstraintRefusal{index, code});
-      }
+    int code = 0;
+    if (rows.view(i, in_place) && increasing(in_place)) {
+      code = add_grb_terms(in_place, rows.name(i), index);
+    } else if (rows.read(i, row)) {
+      code = add_grb_row(row, rows.name(i), index, repeats);
     }
+    if (code != 0) return std::unexpected(ConstraintRefusal{index, code});
     result.push_back(index);
   }
   constr_count_ = base + result.size();
@@ -180,14 +190,20 @@ std::expected<std::uint64_t, ConstraintRefusal> GurobiOptimizer::add_row(GrbRow&
 }
 
 int GurobiOptimizer::add_grb_row(GrbRow& row, const char* name, std::uint64_t index, RepeatedTerms& repeats) {
+  repeats.merge(row.indices, row.coefficients);
+  return add_grb_terms({row.indices.data(), row.coefficients.data(), row.indices.size(), row.sense, row.rhs}, name,
+                       index);
+}
+
+int GurobiOptimizer::add_grb_terms(const GrbRowView& row, const char* name, std::uint64_t index) {
   char default_name[std::numeric_limits<std::uint64_t>::digits10 + 3] = {'c'};
   if (name == nullptr) {
     *std::to_chars(default_name + 1, default_name + sizeof default_name - 1, index).ptr = '\0';
     name = default_name;
   }
-  repeats.merge(row.indices, row.coefficients);
-  const int code = api().GRBaddconstr(model_, to_grb_int(row.indices.size()), row.indices.data(),
-                                      row.coefficients.data(), row.sense, row.rhs, name);
+  // Gurobi's prototype takes the arrays as mutable; it only reads them.
+  const int code = api().GRBaddconstr(model_, to_grb_int(row.terms), const_cast<int*>(row.indices),
+                                      const_cast<double*>(row.coefficients), row.sense, row.rhs, name);
   if (code != 0) {
     // The rows before this one count as added unless Gurobi says that it
     // discarded them.

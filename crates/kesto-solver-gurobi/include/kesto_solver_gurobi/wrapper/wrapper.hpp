@@ -31,14 +31,26 @@ struct GrbRow {
   double rhs = 0.0;
 };
 
+// A row's terms where they lie, already Gurobi's ints and doubles.
+struct GrbRowView {
+  const int* indices = nullptr;
+  const double* coefficients = nullptr;
+  std::size_t terms = 0;
+  char sense = GRB_EQUAL;
+  double rhs = 0.0;
+};
+
 // The rows of add_rows, read one at a time. `read` writes row `i` into `row`,
 // whose arrays keep their capacity from row to row, and returns false for a
-// row Gurobi is not to see (it still gets its index). `name` is the row's
-// name, or nullptr for the default "c<index>".
+// row Gurobi is not to see (it still gets its index). `view` may instead show
+// row `i` where it lies, in which case `read` is not called for it unless its
+// terms name a variable twice. `name` is the row's name, or nullptr for the
+// default "c<index>".
 class RowSource {
  public:
   virtual std::size_t count() const = 0;
   virtual bool read(std::size_t i, GrbRow& row) const = 0;
+  virtual bool view(std::size_t, GrbRowView&) const { return false; }
   virtual const char* name(std::size_t i) const = 0;
 
  protected:
@@ -170,6 +182,8 @@ class GurobiOptimizer {
   // "c<index>" when `name` is null; Gurobi's code. A refusal sets the counts
   // to what Gurobi kept.
   int add_grb_row(GrbRow& row, const char* name, std::uint64_t index, RepeatedTerms& repeats);
+  // The same for a row whose terms name no variable twice.
+  int add_grb_terms(const GrbRowView& row, const char* name, std::uint64_t index);
 
   // Whether the last solve left a solution: SolCount above 0, not infeasible
   // or unbounded, and an objective value below Gurobi's infinity. An optimal
