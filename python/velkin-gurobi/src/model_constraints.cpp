@@ -243,25 +243,29 @@ bool check_known_variables(const T* vars, std::size_t terms, std::uint64_t varia
   return true;
 }
 
+// What Gurobi would refuse in a row's coefficients, if anything: a term that
+// is not finite, or terms of one variable that add up to infinity
+// (`merges_finite()` tells).
+template <class T, class MergesFinite>
+std::optional<kesto::Breach> coefficients_breach(const T* coeffs, std::size_t terms, MergesFinite&& merges_finite) {
+  if (far_from_overflow(coeffs, terms)) return std::nullopt;
+  double magnitude = 0.0;
+  for (std::size_t k = 0; k < terms; ++k) {
+    magnitude += std::fabs(static_cast<double>(coeffs[k]));
+    if (auto breach = kesto::gurobi::coefficient_breach(k, static_cast<double>(coeffs[k]))) return breach;
+  }
+  if (!std::isfinite(magnitude) && !merges_finite()) return kesto::gurobi::merged_breach();
+  return std::nullopt;
+}
+
 // What Gurobi would refuse in row `i`, if anything (see the backend's
 // accepted.hpp).
 std::optional<kesto::Breach> row_breach(const ConstraintBatch& batch, std::size_t i) {
   using namespace kesto::gurobi;
-  std::optional<kesto::Breach> breach;
-  const bool far =
-      batch.coeffs.visit_row(i, [&](const auto* coeffs) { return far_from_overflow(coeffs, batch.terms_of(i)); });
-  if (!far) {
-    double magnitude = 0.0;
-    breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) -> std::optional<kesto::Breach> {
-      for (std::size_t k = 0; k < batch.terms_of(i); ++k) {
-        magnitude += std::fabs(static_cast<double>(coeffs[k]));
-        if (auto found = coefficient_breach(k, static_cast<double>(coeffs[k]))) return found;
-      }
-      return std::nullopt;
-    });
-    if (breach) return breach;
-    if (!std::isfinite(magnitude) && !row_merges_finite(batch, i)) return merged_breach();
-  }
+  auto breach = batch.coeffs.visit_row(i, [&](const auto* coeffs) {
+    return coefficients_breach(coeffs, batch.terms_of(i), [&] { return row_merges_finite(batch, i); });
+  });
+  if (breach) return breach;
   const double constant = batch.consts[i];
   if ((breach = value_breach(kesto::Breach::Constant, 0, constant))) return breach;
   if ((breach = value_breach(kesto::Breach::RightHandSide, 0, batch.rhss[i] - constant))) {
@@ -336,13 +340,10 @@ PyObject* add_batch(kesto::gurobi::GurobiOptimizer& optimizer, ConstraintBatch& 
 std::optional<kesto::Breach> single_breach(const kesto::gurobi::GrbRow& row, double constant, double rhs,
                                            const std::optional<std::string>& name) {
   using namespace kesto::gurobi;
-  if (!far_from_overflow(row.coefficients.data(), row.coefficients.size())) {
-    double magnitude = 0.0;
-    for (std::size_t k = 0; k < row.coefficients.size(); ++k) {
-      if (auto breach = coefficient_breach(k, row.coefficients[k])) return breach;
-      magnitude += std::fabs(row.coefficients[k]);
-    }
-    if (!std::isfinite(magnitude) && !merges_finite(row.indices, row.coefficients)) return merged_breach();
+  const auto& coeffs = row.coefficients;
+  if (auto breach = coefficients_breach(coeffs.data(), coeffs.size(),
+                                        [&] { return merges_finite(row.indices, row.coefficients); })) {
+    return breach;
   }
   if (auto breach = value_breach(kesto::Breach::Constant, 0, constant)) return breach;
   if (auto breach = value_breach(kesto::Breach::RightHandSide, 0, rhs - constant)) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
@@ -90,12 +89,6 @@ class FunctionRows final : public RowSource {
   std::size_t count_;
 };
 
-// Whether a row's variables come in increasing order, as they usually do: then
-// none is named twice.
-bool increasing(const GrbRowView& row) {
-  return std::adjacent_find(row.indices, row.indices + row.terms, std::greater_equal<>()) == row.indices + row.terms;
-}
-
 }  // namespace
 
 std::expected<void, ObjectiveError> GurobiOptimizer::set_objective(ScalarFunctionType function, bool maximise) {
@@ -168,7 +161,7 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(co
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
     int code = 0;
-    if (rows.view(i, in_place) && increasing(in_place)) {
+    if (rows.view(i, in_place) && increasing(in_place.indices, in_place.terms)) {
       code = add_grb_terms(in_place, rows.name(i), index);
     } else if (rows.read(i, row)) {
       code = add_grb_row(row, rows.name(i), index, repeats);

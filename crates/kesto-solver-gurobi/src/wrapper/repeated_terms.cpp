@@ -89,14 +89,17 @@ bool RepeatedTerms::has_repeats(const std::vector<int>& indices) {
   return repeats;
 }
 
+bool increasing(const int* indices, std::size_t terms) {
+  return std::adjacent_find(indices, indices + terms, std::greater_equal<>()) == indices + terms;
+}
+
 bool merges_finite(std::vector<int> indices, std::vector<double> coefficients) {
   merge_sorted(indices, coefficients);
   return std::all_of(coefficients.begin(), coefficients.end(), [](double value) { return std::isfinite(value); });
 }
 
 void RepeatedTerms::merge(std::vector<int>& indices, std::vector<double>& coefficients) {
-  // Rows in increasing order of their variables, the usual form, name none twice.
-  if (std::adjacent_find(indices.begin(), indices.end(), std::greater_equal<>()) == indices.end()) return;
+  if (increasing(indices.data(), indices.size())) return;
   if (indices.size() <= kDirectTerms) {
     merge_directly(indices, coefficients);
   } else if (has_repeats(indices)) {

@@ -26,6 +26,10 @@ struct ConstraintRecord {
 
 std::expected<GrbFunction, std::string> scalar_function_to_grb(const ScalarFunctionType& function);
 
+// Whether a row's variables come in increasing order, as they usually do: then
+// none is named twice and there is nothing to merge.
+bool increasing(const int* indices, std::size_t terms);
+
 // Merges the terms of a row that name the same variable: the first keeps its
 // position and gets the coefficients of the others added, in row order.
 // Gurobi refuses a row that names a variable twice. Short rows are compared
