@@ -55,9 +55,13 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   return {lower, upper, integrality};
 }
 
-bool is_wide_integer(const HighsColumn& column) {
+bool is_wide_bound(double bound) {
   constexpr double kWide = 1073741824.0;  // 2^30
-  return column.integrality != kContinuous && std::isfinite(column.lower) && column.lower <= -kWide;
+  return std::isfinite(bound) && std::abs(bound) >= kWide;
+}
+
+bool is_wide_integer(const HighsColumn& column) {
+  return column.integrality != kContinuous && (is_wide_bound(column.lower) || is_wide_bound(column.upper));
 }
 
 double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }

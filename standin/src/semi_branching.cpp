@@ -6,7 +6,6 @@
 // semi-variable in its gap is split into that variable at 0 and within its range, and one whose
 // solution leaves an integer off a whole number into the two sides of that value.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -25,24 +24,8 @@ namespace standin {
 namespace {
 
 constexpr std::size_t kMaxNodes = 256;
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 using Node = HighsSession::BranchNode;
-
-// TimeLimit as HiGHS's option, and what is left of it since the start.
-class Deadline {
- public:
-  explicit Deadline(double limit)
-      : limit_(limit < kGurobiInfiniteBound ? limit : kInf), start_(std::chrono::steady_clock::now()) {}
-  double limit() const { return limit_; }
-  double left() const {
-    return limit_ - std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
-
- private:
-  double limit_;
-  std::chrono::steady_clock::time_point start_;
-};
 
 bool is_fixed(const Node& node, std::size_t k) {
   return std::any_of(node.begin(), node.end(), [&](const auto& bound) { return bound.indicator == k; });
@@ -81,15 +64,18 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
 
 // HiGHS 1.15 can loop without end on wide integer columns (is_wide_integer), and on
 // semi-integer ones whose indicator limits reach 2^30 either way: for a MIP solve they are
-// continuous, and the solution check and branching see to their integrality.
-void HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
+// continuous, and the solution check and branching see to their integrality. Returns whether a
+// column's own bounds reach 2^30 (is_wide_bound): HiGHS's presolve may then take a continuous
+// column for an implied integer, with the same loop.
+bool HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
   constexpr double kWideLimit = 1073741824.0;  // 2^30
   wide_integers_.clear();
-  if (!is_mip_) return;
+  if (!is_mip_) return false;
+  bool wide_bounds = false;
   for (std::size_t j = 0; j < held_cols_; ++j) {
-    if (is_wide_integer(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) {
-      wide_integers_.push_back(j);
-    }
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    if (is_wide_integer(column)) wide_integers_.push_back(j);
+    wide_bounds = wide_bounds || is_wide_bound(column.lower) || is_wide_bound(column.upper);
   }
   for (const SemiIndicator& indicator : indicators_) {
     if (view.vtype[indicator.col] != GRB_SEMIINT) continue;
@@ -105,6 +91,7 @@ void HighsSession::relax_wide_integers(const ProblemView& view, double int_toler
     const auto col = static_cast<HighsInt>(j);
     api_.change_integrality(highs_, col, col, &continuous);
   }
+  return wide_bounds;
 }
 
 void HighsSession::restore_wide_integers() {
@@ -136,10 +123,9 @@ HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& p
 // has a point when either run finds one, and none only when both say so; its relaxation is
 // unbounded when a run says so and none finds an optimum.
 HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& params) {
-  const char* const presolves[] = {presolve_option(params), "off"};
   bool has_point = false;
   bool no_point = true;
-  for (const char* presolve : presolves) {
+  for (const char* presolve : {mip_presolve(params), "off"}) {
     api_.set_string_option(highs_, "presolve", presolve);
     const HighsInt feasibility = feasibility_status(view, params);
     has_point = has_point || feasibility == kOptimal;
@@ -149,7 +135,7 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
   bool unbounded = false;
   bool bounded = false;
   api_.set_bool_option(highs_, "solve_relaxation", 1);
-  for (const char* presolve : presolves) {
+  for (const char* presolve : {presolve_option(params), "off"}) {
     if (!has_point) break;
     api_.set_string_option(highs_, "presolve", presolve);
     run(params);
@@ -158,7 +144,7 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
     bounded = bounded || relaxed == kOptimal;
   }
   api_.set_bool_option(highs_, "solve_relaxation", 0);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", mip_presolve(params));
   if (no_point) return kInfeasible;
   return unbounded && !bounded ? kUnbounded : kNotset;
 }
@@ -256,24 +242,20 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
   search.found = incumbent.has_value();
   if (incumbent) search.best = std::move(*incumbent);
   relax_guessed_indicators(true, true);
-  // TimeLimit holds for the branching as a whole: each node gets what is left of it.
-  const Deadline deadline(params.double_value(Param::TimeLimit));
   std::size_t nodes = 0;
   bool timed_out = false;
   while (!search.open.empty() && !search.unbounded) {
-    timed_out = deadline.left() <= 0.0;
+    timed_out = deadline_.left() <= 0.0;
     if (++nodes > kMaxNodes || interrupt_requested() || timed_out) {
       search.complete = false;
       break;
     }
-    api_.set_double_option(highs_, "time_limit", deadline.left());
     const Node node = std::move(search.open.back());
     search.open.pop_back();
     visit(view, params, node, search);
   }
   bound_node_columns(view, {}, search.split_cols, integer_tolerance(params));
   relax_guessed_indicators(false, true);
-  api_.set_double_option(highs_, "time_limit", deadline.limit());
   if (search.unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
   if (interrupt_requested() || timed_out) {
     const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;

@@ -19,7 +19,7 @@ lib = CApi(os.environ["STANDIN_UNDER_TEST"])
 """
 
 
-def run_snippet(code: str, **variables: str) -> subprocess.CompletedProcess:
+def run_snippet(code: str, timeout: float = 120, **variables: str) -> subprocess.CompletedProcess:
     env = {k: v for k, v in os.environ.items() if not k.startswith("GRB_STANDIN_")}
     env["PYTHONPATH"] = os.pathsep.join([str(TESTS_DIR), env.get("PYTHONPATH", "")])
     env["STANDIN_UNDER_TEST"] = standin.library_path()
@@ -29,5 +29,5 @@ def run_snippet(code: str, **variables: str) -> subprocess.CompletedProcess:
         [sys.executable, "-c", PRELUDE + textwrap.dedent(code)],
         env=env,
         capture_output=True,
-        timeout=120,
+        timeout=timeout,
     )

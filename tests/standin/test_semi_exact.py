@@ -4,12 +4,15 @@ semi-variables' states."""
 
 from __future__ import annotations
 
+import ast
+
 import pytest
 from hypothesis import HealthCheck, given, seed, settings
 from hypothesis import strategies as st
 
 from .capi import GRB_INFINITY as INF
 from .capi import INF_OR_UNBD, INFEASIBLE, OPTIMAL, UNBOUNDED
+from .subprocess_run import run_snippet
 from .test_integer_bounds import build, solve_by_states
 from .test_integer_bounds import holds as holds_for_integers
 
@@ -206,6 +209,41 @@ def test_known_cases(lib, env, case):
     assert (got_status, got_objval) == (status, None if objval is None else pytest.approx(objval, rel=1e-4))
     assert x is None or holds(x, vtypes, bounds, rows)
     lib.GRBfreemodel(model)
+
+
+# Columns HiGHS would take as integral with values beyond 2^31, where HiGHS 1.15's search loops
+# without end: solved in a child process, so that a solve that never returns fails the test.
+WIDE_VALUES = {
+    "implied integer near -2e11": (
+        b"IC", [(0, 461042321), (-217422635051, -217422635050)], [([1000, 2], b">", -68168086)], [2, 1], 1,
+        -216553080845,
+    ),
+    "integer up to 1.3e12": (
+        b"SSI", [(250.9, 501.8), (-INF, -27538481.1), (0, 1321500883783.8)], [([-1, 0.5, 1000], b"<", -7.5)],
+        [-1, 2, 1], -1, -250.9,
+    ),
+    "semi-integer below -9e11": (
+        b"NN", [(-986837001495940, -986837001495.94), (140133, 1401330)],
+        [([-1, 1000], b">", 333480611703), ([0.5, 1e6], b"<", 3)], [-3, -1], 1, 2960510511070,
+    ),
+}  # fmt: skip
+
+
+@pytest.mark.parametrize("case", list(WIDE_VALUES))
+def test_wide_values_are_solved(case):
+    *model, objval = WIDE_VALUES[case]
+    code = f"""
+from standin.test_integer_bounds import build
+env = lib.loadenv()
+model = build(lib, env, *{model!r})
+sys.stderr.write(repr(lib.solve(model)[:2]))
+lib.GRBfreemodel(model)
+lib.GRBfreeenv(env)
+"""
+    result = run_snippet(code, timeout=60)
+    assert result.returncode == 0, result.stderr
+    status, got = ast.literal_eval(result.stderr.decode().splitlines()[-1])
+    assert (status, got) == (OPTIMAL, pytest.approx(objval, rel=1e-4))
 
 
 def test_a_bound_of_1e14_does_not_make_the_model_unusable(lib, env):
