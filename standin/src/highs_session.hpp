@@ -112,7 +112,6 @@ class HighsSession {
   bool solve_once(const ProblemView& view, const ParameterSet& params);
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
-  const char* mip_presolve(const ParameterSet& params) const;
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   bool branches_on(const SolutionFaults& faults) const;
   SolveOutcome second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
@@ -128,7 +127,7 @@ class HighsSession {
              std::span<const double> x, Search& search) const;
   bool bound_node_columns(const ProblemView& view, const BranchNode& node, std::span<const std::size_t> split_cols,
                           double int_tolerance);
-  bool relax_wide_integers(const ProblemView& view, double int_tolerance);
+  void relax_wide_integers(const ProblemView& view, double int_tolerance);
   void restore_wide_integers();
   HighsInt solve_node(const ProblemView& view, const ParameterSet& params);
   HighsInt settle_node(const ProblemView& view, const ParameterSet& params);
@@ -165,7 +164,6 @@ class HighsSession {
   double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
   // Integer columns HiGHS holds as continuous during a solve (is_wide_integer).
   std::vector<std::size_t> wide_integers_;
-  bool wide_bounds_ = false;  // during a solve: a column's own bounds reach 2^30
   Deadline deadline_{std::numeric_limits<double>::infinity()};  // TimeLimit, from the solve's start
   std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start

@@ -49,22 +49,13 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     deadline_ = Deadline(params.double_value(Param::TimeLimit) < kGurobiInfiniteBound
                              ? params.double_value(Param::TimeLimit)
                              : kInf);
-    wide_bounds_ = relax_wide_integers(view, integer_tolerance(params));
-    api_.set_string_option(highs_, "presolve", mip_presolve(params));
+    relax_wide_integers(view, integer_tolerance(params));
     last_outcome_ = apply_stop_parameters(decide(view, params), params);
-    wide_bounds_ = false;
-    api_.set_string_option(highs_, "presolve", presolve_option(params));
     restore_wide_integers();
     if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
     changed_ = false;
   }
   return *last_outcome_;
-}
-
-// The presolve setting for a MIP run: none while a column's bounds are wide (relax_wide_integers).
-// An LP relaxation may take presolve_option: HiGHS's LP presolve keeps columns continuous.
-const char* HighsSession::mip_presolve(const ParameterSet& params) const {
-  return wide_bounds_ ? "off" : presolve_option(params);
 }
 
 // The answer for the model as given. With semi-variables HiGHS solves a reformulation, and a
@@ -213,7 +204,7 @@ HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   HighsInt status = relaxation_attempt(params, presolve_option(params), known, bound);
   if (status == kNotset || claims_no_optimum(status)) status = recheck_relaxation(params, status, known, bound);
-  api_.set_string_option(highs_, "presolve", mip_presolve(params));
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
   return status;
@@ -269,7 +260,7 @@ bool HighsSession::within_gap(double value, double bound, const ParameterSet& pa
 SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params) {
   api_.set_string_option(highs_, "presolve", "off");
   run(params);
-  api_.set_string_option(highs_, "presolve", mip_presolve(params));
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
   SolveOutcome result = outcome(params);
   if (result.status != GRB_INF_OR_UNBD) return result;
   const HighsInt feasibility = feasibility_status(view, params);
@@ -336,7 +327,7 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
 // bound within its tolerance of a whole number): such an answer is checked by a solve from scratch
 // without presolve, whose answer stands.
 void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
-  if (api_.get_model_status(highs_) != kInfeasible || std::string_view(mip_presolve(params)) == "off") return;
+  if (api_.get_model_status(highs_) != kInfeasible || std::string_view(presolve_option(params)) == "off") return;
   run_cold_without_presolve(params);
 }
 
@@ -352,7 +343,7 @@ void HighsSession::run_cold_without_presolve(const ParameterSet& params) {
   forget_basis();
   api_.set_string_option(highs_, "presolve", "off");
   run(params);
-  api_.set_string_option(highs_, "presolve", mip_presolve(params));
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
 }
 
 // HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
@@ -395,7 +386,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     run(params);
     api_.set_int_option(highs_, "simplex_strategy", kDualSimplex);
   }
-  api_.set_string_option(highs_, "presolve", mip_presolve(params));
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
   api_.set_double_option(highs_, "primal_feasibility_tolerance", primal_tolerance(params));
   api_.set_double_option(highs_, "dual_feasibility_tolerance", dual_tolerance(params));
 }

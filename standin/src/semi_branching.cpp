@@ -64,18 +64,15 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
 
 // HiGHS 1.15 can loop without end on wide integer columns (is_wide_integer), and on
 // semi-integer ones whose indicator limits reach 2^30 either way: for a MIP solve they are
-// continuous, and the solution check and branching see to their integrality. Returns whether a
-// column's own bounds reach 2^30 (is_wide_bound): HiGHS's presolve may then take a continuous
-// column for an implied integer, with the same loop.
-bool HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
+// continuous, and the solution check and branching see to their integrality.
+void HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
   constexpr double kWideLimit = 1073741824.0;  // 2^30
   wide_integers_.clear();
-  if (!is_mip_) return false;
-  bool wide_bounds = false;
+  if (!is_mip_) return;
   for (std::size_t j = 0; j < held_cols_; ++j) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (is_wide_integer(column)) wide_integers_.push_back(j);
-    wide_bounds = wide_bounds || is_wide_bound(column.lower) || is_wide_bound(column.upper);
+    if (is_wide_integer(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) {
+      wide_integers_.push_back(j);
+    }
   }
   for (const SemiIndicator& indicator : indicators_) {
     if (view.vtype[indicator.col] != GRB_SEMIINT) continue;
@@ -91,7 +88,6 @@ bool HighsSession::relax_wide_integers(const ProblemView& view, double int_toler
     const auto col = static_cast<HighsInt>(j);
     api_.change_integrality(highs_, col, col, &continuous);
   }
-  return wide_bounds;
 }
 
 void HighsSession::restore_wide_integers() {
@@ -123,9 +119,10 @@ HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& p
 // has a point when either run finds one, and none only when both say so; its relaxation is
 // unbounded when a run says so and none finds an optimum.
 HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& params) {
+  const char* const presolves[] = {presolve_option(params), "off"};
   bool has_point = false;
   bool no_point = true;
-  for (const char* presolve : {mip_presolve(params), "off"}) {
+  for (const char* presolve : presolves) {
     api_.set_string_option(highs_, "presolve", presolve);
     const HighsInt feasibility = feasibility_status(view, params);
     has_point = has_point || feasibility == kOptimal;
@@ -135,7 +132,7 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
   bool unbounded = false;
   bool bounded = false;
   api_.set_bool_option(highs_, "solve_relaxation", 1);
-  for (const char* presolve : {presolve_option(params), "off"}) {
+  for (const char* presolve : presolves) {
     if (!has_point) break;
     api_.set_string_option(highs_, "presolve", presolve);
     run(params);
@@ -144,7 +141,7 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
     bounded = bounded || relaxed == kOptimal;
   }
   api_.set_bool_option(highs_, "solve_relaxation", 0);
-  api_.set_string_option(highs_, "presolve", mip_presolve(params));
+  api_.set_string_option(highs_, "presolve", presolve_option(params));
   if (no_point) return kInfeasible;
   return unbounded && !bounded ? kUnbounded : kNotset;
 }
