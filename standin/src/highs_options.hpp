@@ -36,6 +36,12 @@ inline const char* presolve_option(const ParameterSet& params) {
   return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
 }
 
+// The presolve setting for a second opinion: HiGHS can get an answer wrong with presolve and
+// without it, and a second run with the parameters' own setting would only repeat the first.
+inline const char* second_presolve(const ParameterSet& params) {
+  return params.int_value(Param::Presolve) == 0 ? "on" : "off";
+}
+
 }  // namespace standin
 
 #endif

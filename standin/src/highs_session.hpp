@@ -100,7 +100,7 @@ class HighsSession {
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void recheck_infeasible_mip(const ParameterSet& params);
   void forget_basis();
-  void run_cold_without_presolve(const ParameterSet& params);
+  void run_cold_second_opinion(const ParameterSet& params);
   void retry_without_answer(const ParameterSet& params);
   SolveOutcome outcome(const ParameterSet& params);
   SolveOutcome stopped_without_solution(int status) const;

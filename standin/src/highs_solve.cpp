@@ -150,7 +150,7 @@ SolveOutcome HighsSession::second_opinion(const ProblemView& view, const Paramet
   if (solve_relaxation(params, *result.objval, bound) == kOptimal && within_gap(*result.objval, bound, params)) {
     return result;
   }
-  run_cold_without_presolve(params);
+  run_cold_second_opinion(params);
   SolveOutcome again = outcome(params);
   const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
   return better && holds(view, params, again) ? again : result;
@@ -227,7 +227,7 @@ HighsInt HighsSession::relaxation_attempt(const ParameterSet& params, const char
 // unbounded when any run said so, else undecided.
 HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound) {
   bool unbounded = status == kUnbounded || status == kUnboundedOrInfeasible;
-  for (const char* presolve : {"off", presolve_option(params)}) {
+  for (const char* presolve : {second_presolve(params), presolve_option(params)}) {
     forget_basis();
     status = relaxation_attempt(params, presolve, known, bound);
     if (status == kOptimal) return status;
@@ -324,11 +324,11 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
 }
 
 // HiGHS's presolve can call a MIP infeasible that is not (an integer column whose rows imply a
-// bound within its tolerance of a whole number): such an answer is checked by a solve from scratch
-// without presolve, whose answer stands.
+// bound within its tolerance of a whole number), and so can a run without presolve: such an
+// answer is checked by a solve from scratch with the other setting, whose answer stands.
 void HighsSession::recheck_infeasible_mip(const ParameterSet& params) {
-  if (api_.get_model_status(highs_) != kInfeasible || std::string_view(presolve_option(params)) == "off") return;
-  run_cold_without_presolve(params);
+  if (api_.get_model_status(highs_) != kInfeasible) return;
+  run_cold_second_opinion(params);
 }
 
 // HiGHS forgets its basis and solution: the next run starts from scratch.
@@ -337,11 +337,11 @@ void HighsSession::forget_basis() {
   has_run_ = false;
 }
 
-// A second opinion on an answer that HiGHS's presolve, or a start from an earlier basis, may have
-// got wrong: a run from scratch without presolve.
-void HighsSession::run_cold_without_presolve(const ParameterSet& params) {
+// A second opinion on an answer that HiGHS's presolve (or its run without), or a start from an
+// earlier basis, may have got wrong: a run from scratch with the other presolve setting.
+void HighsSession::run_cold_second_opinion(const ParameterSet& params) {
   forget_basis();
-  api_.set_string_option(highs_, "presolve", "off");
+  api_.set_string_option(highs_, "presolve", second_presolve(params));
   run(params);
   api_.set_string_option(highs_, "presolve", presolve_option(params));
 }
@@ -378,7 +378,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     run(params);
   }
   if (undecided()) {
-    api_.set_string_option(highs_, "presolve", "off");
+    api_.set_string_option(highs_, "presolve", second_presolve(params));
     run(params);
   }
   if (undecided()) {

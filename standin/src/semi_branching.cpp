@@ -103,14 +103,15 @@ void HighsSession::restore_wide_integers() {
 // HiGHS's presolve, and its simplex started from the last node's basis, can get it wrong for
 // these models. Without presolve HiGHS can in turn call a node infeasible whose LP it finds
 // unbounded ("declaring node infeasible"): after an answer of either, the node is settled as a
-// model without a point (infeasible) or one with a point and an unbounded relaxation.
+// model without a point (infeasible) or one with a point and an unbounded relaxation. With
+// Presolve 0 the check runs with presolve instead (second_presolve).
 HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& params) {
   arm_stops(params);
   run(params);
   HighsInt status = api_.get_model_status(highs_);
   if (status != kInfeasible && status != kUnboundedOrInfeasible) return status;
   const bool either = status == kUnboundedOrInfeasible;
-  run_cold_without_presolve(params);
+  run_cold_second_opinion(params);
   status = api_.get_model_status(highs_);
   return either && status == kInfeasible ? settle_node(view, params) : status;
 }
@@ -119,7 +120,7 @@ HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& p
 // has a point when either run finds one, and none only when both say so; its relaxation is
 // unbounded when a run says so and none finds an optimum.
 HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& params) {
-  const char* const presolves[] = {presolve_option(params), "off"};
+  const char* const presolves[] = {presolve_option(params), second_presolve(params)};
   bool has_point = false;
   bool no_point = true;
   for (const char* presolve : presolves) {
