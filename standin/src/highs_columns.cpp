@@ -55,13 +55,14 @@ HighsColumn to_highs_column(double lb, double ub, char vtype, double int_toleran
   return {lower, upper, integrality};
 }
 
-bool is_wide_bound(double bound) {
-  constexpr double kWide = 1073741824.0;  // 2^30
-  return std::isfinite(bound) && std::abs(bound) >= kWide;
-}
-
 bool is_wide_integer(const HighsColumn& column) {
-  return column.integrality != kContinuous && (is_wide_bound(column.lower) || is_wide_bound(column.upper));
+  constexpr double kWideLower = -1073741824.0;  // -2^30
+  constexpr double kInt32End = 2147483648.0;    // 2^31
+  if (column.integrality == kContinuous) return false;
+  const bool lower = std::isfinite(column.lower);
+  const bool upper = std::isfinite(column.upper);
+  return (lower && (column.lower <= kWideLower || column.lower >= kInt32End)) ||
+         (upper && column.upper >= kInt32End) || (lower && upper && column.upper - column.lower >= kInt32End);
 }
 
 double row_lower(char sense, double rhs) { return sense == GRB_LESS_EQUAL ? -kInf : to_highs_bound(rhs); }

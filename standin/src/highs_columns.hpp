@@ -36,13 +36,11 @@ double to_highs_bound(double bound);
 // any other is `semi`.
 HighsColumn to_highs_column(double lb, double ub, char vtype, double int_tolerance);
 
-// Whether a finite bound reaches 2^30 either way: HiGHS 1.15's MIP solver counts integer
-// domains in 32-bit integers and can loop without end (in its root reduced-cost fixing) on a
-// column it takes as integral whose values reach so far.
-bool is_wide_bound(double bound);
-
-// An integer column with a wide bound (is_wide_bound). It is handed to HiGHS as continuous for a
-// MIP solve, and its integrality settled by branching.
+// An integer column whose values or range reach beyond 32-bit integers: a lower bound of -2^30
+// or less, a bound of 2^31 or more, or a range of 2^31 or more. HiGHS 1.15's MIP solver counts
+// integer domains in 32-bit integers and can loop without end on such a column (in its root
+// reduced-cost fixing, which walks the domain in steps). It is handed to HiGHS as continuous for
+// a MIP solve, and its integrality settled by branching.
 bool is_wide_integer(const HighsColumn& column);
 
 // A row's bounds from its sense and right-hand side.
