@@ -6,7 +6,6 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "highs_options.hpp"
