@@ -51,6 +51,48 @@ Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool va
   return find_attribute(attrname, type, scope);
 }
 
+// A value as the caller receives it: Gurobi hands strings out as `char*`, not to be changed.
+template <class T>
+T for_caller(T value) {
+  return value;
+}
+inline char* for_caller(const char* value) { return const_cast<char*>(value); }
+
+// The body the model attribute reads share: `get` reads the attribute's value once the model, the
+// name and the value pointer are checked; the value is stored for the caller and recorded.
+template <class Value, class Get>
+int get_model_attribute(std::string_view fn, GRBmodel* model, const char* attrname, Value* valueP, AttrType type,
+                        Get&& get) {
+  return entry(fn, switches_of(model), [&](auto& call) {
+    record::attribute(call, model, attrname);
+    return call.run([&] {
+      auto descriptor = attribute(model, attrname, valueP != nullptr, type, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      auto value = get(*as_model(model), **descriptor);
+      if (!value) return to_code(value.error());
+      *valueP = for_caller(*value);
+      record::value(call, *value);
+      return kSuccess;
+    });
+  });
+}
+
+// The body the model attribute writes share, the value recorded before the call may fail; a
+// refusal discards the pending additions.
+template <class Value, class Set>
+int set_model_attribute(std::string_view fn, GRBmodel* model, const char* attrname, bool value_present, Value value,
+                        AttrType type, Set&& set) {
+  return entry(fn, switches_of(model), [&](auto& call) {
+    record::attribute(call, model, attrname);
+    record::value(call, value);
+    return discarding_on_refusal(model, call.run([&] {
+      auto descriptor = attribute(model, attrname, value_present, type, AttrScope::Model);
+      if (!descriptor) return to_code(descriptor.error());
+      return to_code(set(*as_model(model), **descriptor));
+    }));
+  });
+}
+
 }  // namespace
 
 namespace standin {
@@ -202,57 +244,23 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 }
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
-  return entry("GRBgetintattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    return call.run([&] {
-      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Int, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      auto value = as_model(model)->get_int(**descriptor);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      record::value(call, *value);
-      return kSuccess;
-    });
-  });
+  return get_model_attribute("GRBgetintattr", model, attrname, valueP, AttrType::Int,
+                             [](const Model& m, const AttrSpec& spec) { return m.get_int(spec); });
 }
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
-  return entry("GRBsetintattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    record::value(call, newvalue);
-    return discarding_on_refusal(model, call.run([&] {
-      auto descriptor = attribute(model, attrname, true, AttrType::Int, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      return to_code(as_model(model)->set_int(**descriptor, newvalue));
-    }));
-  });
+  return set_model_attribute("GRBsetintattr", model, attrname, true, newvalue, AttrType::Int,
+                             [&](Model& m, const AttrSpec& spec) { return m.set_int(spec, newvalue); });
 }
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
-  return entry("GRBgetdblattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    return call.run([&] {
-      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::Double, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      auto value = as_model(model)->get_double(**descriptor);
-      if (!value) return to_code(value.error());
-      *valueP = *value;
-      record::value(call, *value);
-      return kSuccess;
-    });
-  });
+  return get_model_attribute("GRBgetdblattr", model, attrname, valueP, AttrType::Double,
+                             [](const Model& m, const AttrSpec& spec) { return m.get_double(spec); });
 }
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
-  return entry("GRBsetdblattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    record::value(call, newvalue);
-    return discarding_on_refusal(model, call.run([&] {
-      auto descriptor = attribute(model, attrname, true, AttrType::Double, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      return to_code(as_model(model)->set_double(**descriptor, newvalue));
-    }));
-  });
+  return set_model_attribute("GRBsetdblattr", model, attrname, true, newvalue, AttrType::Double,
+                             [&](Model& m, const AttrSpec& spec) { return m.set_double(spec, newvalue); });
 }
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
@@ -269,31 +277,14 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 }
 
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
-  return entry("GRBgetstrattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    return call.run([&] {
-      auto descriptor = attribute(model, attrname, valueP != nullptr, AttrType::String, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      auto value = as_model(model)->get_string(**descriptor);
-      if (!value) return to_code(value.error());
-      // Owned by the model, as Gurobi's own strings are owned by the library.
-      *valueP = const_cast<char*>(*value);
-      record::value(call, *value);
-      return kSuccess;
-    });
-  });
+  // The string stays owned by the model, as Gurobi's own strings are owned by the library.
+  return get_model_attribute("GRBgetstrattr", model, attrname, valueP, AttrType::String,
+                             [](const Model& m, const AttrSpec& spec) { return m.get_string(spec); });
 }
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
-  return entry("GRBsetstrattr", switches_of(model), [&](auto& call) {
-    record::attribute(call, model, attrname);
-    record::value(call, newvalue);
-    return discarding_on_refusal(model, call.run([&] {
-      auto descriptor = attribute(model, attrname, newvalue != nullptr, AttrType::String, AttrScope::Model);
-      if (!descriptor) return to_code(descriptor.error());
-      return to_code(as_model(model)->set_string(**descriptor, newvalue));
-    }));
-  });
+  return set_model_attribute("GRBsetstrattr", model, attrname, newvalue != nullptr, newvalue, AttrType::String,
+                             [&](Model& m, const AttrSpec& spec) { return m.set_string(spec, newvalue); });
 }
 
 int GRBoptimize(GRBmodel* model) {
