@@ -98,6 +98,8 @@ class HighsSession {
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
+  void recheck_lp_without_presolve(const ProblemView& view, const ParameterSet& params);
+  bool holds_lp(const ProblemView& view) const;
   void recheck_infeasible_mip(const ParameterSet& params);
   void forget_basis();
   void run_cold_second_opinion(const ParameterSet& params);
@@ -111,6 +113,11 @@ class HighsSession {
   HighsInt recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound);
   bool solve_once(const ProblemView& view, const ParameterSet& params);
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
+  bool presolve_may_loop(const ProblemView& view) const;
+  // The presolve setting of a solve's runs, and of a second opinion on an answer (highs_options.hpp);
+  // while presolve may loop, those of Presolve 0.
+  const char* presolve_setting(const ParameterSet& params) const;
+  const char* second_presolve_setting(const ParameterSet& params) const;
   SolveOutcome decide(const ProblemView& view, const ParameterSet& params);
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   bool branches_on(const SolutionFaults& faults) const;
@@ -164,6 +171,7 @@ class HighsSession {
   double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
   // Integer columns HiGHS holds as continuous during a solve (is_wide_integer).
   std::vector<std::size_t> wide_integers_;
+  bool presolve_unsafe_ = false;  // during a solve: presolve_may_loop held at its start
   Deadline deadline_{std::numeric_limits<double>::infinity()};  // TimeLimit, from the solve's start
   std::optional<SolveOutcome> last_outcome_;
   std::vector<double> incumbent_;  // the last MIP solution, offered as the next start

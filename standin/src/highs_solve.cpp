@@ -49,12 +49,44 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
                              ? params.double_value(Param::TimeLimit)
                              : kInf);
     relax_wide_integers(view, integer_tolerance(params));
+    presolve_unsafe_ = presolve_may_loop(view);
+    if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", "off");
     last_outcome_ = apply_stop_parameters(decide(view, params), params);
     restore_wide_integers();
+    if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", presolve_option(params));
+    presolve_unsafe_ = false;
     if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
     changed_ = false;
   }
   return *last_outcome_;
+}
+
+// HiGHS 1.15's presolve can take a continuous column of a MIP for an implied integer, and its root
+// reduced-cost fixing then walks that column's domain in 32-bit integers without end (as for wide
+// integer columns) when a bound lies beyond them. Such a MIP is solved as with Presolve 0: its
+// runs without presolve, second opinions on their answers with it, as HiGHS errs without presolve
+// on such models too.
+bool HighsSession::presolve_may_loop(const ProblemView& view) const {
+  constexpr double kInt32End = 2147483648.0;  // 2^31
+  if (!is_mip_) return false;
+  const auto beyond = [](double bound) { return std::isfinite(bound) && std::abs(bound) >= kInt32End; };
+  bool integral = !indicators_.empty();  // HiGHS holds an integer column: it solves a MIP
+  bool wide_continuous = false;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], 0.0);
+    const bool continuous = column.integrality == 0 || std::ranges::binary_search(wide_integers_, j);
+    integral = integral || !continuous;
+    wide_continuous = wide_continuous || (continuous && (beyond(column.lower) || beyond(column.upper)));
+  }
+  return integral && wide_continuous;
+}
+
+const char* HighsSession::presolve_setting(const ParameterSet& params) const {
+  return presolve_unsafe_ ? "off" : presolve_option(params);
+}
+
+const char* HighsSession::second_presolve_setting(const ParameterSet& params) const {
+  return presolve_unsafe_ ? "on" : second_presolve(params);
 }
 
 // The answer for the model as given. With semi-variables HiGHS solves a reformulation, and a
@@ -85,6 +117,7 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   arm_stops(params);
   run(params);
   recheck_warm_lp(view, params);
+  recheck_lp_without_presolve(view, params);
   if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
   retry_without_answer(params);
   if (is_mip_) recheck_infeasible_mip(params);
@@ -143,8 +176,10 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
 
 // HiGHS's search after presolve can call a reformulation optimal well short of its optimum, where
 // a run without presolve finds it. An optimum that the relaxation's bound does not show gets that
-// run, and the better of the two solutions that hold stands.
+// run, and the better of the two solutions that hold stands. Where presolve may loop, the first
+// run was without presolve already, and a run with it could loop.
 SolveOutcome HighsSession::second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
+  if (presolve_unsafe_) return result;
   double bound = 0.0;
   if (solve_relaxation(params, *result.objval, bound) == kOptimal && within_gap(*result.objval, bound, params)) {
     return result;
@@ -201,9 +236,9 @@ bool HighsSession::confirm_optimal(const ProblemView& view, const ParameterSet& 
 HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known, double& bound) {
   relax_guessed_indicators(true);
   api_.set_bool_option(highs_, "solve_relaxation", 1);
-  HighsInt status = relaxation_attempt(params, presolve_option(params), known, bound);
+  HighsInt status = relaxation_attempt(params, presolve_setting(params), known, bound);
   if (status == kNotset || claims_no_optimum(status)) status = recheck_relaxation(params, status, known, bound);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", presolve_setting(params));
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
   return status;
@@ -226,7 +261,7 @@ HighsInt HighsSession::relaxation_attempt(const ParameterSet& params, const char
 // unbounded when any run said so, else undecided.
 HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound) {
   bool unbounded = status == kUnbounded || status == kUnboundedOrInfeasible;
-  for (const char* presolve : {second_presolve(params), presolve_option(params)}) {
+  for (const char* presolve : {second_presolve_setting(params), presolve_setting(params)}) {
     forget_basis();
     status = relaxation_attempt(params, presolve, known, bound);
     if (status == kOptimal) return status;
@@ -259,7 +294,7 @@ bool HighsSession::within_gap(double value, double bound, const ParameterSet& pa
 SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params) {
   api_.set_string_option(highs_, "presolve", "off");
   run(params);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", presolve_setting(params));
   SolveOutcome result = outcome(params);
   if (result.status != GRB_INF_OR_UNBD) return result;
   const HighsInt feasibility = feasibility_status(view, params);
@@ -314,12 +349,31 @@ HighsInt HighsSession::run(const ParameterSet& params) {
 // an indicator.)
 void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& params) {
   const HighsInt status = api_.get_model_status(highs_);
-  if (!warm_start_ || !claims_no_optimum(status)) return;
-  const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
-  const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
-  if (!indicators_.empty() || std::any_of(view.vtype.begin(), held, integral)) return;
+  if (!warm_start_ || !claims_no_optimum(status) || !holds_lp(view)) return;
   forget_basis();
   run(params);
+}
+
+// Without presolve HiGHS can call a bounded LP unbounded (max x with 1e6·x <= 100 and x >= -1e6:
+// after scaling, its simplex stops on a dual infeasibility of 1e-6). With Presolve 0 such a claim
+// gets a run from scratch with presolve, whose optimum stands when its solution holds for the
+// model; else the first answer does.
+void HighsSession::recheck_lp_without_presolve(const ProblemView& view, const ParameterSet& params) {
+  if (params.int_value(Param::Presolve) != 0 || !claims_no_optimum(api_.get_model_status(highs_)) ||
+      !holds_lp(view)) {
+    return;
+  }
+  run_cold_second_opinion(params);
+  if (const SolveOutcome again = outcome(params); again.status == GRB_OPTIMAL && holds(view, params, again)) return;
+  forget_basis();
+  run(params);
+}
+
+// Whether HiGHS holds the model as an LP: no integer column and no semi-variable's indicator.
+bool HighsSession::holds_lp(const ProblemView& view) const {
+  const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
+  const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
+  return indicators_.empty() && std::none_of(view.vtype.begin(), held, integral);
 }
 
 // HiGHS's presolve can call a MIP infeasible that is not (an integer column whose rows imply a
@@ -340,9 +394,9 @@ void HighsSession::forget_basis() {
 // earlier basis, may have got wrong: a run from scratch with the other presolve setting.
 void HighsSession::run_cold_second_opinion(const ParameterSet& params) {
   forget_basis();
-  api_.set_string_option(highs_, "presolve", second_presolve(params));
+  api_.set_string_option(highs_, "presolve", second_presolve_setting(params));
   run(params);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", presolve_setting(params));
 }
 
 // HiGHS checks a MIP solution against its MIP tolerance after postsolve, where a point found
@@ -377,7 +431,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     run(params);
   }
   if (undecided()) {
-    api_.set_string_option(highs_, "presolve", second_presolve(params));
+    api_.set_string_option(highs_, "presolve", second_presolve_setting(params));
     run(params);
   }
   if (undecided()) {
@@ -385,7 +439,7 @@ void HighsSession::retry_without_answer(const ParameterSet& params) {
     run(params);
     api_.set_int_option(highs_, "simplex_strategy", kDualSimplex);
   }
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", presolve_setting(params));
   api_.set_double_option(highs_, "primal_feasibility_tolerance", primal_tolerance(params));
   api_.set_double_option(highs_, "dual_feasibility_tolerance", dual_tolerance(params));
 }

@@ -120,7 +120,7 @@ HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& p
 // has a point when either run finds one, and none only when both say so; its relaxation is
 // unbounded when a run says so and none finds an optimum.
 HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& params) {
-  const char* const presolves[] = {presolve_option(params), second_presolve(params)};
+  const char* const presolves[] = {presolve_setting(params), second_presolve_setting(params)};
   bool has_point = false;
   bool no_point = true;
   for (const char* presolve : presolves) {
@@ -142,7 +142,7 @@ HighsInt HighsSession::settle_node(const ProblemView& view, const ParameterSet& 
     bounded = bounded || relaxed == kOptimal;
   }
   api_.set_bool_option(highs_, "solve_relaxation", 0);
-  api_.set_string_option(highs_, "presolve", presolve_option(params));
+  api_.set_string_option(highs_, "presolve", presolve_setting(params));
   if (no_point) return kInfeasible;
   return unbounded && !bounded ? kUnbounded : kNotset;
 }

@@ -110,6 +110,17 @@ def test_unbounded(lib, env, presolve):
     lib.GRBfreemodel(model)
 
 
+@pytest.mark.parametrize("presolve", [-1, 0])
+def test_a_large_bound_beside_a_large_coefficient_stays_bounded(lib, env, presolve):
+    # Without presolve HiGHS's simplex calls this LP unbounded.
+    model = lib.newmodel(env, 1, obj=[1.0], lb=[-1e6], ub=[1e100])
+    lib.GRBsetintparam(lib.GRBgetenv(model), b"Presolve", presolve)
+    lib.GRBsetintattr(model, b"ModelSense", -1)
+    lib.addconstr(model, {0: 1e6}, b"<", 100.0)
+    assert lib.solve(model)[:2] == (OPTIMAL, pytest.approx(1e-4))
+    lib.GRBfreemodel(model)
+
+
 @pytest.mark.parametrize(
     ("vtype", "rows", "dual_reductions", "statuses"),
     [
