@@ -84,6 +84,7 @@ using HighsCallback = void (*)(int, const char*, const void*, HighsCallbackInput
   X(get_model_status, "Highs_getModelStatus", HighsInt, (const void*))                                                \
   X(get_objective_value, "Highs_getObjectiveValue", double, (const void*))                                            \
   X(get_solution, "Highs_getSolution", HighsInt, (const void*, double*, double*, double*, double*))                   \
+  X(get_primal_ray, "Highs_getPrimalRay", HighsInt, (const void*, HighsInt*, double*))                                \
   X(get_int_info, "Highs_getIntInfoValue", HighsInt, (const void*, const char*, HighsInt*))                           \
   X(get_int64_info, "Highs_getInt64InfoValue", HighsInt, (const void*, const char*, std::int64_t*))                   \
   X(set_bool_option, "Highs_setBoolOptionValue", HighsInt, (void*, const char*, HighsInt))                            \

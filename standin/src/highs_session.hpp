@@ -98,7 +98,9 @@ class HighsSession {
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
-  void recheck_lp_without_presolve(const ProblemView& view, const ParameterSet& params);
+  void recheck_lp_claim(const ProblemView& view, const ParameterSet& params);
+  std::optional<std::vector<double>> holding_point(const ProblemView& view, const ParameterSet& params) const;
+  bool ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const;
   bool holds_lp(const ProblemView& view) const;
   void recheck_infeasible_mip(const ParameterSet& params);
   void forget_basis();

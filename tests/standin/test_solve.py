@@ -110,14 +110,29 @@ def test_unbounded(lib, env, presolve):
     lib.GRBfreemodel(model)
 
 
+# LPs HiGHS calls unbounded or infeasible that have an optimum: without presolve, and with HiGHS
+# 1.15's presolve where bounds and coefficients multiply beyond 1e12. Bounds, rows, costs, sense,
+# the optimum.
+LP_CLAIMS = {
+    "a bound of -1e6 beside a coefficient of 1e6": ([(-1e6, GRB_INFINITY)], [({0: 1e6}, b"<", 100.0)], [1.0], -1, 1e-4),
+    "parallel rows beside a bound of 2.1e13": (
+        [(-1e9, 2.1e13), (-GRB_INFINITY, GRB_INFINITY)],
+        [({0: -1e6}, b"<", 100.0), ({0: 1e3, 1: 1e6}, b">", 1.0), ({1: 1e6}, b"<", 1.0), ({1: 1e6}, b"<", -1.0)],
+        [0.5, 0.0], 1, 1e-3,
+    ),
+}  # fmt: skip
+
+
 @pytest.mark.parametrize("presolve", [-1, 0])
-def test_a_large_bound_beside_a_large_coefficient_stays_bounded(lib, env, presolve):
-    # Without presolve HiGHS's simplex calls this LP unbounded.
-    model = lib.newmodel(env, 1, obj=[1.0], lb=[-1e6], ub=[1e100])
+@pytest.mark.parametrize("case", list(LP_CLAIMS))
+def test_lp_claims_of_no_optimum_are_checked(lib, env, case, presolve):
+    bounds, rows, obj, sense, objval = LP_CLAIMS[case]
+    model = lib.newmodel(env, len(obj), obj=obj, lb=[lb for lb, _ in bounds], ub=[ub for _, ub in bounds])
     lib.GRBsetintparam(lib.GRBgetenv(model), b"Presolve", presolve)
-    lib.GRBsetintattr(model, b"ModelSense", -1)
-    lib.addconstr(model, {0: 1e6}, b"<", 100.0)
-    assert lib.solve(model)[:2] == (OPTIMAL, pytest.approx(1e-4))
+    lib.GRBsetintattr(model, b"ModelSense", sense)
+    for terms, row_sense, rhs in rows:
+        lib.addconstr(model, terms, row_sense, rhs)
+    assert lib.solve(model)[:2] == (OPTIMAL, pytest.approx(objval, rel=1e-6))
     lib.GRBfreemodel(model)
 
 
