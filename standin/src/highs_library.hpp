@@ -42,6 +42,11 @@ enum HighsModelStatus : HighsInt {
   kHighsInterrupt = 19,
 };
 
+// An answer that some model HiGHS gets wrong may be: unbounded, infeasible or either.
+inline bool claims_no_optimum(HighsInt model_status) {
+  return model_status == kUnbounded || model_status == kInfeasible || model_status == kUnboundedOrInfeasible;
+}
+
 inline HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
 
 // What HiGHS hands an interrupt callback; only its first field is used. HiGHS keeps that

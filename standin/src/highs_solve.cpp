@@ -25,11 +25,6 @@ bool is_final(int gurobi_status) {
          gurobi_status == GRB_UNBOUNDED;
 }
 
-// An answer that some model HiGHS gets wrong may be: unbounded, infeasible or either.
-bool claims_no_optimum(HighsInt model_status) {
-  return model_status == kUnbounded || model_status == kInfeasible || model_status == kUnboundedOrInfeasible;
-}
-
 bool same_limits(const std::vector<SemiIndicator>& a, const std::vector<SemiIndicator>& b) {
   return std::ranges::equal(a, b, [](const SemiIndicator& x, const SemiIndicator& y) {
     return x.col == y.col && x.lower == y.lower && x.upper == y.upper;
@@ -341,78 +336,6 @@ HighsInt HighsSession::run(const ParameterSet& params) {
     run_status = api_.run(highs_);
   }
   return run_status;
-}
-
-// Started from the last solve's basis, HiGHS can call an LP with large bounds and coefficients
-// unbounded or infeasible where a solve from scratch finds its optimum: such an answer is the one
-// a solve from scratch gives. (A semi-continuous variable makes no integer column unless it has
-// an indicator.)
-void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& params) {
-  const HighsInt status = api_.get_model_status(highs_);
-  if (!warm_start_ || !claims_no_optimum(status) || !holds_lp(view)) return;
-  forget_basis();
-  run(params);
-}
-
-// HiGHS can call a bounded LP unbounded, or a feasible one infeasible, with its presolve (HiGHS
-// 1.15, with bounds and coefficients whose products reach beyond 1e12) and without it (max x with
-// 1e6·x <= 100 and x >= -1e6: after scaling, its simplex stops on a dual infeasibility of 1e-6).
-// Such a claim, unless HiGHS's ray proves it, gets a run from scratch with the other presolve
-// setting, whose optimum stands when its solution holds for the model, as does its "unbounded" for
-// an LP called infeasible when it comes with a point that holds; else the first answer does.
-void HighsSession::recheck_lp_claim(const ProblemView& view, const ParameterSet& params) {
-  const HighsInt first = api_.get_model_status(highs_);
-  if (!claims_no_optimum(first) || !holds_lp(view)) return;
-  if (first == kUnbounded && ray_proves_unbounded(view, params)) return;
-  run_cold_second_opinion(params);
-  const HighsInt second = api_.get_model_status(highs_);
-  if (const SolveOutcome again = outcome(params); again.status == GRB_OPTIMAL && holds(view, params, again)) return;
-  if (first == kInfeasible && second == kUnbounded && holding_point(view, params)) return;
-  forget_basis();
-  run(params);
-}
-
-// HiGHS's last primal point, when it has one that holds for the model.
-std::optional<std::vector<double>> HighsSession::holding_point(const ProblemView& view,
-                                                               const ParameterSet& params) const {
-  HighsInt solution_status = 0;
-  api_.get_int_info(highs_, "primal_solution_status", &solution_status);
-  if (solution_status != kSolutionFeasible) return std::nullopt;
-  std::vector<double> x(held_cols_);
-  api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
-  if (!check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params)).none()) return std::nullopt;
-  return x;
-}
-
-// Whether HiGHS's primal ray proves an LP unbounded: from a point that holds, a step along the
-// ray that improves the objective by a thousand times the point's size holds too (a ray that a
-// bound or row forbids fails by the step times its slope there).
-bool HighsSession::ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const {
-  const std::optional<std::vector<double>> x = holding_point(view, params);
-  if (!x) return false;
-  HighsInt has_ray = 0;
-  std::vector<double> ray(held_cols_);
-  if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
-  double gain = 0.0;
-  double longest = 0.0;
-  double size = 1.0;
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    gain -= sense_ * view.obj[j] * ray[j];
-    longest = std::max(longest, std::abs(ray[j]));
-    size = std::max(size, std::abs((*x)[j]));
-  }
-  if (!(gain > 0.0) || !(longest > 0.0)) return false;
-  const double step = 1e3 * size / longest;
-  std::vector<double> y(held_cols_);
-  for (std::size_t j = 0; j < held_cols_; ++j) y[j] = (*x)[j] + step * ray[j];
-  return check_solution(api_, highs_, view, held_rows_, y, model_tolerances(params)).none();
-}
-
-// Whether HiGHS holds the model as an LP: no integer column and no semi-variable's indicator.
-bool HighsSession::holds_lp(const ProblemView& view) const {
-  const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
-  const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
-  return indicators_.empty() && std::none_of(view.vtype.begin(), held, integral);
 }
 
 // HiGHS's presolve can call a MIP infeasible that is not (an integer column whose rows imply a
