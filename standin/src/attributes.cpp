@@ -9,7 +9,7 @@
 namespace standin {
 namespace {
 
-constexpr std::array<AttrSpec, 15> kAttributes{{
+constexpr std::array<AttrDescriptor, 15> kAttributes{{
     {GRB_INT_ATTR_MODELSENSE, Attr::ModelSense, AttrType::Int, AttrScope::Model, true},
     {GRB_INT_ATTR_NUMVARS, Attr::NumVars, AttrType::Int, AttrScope::Model, false},
     {GRB_INT_ATTR_NUMCONSTRS, Attr::NumConstrs, AttrType::Int, AttrScope::Model, false},
@@ -27,20 +27,20 @@ constexpr std::array<AttrSpec, 15> kAttributes{{
     {GRB_DBL_ATTR_X, Attr::X, AttrType::Double, AttrScope::Variable, false},
 }};
 
-constexpr std::size_t kLongestName =
-    std::ranges::max(kAttributes, {}, [](const AttrSpec& descriptor) { return descriptor.name.size(); }).name.size();
+constexpr auto name_length = [](const AttrDescriptor& descriptor) { return descriptor.name.size(); };
+
+constexpr std::size_t kLongestName = std::ranges::max(kAttributes, {}, name_length).name.size();
 
 // The most known names that share one length.
 constexpr std::size_t kMostOfOneLength = [] {
   std::size_t most = 0;
   for (const auto& descriptor : kAttributes) {
-    most = std::max<std::size_t>(
-        most, std::ranges::count(kAttributes, descriptor.name.size(), [](const AttrSpec& d) { return d.name.size(); }));
+    most = std::max<std::size_t>(most, std::ranges::count(kAttributes, descriptor.name.size(), name_length));
   }
   return most;
 }();
 
-using SameLength = std::array<const AttrSpec*, kMostOfOneLength>;
+using SameLength = std::array<const AttrDescriptor*, kMostOfOneLength>;
 
 // Attributes by the length of their name: every call looks one up, and
 // comparing a name with the few known names of its length costs less than
@@ -48,7 +48,7 @@ using SameLength = std::array<const AttrSpec*, kMostOfOneLength>;
 constexpr std::array<SameLength, kLongestName + 1> kByLength = [] {
   std::array<SameLength, kLongestName + 1> table{};
   for (const auto& descriptor : kAttributes) {
-    for (const AttrSpec*& slot : table[descriptor.name.size()]) {
+    for (const AttrDescriptor*& slot : table[descriptor.name.size()]) {
       if (slot == nullptr) {
         slot = &descriptor;
         break;
@@ -58,9 +58,9 @@ constexpr std::array<SameLength, kLongestName + 1> kByLength = [] {
   return table;
 }();
 
-const AttrSpec* known_attribute(std::string_view name) {
+const AttrDescriptor* known_attribute(std::string_view name) {
   if (name.size() > kLongestName) return nullptr;
-  for (const AttrSpec* descriptor : kByLength[name.size()]) {
+  for (const AttrDescriptor* descriptor : kByLength[name.size()]) {
     if (descriptor == nullptr) break;
     if (equals_ignore_case(descriptor->name, name)) return descriptor;
   }
@@ -69,8 +69,8 @@ const AttrSpec* known_attribute(std::string_view name) {
 
 }  // namespace
 
-Result<const AttrSpec*> find_attribute(std::string_view name, AttrType type, AttrScope scope) {
-  const AttrSpec* descriptor = known_attribute(name);
+Result<const AttrDescriptor*> find_attribute(std::string_view name, AttrType type, AttrScope scope) {
+  const AttrDescriptor* descriptor = known_attribute(name);
   if (descriptor == nullptr || descriptor->type != type || descriptor->scope != scope) {
     return std::unexpected(Error::UnknownAttribute);
   }

@@ -30,7 +30,7 @@ enum class Attr {
 enum class AttrType { Int, Double, String };
 enum class AttrScope { Model, Variable };
 
-struct AttrSpec {
+struct AttrDescriptor {
   std::string_view name;
   Attr attr;
   AttrType type;
@@ -40,7 +40,7 @@ struct AttrSpec {
 
 // Finds an attribute of the given type and scope. A name that exists with another type
 // or scope is reported as unknown, as for parameters of the wrong type.
-Result<const AttrSpec*> find_attribute(std::string_view name, AttrType type, AttrScope scope);
+Result<const AttrDescriptor*> find_attribute(std::string_view name, AttrType type, AttrScope scope);
 
 }  // namespace standin
 

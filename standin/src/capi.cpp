@@ -43,7 +43,7 @@ int discarding_on_refusal(GRBmodel* model, int rc) {
 }
 
 // Checks the common arguments of the attribute functions and looks the attribute up.
-Result<const AttrSpec*> attribute(GRBmodel* model, const char* attrname, bool value_present, AttrType type,
+Result<const AttrDescriptor*> attribute(GRBmodel* model, const char* attrname, bool value_present, AttrType type,
                                   AttrScope scope) {
   if (model == nullptr || attrname == nullptr || !value_present) {
     return std::unexpected(Error::NullArgument);
@@ -245,22 +245,22 @@ int GRBaddconstrs(GRBmodel* model, int numconstrs, int numnz, int* cbeg, int* ci
 
 int GRBgetintattr(GRBmodel* model, const char* attrname, int* valueP) {
   return get_model_attribute("GRBgetintattr", model, attrname, valueP, AttrType::Int,
-                             [](const Model& m, const AttrSpec& spec) { return m.get_int(spec); });
+                             [](const Model& m, const AttrDescriptor& attr) { return m.get_int(attr); });
 }
 
 int GRBsetintattr(GRBmodel* model, const char* attrname, int newvalue) {
   return set_model_attribute("GRBsetintattr", model, attrname, true, newvalue, AttrType::Int,
-                             [&](Model& m, const AttrSpec& spec) { return m.set_int(spec, newvalue); });
+                             [&](Model& m, const AttrDescriptor& attr) { return m.set_int(attr, newvalue); });
 }
 
 int GRBgetdblattr(GRBmodel* model, const char* attrname, double* valueP) {
   return get_model_attribute("GRBgetdblattr", model, attrname, valueP, AttrType::Double,
-                             [](const Model& m, const AttrSpec& spec) { return m.get_double(spec); });
+                             [](const Model& m, const AttrDescriptor& attr) { return m.get_double(attr); });
 }
 
 int GRBsetdblattr(GRBmodel* model, const char* attrname, double newvalue) {
   return set_model_attribute("GRBsetdblattr", model, attrname, true, newvalue, AttrType::Double,
-                             [&](Model& m, const AttrSpec& spec) { return m.set_double(spec, newvalue); });
+                             [&](Model& m, const AttrDescriptor& attr) { return m.set_double(attr, newvalue); });
 }
 
 int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len, double* values) {
@@ -279,12 +279,12 @@ int GRBgetdblattrarray(GRBmodel* model, const char* attrname, int start, int len
 int GRBgetstrattr(GRBmodel* model, const char* attrname, char** valueP) {
   // The string stays owned by the model, as Gurobi's own strings are owned by the library.
   return get_model_attribute("GRBgetstrattr", model, attrname, valueP, AttrType::String,
-                             [](const Model& m, const AttrSpec& spec) { return m.get_string(spec); });
+                             [](const Model& m, const AttrDescriptor& attr) { return m.get_string(attr); });
 }
 
 int GRBsetstrattr(GRBmodel* model, const char* attrname, const char* newvalue) {
   return set_model_attribute("GRBsetstrattr", model, attrname, newvalue != nullptr, newvalue, AttrType::String,
-                             [&](Model& m, const AttrSpec& spec) { return m.set_string(spec, newvalue); });
+                             [&](Model& m, const AttrDescriptor& attr) { return m.set_string(attr, newvalue); });
 }
 
 int GRBoptimize(GRBmodel* model) {

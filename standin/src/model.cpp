@@ -315,7 +315,7 @@ Result<SolveOutcome> Model::solve_with_highs() {
   }
 }
 
-Result<int> Model::get_int(const AttrSpec& descriptor) const {
+Result<int> Model::get_int(const AttrDescriptor& descriptor) const {
   switch (descriptor.attr) {
     case Attr::ModelSense: return sense_;
     case Attr::NumVars: return static_cast<int>(applied_vars_);
@@ -332,7 +332,7 @@ Result<int> Model::get_int(const AttrSpec& descriptor) const {
   }
 }
 
-Result<void> Model::set_int(const AttrSpec& descriptor, int value) {
+Result<void> Model::set_int(const AttrDescriptor& descriptor, int value) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (descriptor.attr != Attr::ModelSense) return std::unexpected(Error::UnknownAttribute);
   // As Gurobi takes it: a positive value minimises, any other maximises.
@@ -341,7 +341,7 @@ Result<void> Model::set_int(const AttrSpec& descriptor, int value) {
   return {};
 }
 
-Result<double> Model::get_double(const AttrSpec& descriptor) const {
+Result<double> Model::get_double(const AttrDescriptor& descriptor) const {
   switch (descriptor.attr) {
     case Attr::ObjCon: return objcon_;
     case Attr::ObjVal:
@@ -352,7 +352,7 @@ Result<double> Model::get_double(const AttrSpec& descriptor) const {
   }
 }
 
-Result<void> Model::set_double(const AttrSpec& descriptor, double value) {
+Result<void> Model::set_double(const AttrDescriptor& descriptor, double value) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (descriptor.attr != Attr::ObjCon) return std::unexpected(Error::UnknownAttribute);
   if (std::isnan(value)) return std::unexpected(Error::InvalidArgument);
@@ -361,12 +361,12 @@ Result<void> Model::set_double(const AttrSpec& descriptor, double value) {
   return {};
 }
 
-Result<const char*> Model::get_string(const AttrSpec& descriptor) const {
+Result<const char*> Model::get_string(const AttrDescriptor& descriptor) const {
   if (descriptor.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
   return name_.c_str();
 }
 
-Result<void> Model::set_string(const AttrSpec& descriptor, const char* value) {
+Result<void> Model::set_string(const AttrDescriptor& descriptor, const char* value) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (descriptor.attr != Attr::ModelName) return std::unexpected(Error::UnknownAttribute);
   auto length = name_length(value);
@@ -376,7 +376,7 @@ Result<void> Model::set_string(const AttrSpec& descriptor, const char* value) {
   return {};
 }
 
-Result<void> Model::get_double_array(const AttrSpec& descriptor, int start, int len, double* values) const {
+Result<void> Model::get_double_array(const AttrDescriptor& descriptor, int start, int len, double* values) const {
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   if (start < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(len) > applied_vars_) {
     return std::unexpected(Error::IndexOutOfRange);
@@ -401,7 +401,7 @@ Result<void> Model::get_double_array(const AttrSpec& descriptor, int start, int 
   return {};
 }
 
-Result<void> Model::set_double_array(const AttrSpec& descriptor, int start, int len, const double* values) {
+Result<void> Model::set_double_array(const AttrDescriptor& descriptor, int start, int len, const double* values) {
   if (!descriptor.settable) return std::unexpected(Error::InvalidArgument);
   if (len < 0) return std::unexpected(Error::InvalidArgument);
   // Attributes of variables not yet applied may be set already (Gurobi's UpdateMode 1).

@@ -66,14 +66,14 @@ class Model {
   // Applies pending changes and solves (scripted or through HiGHS).
   Result<void> optimize();
 
-  Result<int> get_int(const AttrSpec& descriptor) const;
-  Result<void> set_int(const AttrSpec& descriptor, int value);
-  Result<double> get_double(const AttrSpec& descriptor) const;
-  Result<void> set_double(const AttrSpec& descriptor, double value);
-  Result<const char*> get_string(const AttrSpec& descriptor) const;
-  Result<void> set_string(const AttrSpec& descriptor, const char* value);
-  Result<void> get_double_array(const AttrSpec& descriptor, int start, int len, double* values) const;
-  Result<void> set_double_array(const AttrSpec& descriptor, int start, int len, const double* values);
+  Result<int> get_int(const AttrDescriptor& descriptor) const;
+  Result<void> set_int(const AttrDescriptor& descriptor, int value);
+  Result<double> get_double(const AttrDescriptor& descriptor) const;
+  Result<void> set_double(const AttrDescriptor& descriptor, double value);
+  Result<const char*> get_string(const AttrDescriptor& descriptor) const;
+  Result<void> set_string(const AttrDescriptor& descriptor, const char* value);
+  Result<void> get_double_array(const AttrDescriptor& descriptor, int start, int len, double* values) const;
+  Result<void> set_double_array(const AttrDescriptor& descriptor, int start, int len, const double* values);
 
   int status() const { return solution_.status; }
   // The HiGHS session of the last solve through HiGHS, for the call trace.
