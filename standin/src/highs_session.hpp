@@ -97,6 +97,7 @@ class HighsSession {
   void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);
   void rerun_tighter(const ParameterSet& params);
+  void settle_solve_error(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void recheck_lp_claim(const ProblemView& view, const ParameterSet& params);
   std::optional<std::vector<double>> holding_point(const ProblemView& view, const ParameterSet& params) const;

@@ -113,7 +113,7 @@ bool HighsSession::solve_once(const ProblemView& view, const ParameterSet& param
   run(params);
   recheck_warm_lp(view, params);
   recheck_lp_claim(view, params);
-  if (is_mip_ && api_.get_model_status(highs_) == kSolveError) rerun_tighter(params);
+  settle_solve_error(params);
   retry_without_answer(params);
   if (is_mip_) recheck_infeasible_mip(params);
   api_.get_int_info(highs_, "simplex_iteration_count", &last_iterations_);
@@ -154,7 +154,13 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
   if (!result.is_solution || result.x.empty()) return result;
   const Tolerances tolerances = model_tolerances(params);
   SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, tolerances);
-  if (faults.none()) return result;
+  if (faults.none()) {
+    if (result.status != GRB_OPTIMAL || faults.semi_near_zero.empty() || indicators_.empty()) return result;
+    // The point holds only through the tolerance on semi-variables near 0: branching looks for
+    // an optimum with them at 0 exactly, and the point stands where it finds none.
+    SolveOutcome exact = branch(view, params);
+    return exact.status == GRB_OPTIMAL ? exact : result;
+  }
   if (result.status == GRB_OPTIMAL && branches_on(faults)) return branch(view, params);
   if (result.status == GRB_OPTIMAL) {
     rerun_tighter(params);
@@ -197,10 +203,12 @@ Tolerances HighsSession::model_tolerances(const ParameterSet& params) const {
   return Tolerances{params.double_value(Param::FeasibilityTol), integer_tolerance(params)};
 }
 
-// Whether the outcome has a solution and it holds for the model.
+// Whether the outcome has a solution and it holds for the model, with no semi-variable kept off
+// 0 by the tolerance alone.
 bool HighsSession::holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const {
-  return result.is_solution && !result.x.empty() &&
-         check_solution(api_, highs_, view, held_rows_, result.x, model_tolerances(params)).none();
+  if (!result.is_solution || result.x.empty()) return false;
+  const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, result.x, model_tolerances(params));
+  return faults.none() && faults.semi_near_zero.empty();
 }
 
 // An optimal MIP solution checked against the LP relaxation (with guessed limits freed), when
@@ -372,6 +380,31 @@ void HighsSession::rerun_tighter(const ParameterSet& params) {
   api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility * kTighter);
   run(params);
   api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);
+}
+
+// A MIP that HiGHS ends in a solve error: its check of the solution after postsolve failed. One
+// run with a tenth of the tolerances usually finds a point that passes; where rounding alone
+// exceeds HiGHS's tolerance (rows with terms of 1e9), HiGHS is held to the model's own
+// FeasibilityTol instead, as Gurobi holds its solutions, with the parameters' presolve setting
+// and then the other. Every solution is checked against the model's tolerances before it is
+// reported.
+void HighsSession::settle_solve_error(const ParameterSet& params) {
+  if (!is_mip_ || api_.get_model_status(highs_) != kSolveError) return;
+  rerun_tighter(params);
+  const double model = params.double_value(Param::FeasibilityTol);
+  const double feasibility = primal_tolerance(params);
+  const double integrality = integer_tolerance(params);
+  if (api_.get_model_status(highs_) != kSolveError || model <= feasibility) return;
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", model);
+  api_.set_double_option(highs_, "primal_feasibility_tolerance", model);
+  run(params);
+  if (api_.get_model_status(highs_) == kSolveError) {
+    api_.set_string_option(highs_, "presolve", second_presolve_setting(params));
+    run(params);
+    api_.set_string_option(highs_, "presolve", presolve_setting(params));
+  }
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", integrality);
   api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);
 }
 

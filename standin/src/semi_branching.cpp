@@ -99,7 +99,8 @@ void HighsSession::restore_wide_integers() {
   wide_integers_.clear();
 }
 
-// Solves a node; an answer of infeasible (or either) is checked from scratch without presolve:
+// Solves a node, with the same retries as a whole model after a solve error or no answer; an
+// answer of infeasible (or either) is checked from scratch without presolve:
 // HiGHS's presolve, and its simplex started from the last node's basis, can get it wrong for
 // these models. Without presolve HiGHS can in turn call a node infeasible whose LP it finds
 // unbounded ("declaring node infeasible"): after an answer of either, the node is settled as a
@@ -108,6 +109,8 @@ void HighsSession::restore_wide_integers() {
 HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& params) {
   arm_stops(params);
   run(params);
+  settle_solve_error(params);
+  retry_without_answer(params);
   HighsInt status = api_.get_model_status(highs_);
   if (status != kInfeasible && status != kUnboundedOrInfeasible) return status;
   const bool either = status == kUnboundedOrInfeasible;
@@ -154,6 +157,7 @@ struct HighsSession::Search {
   std::vector<std::size_t> split_cols;
   SolveOutcome best;
   bool found = false;
+  std::optional<SolveOutcome> near_zero;  // the best point that holds only through semi_near_zero
   bool complete = true;
   bool unbounded = false;
 
@@ -185,7 +189,7 @@ void HighsSession::split(const ProblemView& view, const ParameterSet& params, co
                          const SolutionFaults& faults, std::span<const double> x, Search& search) const {
   if (!faults.reason.empty()) {
     search.complete = false;
-  } else if (const auto k = first_free(node, faults.semi_in_gap)) {
+  } else if (const auto k = first_free(node, faults.semi_in_gap.empty() ? faults.semi_near_zero : faults.semi_in_gap)) {
     search.split_state(node, indicators_[*k], *k);
   } else if (!faults.not_integral.empty()) {
     const std::size_t j = faults.not_integral.front();
@@ -226,9 +230,15 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
   x.resize(held_cols_);
   const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params));
-  if (faults.none()) {
+  if (faults.none() && (faults.semi_near_zero.empty() || !first_free(node, faults.semi_near_zero))) {
     search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
     search.found = true;
+  } else if (faults.none()) {
+    // Kept in case no point holds with those semi-variables at 0 exactly; split to look for one.
+    if (!search.near_zero || !within_gap(*search.near_zero->objval, value, params)) {
+      search.near_zero = SolveOutcome{GRB_OPTIMAL, x, value};
+    }
+    split(view, params, node, faults, x, search);
   } else {
     split(view, params, node, faults, x, search);
   }
@@ -237,8 +247,12 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
 SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& params,
                                   std::optional<SolveOutcome> incumbent) {
   Search search;
-  search.found = incumbent.has_value();
-  if (incumbent) search.best = std::move(*incumbent);
+  if (incumbent && holds(view, params, *incumbent)) {
+    search.best = std::move(*incumbent);
+    search.found = true;
+  } else {
+    search.near_zero = std::move(incumbent);
+  }
   relax_guessed_indicators(true, true);
   std::size_t nodes = 0;
   bool timed_out = false;
@@ -254,6 +268,10 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
   }
   bound_node_columns(view, {}, search.split_cols, integer_tolerance(params));
   relax_guessed_indicators(false, true);
+  if (!search.found && search.near_zero) {
+    search.best = std::move(*search.near_zero);
+    search.found = true;
+  }
   if (search.unbounded) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
   if (interrupt_requested() || timed_out) {
     const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;

@@ -208,6 +208,46 @@ CASES = {
         UNBOUNDED,
         None,
     ),
+    # HiGHS's check after postsolve refuses its own optimum by rounding alone (1.9e-7 on a row
+    # with terms of 2e9, 2.7e-5 with 1e6 times 3886): the model's FeasibilityTol decides.
+    "optimum refused by HiGHS for rounding": (
+        b"NSS",
+        [(489.0, INF), (-733775.6, -366887.8), (643490506.025, 965235759.0374999)],
+        [([2, 2, -3], b"=", 100), ([0.5, 2, 2], b">", 1)],
+        [0, 2, 0],
+        1,
+        OPTIMAL,
+        -1467551.2,
+    ),
+    "optimum refused by HiGHS for rounding beside 1e6": (
+        b"SSNN",
+        [(16.908, 169.08), (-INF, -3885.4), (4254.1, 42541.0), (0.4, INF)],
+        [([2, -1e6, 1000, -1e6], b"<", 0)],
+        [1, -1, 0, -1],
+        -1,
+        OPTIMAL,
+        169.07966184,
+    ),
+    # A semi-variable at 1e-6, within FeasibilityTol of 0, lets a row with a coefficient of 1e6
+    # hold: the optimum with it at 0 exactly is sought first.
+    "semi-variable held off 0 by the tolerance": (
+        b"SS",
+        [(7.5, 75.0), (1846.822, INF)],
+        [([1e6, -1e6], b"<", -1), ([-1, -1], b"<", 0.5)],
+        [0, 1],
+        1,
+        OPTIMAL,
+        1846.822,
+    ),
+    "binary lifted by a semi-variable near 0": (
+        b"ICS",
+        [(0, 1), (0, INF), (208361284.2, 416722568.4)],
+        [([-1, 0.5, 1e6], b">", 0)],
+        [2, -3, -1],
+        -1,
+        OPTIMAL,
+        0,
+    ),
 }
 
 
