@@ -96,6 +96,7 @@ class HighsSession {
   void offer_incumbent(const ProblemView& view);
   void arm_stops(const ParameterSet& params);
   HighsInt run(const ParameterSet& params);
+  SolveOutcome settle_no_answer(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   void rerun_tighter(const ParameterSet& params);
   void settle_solve_error(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);

@@ -10,6 +10,7 @@
 
 #include "highs_options.hpp"
 #include "highs_session.hpp"
+#include "integer_rows.hpp"
 #include "interrupt.hpp"
 #include "solution_check.hpp"
 #include "solve_log.hpp"
@@ -46,7 +47,7 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     relax_wide_integers(view, integer_tolerance(params));
     presolve_unsafe_ = presolve_may_loop(view);
     if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", "off");
-    last_outcome_ = apply_stop_parameters(decide(view, params), params);
+    last_outcome_ = apply_stop_parameters(settle_no_answer(view, params, decide(view, params)), params);
     restore_wide_integers();
     if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", presolve_option(params));
     presolve_unsafe_ = false;
@@ -54,6 +55,18 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     changed_ = false;
   }
   return *last_outcome_;
+}
+
+// A MIP left without an answer (12 NUMERIC, no solution) is infeasible when one of its equality
+// rows has no integer point at all: HiGHS cannot tell where it holds integer columns as continuous
+// or its search gives up on them.
+SolveOutcome HighsSession::settle_no_answer(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
+  if (!is_mip_ || result.status != GRB_NUMERIC || result.objval) return result;
+  const std::optional<std::size_t> row =
+      row_without_integer_point(api_, highs_, view, held_rows_, params.double_value(Param::FeasibilityTol));
+  if (!row) return result;
+  log_line(params, "Row " + std::to_string(*row) + " has no integer solution");
+  return SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
 }
 
 // HiGHS 1.15's presolve can take a continuous column of a MIP for an implied integer, and its root

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <string>
 
+#include "held_rows.hpp"
 #include "highs_columns.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
 
 namespace standin {
 namespace {
 
-constexpr std::size_t kRowBlock = 4096;
 // Summing a row's terms in another order moves its activity by a few units in the last place.
 constexpr double kRounding = 1e-12;
 
@@ -52,50 +52,31 @@ void check_column(std::size_t j, double value, double lb, double ub, char vtype,
   if (faults.reason.empty()) faults.reason = column_fault(j, value, "is outside its bounds");
 }
 
-// The rows [first, last): each activity within the row's bounds.
-bool check_rows(const HighsApi& api, const void* highs, std::size_t first, std::size_t last,
-                std::span<const double> x, double tolerance, SolutionFaults& faults) {
-  const auto from = static_cast<HighsInt>(first);
-  const auto to = static_cast<HighsInt>(last - 1);
-  const std::size_t count = last - first;
-  std::vector<double> lower(count), upper(count);
-  HighsInt num_row = 0;
-  HighsInt num_nz = 0;
-  if (api.get_rows(highs, from, to, &num_row, lower.data(), upper.data(), &num_nz, nullptr, nullptr, nullptr) < 0) {
-    return false;
-  }
-  std::vector<HighsInt> start(count + 1), index(static_cast<std::size_t>(num_nz));
-  std::vector<double> value(static_cast<std::size_t>(num_nz));
-  if (api.get_rows(highs, from, to, &num_row, lower.data(), upper.data(), &num_nz, start.data(), index.data(),
-                   value.data()) < 0) {
-    return false;
-  }
-  start[count] = num_nz;
-  for (std::size_t i = 0; i < count; ++i) {
-    double activity = 0.0;
-    double size = 0.0;
-    for (auto e = static_cast<std::size_t>(start[i]); e < static_cast<std::size_t>(start[i + 1]); ++e) {
-      const double term = value[e] * x[static_cast<std::size_t>(index[e])];
-      activity += term;
-      size += std::abs(term);
-    }
-    const double slack = tolerance + kRounding * size;
-    if (activity < lower[i] - slack || activity > upper[i] + slack) {
-      faults.reason = "row " + std::to_string(first + i) + " has activity " + std::to_string(activity) +
-                      " outside [" + std::to_string(lower[i]) + ", " + std::to_string(upper[i]) + "]";
-      return true;
-    }
-  }
-  return true;
-}
-
+// Each row's activity within its bounds; the first that is not sets the reason.
 void check_all_rows(const HighsApi& api, const void* highs, std::size_t rows, std::span<const double> x,
                     double tolerance, SolutionFaults& faults) {
-  for (std::size_t first = 0; first < rows && faults.reason.empty(); first += kRowBlock) {
-    if (!check_rows(api, highs, first, std::min(rows, first + kRowBlock), x, tolerance, faults)) {
-      faults.reason = "the rows could not be read back";
+  if (!faults.reason.empty()) return;
+  const bool read = for_each_held_row_block(api, highs, rows, [&](const HeldRowBlock& block) {
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      double activity = 0.0;
+      double size = 0.0;
+      const std::span<const HighsInt> cols = block.cols(i);
+      const std::span<const double> coefficients = block.coefficients(i);
+      for (std::size_t e = 0; e < cols.size(); ++e) {
+        const double term = coefficients[e] * x[static_cast<std::size_t>(cols[e])];
+        activity += term;
+        size += std::abs(term);
+      }
+      const double slack = tolerance + kRounding * size;
+      if (activity < block.lower[i] - slack || activity > block.upper[i] + slack) {
+        faults.reason = "row " + std::to_string(block.first + i) + " has activity " + std::to_string(activity) +
+                        " outside [" + std::to_string(block.lower[i]) + ", " + std::to_string(block.upper[i]) + "]";
+        return false;
+      }
     }
-  }
+    return true;
+  });
+  if (!read) faults.reason = "the rows could not be read back";
 }
 
 }  // namespace

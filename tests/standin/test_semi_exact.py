@@ -248,6 +248,17 @@ CASES = {
         OPTIMAL,
         0,
     ),
+    # Integral columns and a right-hand side off the whole numbers: no point at all, which
+    # HiGHS cannot tell once it holds the wide columns as continuous.
+    "equality of integers with a fractional right-hand side": (
+        b"NNN",
+        [(-INF, -7.5), (9.0, INF), (186833191929.0, 186833191929000.0)],
+        [([1000, -1e6, 1], b"=", -2572552459766.95)],
+        [-1, 0.5, 1],
+        1,
+        INFEASIBLE,
+        None,
+    ),
 }
 
 
