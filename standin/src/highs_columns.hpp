@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "highs_library.hpp"
+#include "kesto_solver_gurobi/gurobi_constants.h"
 #include "problem_view.hpp"
 
 namespace standin {
@@ -25,6 +26,13 @@ struct HighsColumn {
   double on_lower = 0.0;
   double on_upper = 0.0;
 };
+
+// Variable types whose values are whole numbers (a semi-integer's 0 included), and the
+// semi-variables (0 or within a range).
+inline bool is_integral_type(char vtype) {
+  return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT;
+}
+inline bool is_semi_type(char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; }
 
 // A bound or right-hand side with Gurobi's infinities made IEEE infinities.
 double to_highs_bound(double bound);

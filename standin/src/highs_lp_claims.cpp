@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "highs_columns.hpp"
 #include "highs_session.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
 #include "solution_check.hpp"
@@ -80,9 +81,8 @@ bool HighsSession::ray_proves_unbounded(const ProblemView& view, const Parameter
 
 // Whether HiGHS holds the model as an LP: no integer column and no semi-variable's indicator.
 bool HighsSession::holds_lp(const ProblemView& view) const {
-  const auto integral = [](char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; };
   const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
-  return indicators_.empty() && std::none_of(view.vtype.begin(), held, integral);
+  return indicators_.empty() && std::none_of(view.vtype.begin(), held, is_integral_type);
 }
 
 }  // namespace standin

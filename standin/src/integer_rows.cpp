@@ -9,7 +9,7 @@
 #include <span>
 
 #include "held_rows.hpp"
-#include "kesto_solver_gurobi/gurobi_constants.h"
+#include "highs_columns.hpp"
 
 namespace standin {
 namespace {
@@ -17,8 +17,6 @@ namespace {
 constexpr double kExact = 4503599627370496.0;  // 2^52: from here on every double is a whole number
 // A scaled coefficient counts as whole within a few units in its last place (0.3 * 10).
 constexpr double kWholeSlack = 1e-12;
-
-bool is_integral(char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; }
 
 // A row's coefficients made whole by `scale`, and their greatest common divisor then.
 struct Scaled {
@@ -62,7 +60,7 @@ bool out_of_reach(double rhs, Scaled scaled, double feasibility) {
 std::optional<std::size_t> row_without_integer_point(const HighsApi& api, const void* highs, const ProblemView& view,
                                                      std::size_t rows, double feasibility) {
   const auto integral = [&](HighsInt j) {
-    return static_cast<std::size_t>(j) < view.vtype.size() && is_integral(view.vtype[static_cast<std::size_t>(j)]);
+    return static_cast<std::size_t>(j) < view.vtype.size() && is_integral_type(view.vtype[static_cast<std::size_t>(j)]);
   };
   std::optional<std::size_t> found;
   for_each_held_row_block(api, highs, rows, [&](const HeldRowBlock& block) {

@@ -161,9 +161,8 @@ SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& c
 // The indicators of every semi-variable whose range excludes 0.
 std::vector<SemiIndicator> HighsSession::semi_indicators(const ProblemView& view, double int_tolerance) const {
   std::vector<SemiIndicator> indicators;
-  const auto semi_type = [](char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; };
   const auto vtypes = view.vtype.first(held_cols_);
-  if (std::none_of(vtypes.begin(), vtypes.end(), semi_type)) return indicators;
+  if (std::none_of(vtypes.begin(), vtypes.end(), is_semi_type)) return indicators;
   const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
   const double magnitude =
       guess_scale_ * std::max({largest_finite(view.lb), largest_finite(view.ub), largest_finite(view.rhs)});

@@ -14,9 +14,6 @@ namespace {
 // Summing a row's terms in another order moves its activity by a few units in the last place.
 constexpr double kRounding = 1e-12;
 
-bool is_integral(char vtype) { return vtype == GRB_BINARY || vtype == GRB_INTEGER || vtype == GRB_SEMIINT; }
-bool is_semi(char vtype) { return vtype == GRB_SEMICONT || vtype == GRB_SEMIINT; }
-
 std::string column_fault(std::size_t j, double value, const char* what) {
   return "variable " + std::to_string(j) + " = " + std::to_string(value) + " " + what;
 }
@@ -25,7 +22,7 @@ std::string column_fault(std::size_t j, double value, const char* what) {
 // semi-variable in the gap between 0 and its range.
 void check_column(std::size_t j, double value, double lb, double ub, char vtype, Tolerances tol,
                   SolutionFaults& faults) {
-  if (is_integral(vtype) && std::abs(value - std::round(value)) > tol.integrality) {
+  if (is_integral_type(vtype) && std::abs(value - std::round(value)) > tol.integrality) {
     faults.not_integral.push_back(j);
     return;
   }
@@ -37,7 +34,7 @@ void check_column(std::size_t j, double value, double lb, double ub, char vtype,
   }
   const bool within = value >= lower - tol.feasibility && value <= upper + tol.feasibility;
   if (within) return;
-  if (is_semi(vtype)) {
+  if (is_semi_type(vtype)) {
     if (std::abs(value) <= tol.feasibility) {
       if (value != 0.0) faults.semi_near_zero.push_back(j);
       return;
