@@ -268,7 +268,10 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
   }
   bound_node_columns(view, {}, search.split_cols, integer_tolerance(params));
   relax_guessed_indicators(false, true);
-  if (!search.found && search.near_zero) {
+  // Where branching finds no point that holds with those semi-variables at 0 exactly, the point
+  // that holds through the tolerance stands, as Gurobi's tolerances allow.
+  const bool near_zero_stands = !search.found && search.near_zero;
+  if (near_zero_stands) {
     search.best = std::move(*search.near_zero);
     search.found = true;
   }
@@ -278,7 +281,7 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
     return search.found ? SolveOutcome{stop, search.best.x, search.best.objval} : stopped_without_solution(stop);
   }
   if (search.complete && !search.found) return SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
-  if (search.complete) {
+  if (search.complete || near_zero_stands) {
     // HiGHS can call a node optimal whose LP is unbounded: the relaxation decides, as for any MIP.
     confirm_optimal(view, params, search.best);
     return search.best;
