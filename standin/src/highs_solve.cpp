@@ -397,25 +397,30 @@ void HighsSession::rerun_tighter(const ParameterSet& params) {
 }
 
 // A MIP that HiGHS ends in a solve error: its check of the solution after postsolve failed. One
-// run with a tenth of the tolerances usually finds a point that passes; where rounding alone
-// exceeds HiGHS's tolerance (rows with terms of 1e9), HiGHS is held to the model's own
-// FeasibilityTol instead, as Gurobi holds its solutions, with the parameters' presolve setting
-// and then the other. Every solution is checked against the model's tolerances before it is
-// reported.
+// run with a tenth of the tolerances usually finds a point that passes. Where rounding alone
+// exceeds HiGHS's tolerance (rows with terms of 1e9 and more), HiGHS is held to the model's own
+// FeasibilityTol instead, as Gurobi holds its solutions, then to ten times that (rows with terms
+// near 1e15), each with the parameters' presolve setting and then the other; where presolve may
+// loop, the wider tolerance is tried without presolve only. Every solution is still checked
+// against the model's tolerances, rounding of its rows allowed for, before it is reported.
 void HighsSession::settle_solve_error(const ParameterSet& params) {
   if (!is_mip_ || api_.get_model_status(highs_) != kSolveError) return;
   rerun_tighter(params);
+  constexpr double kLooser = 10.0;
   const double model = params.double_value(Param::FeasibilityTol);
   const double feasibility = primal_tolerance(params);
   const double integrality = integer_tolerance(params);
-  if (api_.get_model_status(highs_) != kSolveError || model <= feasibility) return;
-  api_.set_double_option(highs_, "mip_feasibility_tolerance", model);
-  api_.set_double_option(highs_, "primal_feasibility_tolerance", model);
-  run(params);
-  if (api_.get_model_status(highs_) == kSolveError) {
-    api_.set_string_option(highs_, "presolve", second_presolve_setting(params));
+  for (const double tolerance : {model, model * kLooser}) {
+    if (api_.get_model_status(highs_) != kSolveError) break;
+    if (tolerance <= feasibility) continue;
+    api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
+    api_.set_double_option(highs_, "primal_feasibility_tolerance", tolerance);
     run(params);
-    api_.set_string_option(highs_, "presolve", presolve_setting(params));
+    if (api_.get_model_status(highs_) == kSolveError && (tolerance == model || !presolve_unsafe_)) {
+      api_.set_string_option(highs_, "presolve", second_presolve_setting(params));
+      run(params);
+      api_.set_string_option(highs_, "presolve", presolve_setting(params));
+    }
   }
   api_.set_double_option(highs_, "mip_feasibility_tolerance", integrality);
   api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);

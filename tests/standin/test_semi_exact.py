@@ -259,6 +259,17 @@ CASES = {
         INFEASIBLE,
         None,
     ),
+    # Rows with terms near 1e15: HiGHS's check after postsolve misses its own tolerance by
+    # rounding alone, at the model's FeasibilityTol too.
+    "optimum whose rows round beyond FeasibilityTol": (
+        b"IICN",
+        [(-INF, 1e12), (0, INF), (-5, 1e6), (0.5, INF)],
+        [([-0.25, 1, 1, -3], b"<", 3), ([-1, -0.25, -3, 1000], b"=", 0)],
+        [1, 2, 0.5, 2],
+        -1,
+        OPTIMAL,
+        1508506379666.625,
+    ),
 }
 
 
