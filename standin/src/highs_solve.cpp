@@ -399,10 +399,12 @@ void HighsSession::rerun_tighter(const ParameterSet& params) {
 // A MIP that HiGHS ends in a solve error: its check of the solution after postsolve failed. One
 // run with a tenth of the tolerances usually finds a point that passes. Where rounding alone
 // exceeds HiGHS's tolerance (rows with terms of 1e9 and more), HiGHS is held to the model's own
-// FeasibilityTol instead, as Gurobi holds its solutions, then to ten times that (rows with terms
-// near 1e15), each with the parameters' presolve setting and then the other; where presolve may
-// loop, the wider tolerance is tried without presolve only. Every solution is still checked
-// against the model's tolerances, rounding of its rows allowed for, before it is reported.
+// FeasibilityTol instead, as Gurobi holds its solutions, then to ten and a hundred times that
+// (rows with terms near 1e15 and beyond), each with the parameters' presolve setting and then the
+// other; where presolve may loop, the wider tolerances are tried without presolve only. A point
+// that holds for the model is optimal for it when it is for the looser problem; every solution
+// is still checked against the model's tolerances, rounding of its rows allowed for, before it is
+// reported.
 void HighsSession::settle_solve_error(const ParameterSet& params) {
   if (!is_mip_ || api_.get_model_status(highs_) != kSolveError) return;
   rerun_tighter(params);
@@ -410,7 +412,7 @@ void HighsSession::settle_solve_error(const ParameterSet& params) {
   const double model = params.double_value(Param::FeasibilityTol);
   const double feasibility = primal_tolerance(params);
   const double integrality = integer_tolerance(params);
-  for (const double tolerance : {model, model * kLooser}) {
+  for (const double tolerance : {model, model * kLooser, model * kLooser * kLooser}) {
     if (api_.get_model_status(highs_) != kSolveError) break;
     if (tolerance <= feasibility) continue;
     api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);

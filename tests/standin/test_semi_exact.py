@@ -270,6 +270,16 @@ CASES = {
         OPTIMAL,
         1508506379666.625,
     ),
+    # Terms near 1e17: the point misses HiGHS's check by 2e-5, beyond ten times FeasibilityTol.
+    "optimum whose rows round beyond ten times FeasibilityTol": (
+        b"CISI",
+        [(0, INF), (-1e6, 5), (1e13, 1e13), (-1e6, INF)],
+        [([2, 1e6, -3, 7], b"<", 1e6), ([-1e6, 1000, 1, 1], b"=", 3)],
+        [0.5, 1, -3, 1],
+        -1,
+        OPTIMAL,
+        142856316111.6226,
+    ),
 }
 
 
