@@ -4,6 +4,7 @@
 #define STANDIN_HIGHS_SESSION_HPP
 
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -87,6 +88,11 @@ class HighsSession {
   bool remove_indicators();
   std::vector<SemiIndicator> semi_indicators(const ProblemView& view, double int_tolerance) const;
   bool add_indicators(const ProblemView& view, double int_tolerance);
+  using RowVisit = std::function<void(std::span<const HighsInt>, std::span<const double>, double, double)>;
+  void for_each_row_of(std::size_t col, const RowVisit& visit) const;
+  HighsColumn implied_column(std::size_t col, const HighsColumn& column, std::span<const double> lower,
+                             std::span<const double> upper) const;
+  double held_lower(std::size_t col, double lower) const;
   SemiIndicator semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
                                std::span<const double> lower, std::span<const double> upper) const;
   // Frees (or restores) the rows of indicators whose limit was guessed, and with `large_too` those
@@ -139,7 +145,8 @@ class HighsSession {
   bool bound_node_columns(const ProblemView& view, const BranchNode& node, std::span<const std::size_t> split_cols,
                           double int_tolerance);
   void relax_wide_integers(const ProblemView& view, double int_tolerance);
-  void restore_wide_integers();
+  void hold_open_integers(const ProblemView& view, double int_tolerance);
+  void restore_wide_integers(const ProblemView& view, double int_tolerance);
   HighsInt solve_node(const ProblemView& view, const ParameterSet& params);
   HighsInt settle_node(const ProblemView& view, const ParameterSet& params);
   HighsInt feasibility_status(const ProblemView& view, const ParameterSet& params);
@@ -173,8 +180,9 @@ class HighsSession {
   // two for each.
   std::vector<SemiIndicator> indicators_;
   double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
-  // Integer columns HiGHS holds as continuous during a solve (is_wide_integer).
+  // Integer columns HiGHS holds as continuous during a solve (is_wide_integer, hold_open_integers).
   std::vector<std::size_t> wide_integers_;
+  std::vector<std::pair<std::size_t, double>> implied_lowers_;  // during a solve (hold_open_integers)
   bool presolve_unsafe_ = false;  // during a solve: presolve_may_loop held at its start
   Deadline deadline_{std::numeric_limits<double>::infinity()};  // TimeLimit, from the solve's start
   std::optional<SolveOutcome> last_outcome_;

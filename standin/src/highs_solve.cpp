@@ -48,7 +48,7 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
     presolve_unsafe_ = presolve_may_loop(view);
     if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", "off");
     last_outcome_ = apply_stop_parameters(settle_no_answer(view, params, decide(view, params)), params);
-    restore_wide_integers();
+    restore_wide_integers(view, integer_tolerance(params));
     if (presolve_unsafe_) api_.set_string_option(highs_, "presolve", presolve_option(params));
     presolve_unsafe_ = false;
     if (is_mip_ && last_outcome_->is_solution && !last_outcome_->x.empty()) incumbent_ = last_outcome_->x;
@@ -82,9 +82,10 @@ bool HighsSession::presolve_may_loop(const ProblemView& view) const {
   bool wide_continuous = false;
   for (std::size_t j = 0; j < held_cols_; ++j) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], 0.0);
-    const bool continuous = column.integrality == 0 || std::ranges::binary_search(wide_integers_, j);
+    const bool relaxed = std::ranges::binary_search(wide_integers_, j);  // wide by its bounds or its rows'
+    const bool continuous = column.integrality == 0 || relaxed;
     integral = integral || !continuous;
-    wide_continuous = wide_continuous || (continuous && (beyond(column.lower) || beyond(column.upper)));
+    wide_continuous = wide_continuous || relaxed || (continuous && (beyond(column.lower) || beyond(column.upper)));
   }
   return integral && wide_continuous;
 }
@@ -184,8 +185,9 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
     }
   }
   log_line(params, "Solution refused: " + faults.description());
-  return result.status == GRB_OPTIMAL ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt}
-                                      : stopped_without_solution(result.status);
+  // 13 SUBOPTIMAL promises a solution, as 2 OPTIMAL does.
+  const bool promised = result.status == GRB_OPTIMAL || result.status == GRB_SUBOPTIMAL;
+  return promised ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt} : stopped_without_solution(result.status);
 }
 
 // HiGHS's search after presolve can call a reformulation optimal well short of its optimum, where

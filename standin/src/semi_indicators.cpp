@@ -115,13 +115,8 @@ bool HighsSession::remove_indicators() {
          rows;
 }
 
-// An indicator for semi-variable `col`. An infinite side of its range is replaced by the
-// tightest limit a single row puts on the column, given the bounds of the others, or else by a
-// guess sized by the model's values and the scales the column's rows give it. When the rows keep
-// the column below its range, it can only be 0: both sides become 0.
-SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
-                                           std::span<const double> lower, std::span<const double> upper) const {
-  SemiIndicator indicator{col, column.on_lower, column.on_upper, false, column.on_lower, column.on_upper};
+// Calls `visit` with each row of column `col` that HiGHS holds: its entries and bounds.
+void HighsSession::for_each_row_of(std::size_t col, const RowVisit& visit) const {
   const auto c = as_highs_int(col);
   HighsInt count = 0;
   HighsInt nonzeros = 0;
@@ -130,8 +125,6 @@ SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& c
   std::vector<HighsInt> rows(static_cast<std::size_t>(nonzeros));
   std::vector<double> unused(static_cast<std::size_t>(nonzeros));
   api_.get_cols(highs_, c, c, &count, nullptr, nullptr, nullptr, &nonzeros, &start, rows.data(), unused.data());
-  double implied_lower = -kInf;
-  double implied_upper = kInf;
   for (HighsInt row : rows) {
     double row_lower = 0.0;
     double row_upper = 0.0;
@@ -139,10 +132,26 @@ SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& c
     std::vector<HighsInt> index(static_cast<std::size_t>(nonzeros));
     std::vector<double> value(static_cast<std::size_t>(nonzeros));
     api_.get_rows(highs_, row, row, &count, &row_lower, &row_upper, &nonzeros, &start, index.data(), value.data());
+    visit(index, value, row_lower, row_upper);
+  }
+}
+
+// An indicator for semi-variable `col`. An infinite side of its range is replaced by the
+// tightest limit a single row puts on the column, given the bounds of the others, or else by a
+// guess sized by the model's values and the scales the column's rows give it. When the rows keep
+// the column below its range, it can only be 0: both sides become 0.
+SemiIndicator HighsSession::semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
+                                           std::span<const double> lower, std::span<const double> upper) const {
+  SemiIndicator indicator{col, column.on_lower, column.on_upper, false, column.on_lower, column.on_upper};
+  const auto c = as_highs_int(col);
+  double implied_lower = -kInf;
+  double implied_upper = kInf;
+  for_each_row_of(col, [&](std::span<const HighsInt> index, std::span<const double> value, double row_lower,
+                           double row_upper) {
     implied_lower = std::max(implied_lower, row_limit(index, value, row_lower, row_upper, c, false, lower, upper));
     implied_upper = std::min(implied_upper, row_limit(index, value, row_lower, row_upper, c, true, lower, upper));
     magnitude = std::max(magnitude, guess_scale_ * row_scale(index, value, row_lower, row_upper, c, lower, upper));
-  }
+  });
   if (implied_upper < indicator.lower || implied_lower > indicator.upper) {
     indicator.lower = indicator.upper = 0.0;
     return indicator;

@@ -298,8 +298,9 @@ def test_known_cases(lib, env, case, presolve):
 
 
 # Columns with values beyond 2^31 in a MIP, where HiGHS 1.15's search loops without end (an
-# integer column, or a continuous one its presolve takes for an implied integer): solved in a
-# child process, so that a solve that never returns fails the test.
+# integer column, by its own bounds or those its rows imply, or a continuous one its presolve
+# takes for an implied integer): solved in a child process, so that a solve that never returns
+# fails the test.
 WIDE_VALUES = {
     "integer up to 1.3e12": (
         b"SSI", [(250.9, 501.8), (-INF, -27538481.1), (0, 1321500883783.8)], [([-1, 0.5, 1000], b"<", -7.5)],
@@ -312,6 +313,11 @@ WIDE_VALUES = {
     "semi-integer ranges near -1e12": (
         b"NN", [(-986837001495940.0, -986837001495.94), (140133.0, 1401330.0)],
         [([-1, 1000], b">", 333480611703.0), ([0.5, 1e6], b"<", 3)], [-3, -1], 1, (OPTIMAL, 2960510837831.0),
+    ),
+    "integer without a lower bound, bounded by its rows": (
+        b"SIIB", [(1.37, 2.74), (-INF, 5), (0, 1e12), (0, 1)],
+        [([-1, 7, 0.5, 1], b"=", -7), ([0, 0.5, -0.25, -0.25], b"<", 1), ([1e6, 0.5, -3, -1e6], b"<", -1)],
+        [2, -1, -1, 2], -1, (OPTIMAL, -8.0),
     ),
 }  # fmt: skip
 
