@@ -82,10 +82,11 @@ bool HighsSession::presolve_may_loop(const ProblemView& view) const {
   bool wide_continuous = false;
   for (std::size_t j = 0; j < held_cols_; ++j) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], 0.0);
-    const bool relaxed = std::ranges::binary_search(wide_integers_, j);  // wide by its bounds or its rows'
-    const bool continuous = column.integrality == 0 || relaxed;
+    const bool continuous = column.integrality == 0 || std::ranges::binary_search(wide_integers_, j);
+    const bool wide_by_rows = std::ranges::find(wide_by_rows_, j) != wide_by_rows_.end();
     integral = integral || !continuous;
-    wide_continuous = wide_continuous || relaxed || (continuous && (beyond(column.lower) || beyond(column.upper)));
+    wide_continuous =
+        wide_continuous || wide_by_rows || (continuous && (beyond(column.lower) || beyond(column.upper)));
   }
   return integral && wide_continuous;
 }

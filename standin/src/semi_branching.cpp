@@ -117,6 +117,7 @@ void HighsSession::hold_open_integers(const ProblemView& view, double int_tolera
     if (!std::isfinite(column.upper) && implied.upper >= kInt32End) implied.upper = column.upper;
     if (is_wide_integer(implied)) {
       wide_integers_.push_back(j);
+      wide_by_rows_.push_back(j);
     } else if (std::isfinite(implied.lower)) {
       const double lower = std::floor(implied.lower);
       const auto col = static_cast<HighsInt>(j);
@@ -152,6 +153,7 @@ void HighsSession::restore_wide_integers(const ProblemView& view, double int_tol
     api_.change_integrality(highs_, col, col, &integer);
   }
   wide_integers_.clear();
+  wide_by_rows_.clear();
   for (const auto& [j, unused] : implied_lowers_) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
     const auto col = static_cast<HighsInt>(j);
