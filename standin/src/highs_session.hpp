@@ -182,7 +182,7 @@ class HighsSession {
   double guess_scale_ = 1.0;  // raised while guessed limits bind, and kept
   // Integer columns HiGHS holds as continuous during a solve (is_wide_integer, hold_open_integers).
   std::vector<std::size_t> wide_integers_;
-  std::vector<std::size_t> wide_by_rows_;  // those among them that only their rows make wide
+  std::vector<std::size_t> wide_by_rows_;  // those among them that only their rows make wide, ascending
   std::vector<std::pair<std::size_t, double>> implied_lowers_;  // during a solve (hold_open_integers)
   bool presolve_unsafe_ = false;  // during a solve: presolve_may_loop held at its start
   Deadline deadline_{std::numeric_limits<double>::infinity()};  // TimeLimit, from the solve's start

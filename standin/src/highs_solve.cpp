@@ -83,7 +83,7 @@ bool HighsSession::presolve_may_loop(const ProblemView& view) const {
   for (std::size_t j = 0; j < held_cols_; ++j) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], 0.0);
     const bool continuous = column.integrality == 0 || std::ranges::binary_search(wide_integers_, j);
-    const bool wide_by_rows = std::ranges::find(wide_by_rows_, j) != wide_by_rows_.end();
+    const bool wide_by_rows = std::ranges::binary_search(wide_by_rows_, j);
     integral = integral || !continuous;
     wide_continuous =
         wide_continuous || wide_by_rows || (continuous && (beyond(column.lower) || beyond(column.upper)));
