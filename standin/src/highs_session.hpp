@@ -90,8 +90,8 @@ class HighsSession {
   bool add_indicators(const ProblemView& view, double int_tolerance);
   using RowVisit = std::function<void(std::span<const HighsInt>, std::span<const double>, double, double)>;
   void for_each_row_of(std::size_t col, const RowVisit& visit) const;
-  HighsColumn implied_column(std::size_t col, const HighsColumn& column, std::span<const double> lower,
-                             std::span<const double> upper) const;
+  void imply_bounds(const std::vector<bool>& examined, const ColumnBlock& columns,
+                    std::vector<HighsColumn>& implied) const;
   double held_lower(std::size_t col, double lower) const;
   SemiIndicator semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,
                                std::span<const double> lower, std::span<const double> upper) const;
@@ -119,6 +119,8 @@ class HighsSession {
   bool may_be_unbounded(const ProblemView& view, double int_tolerance) const;
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
+  bool relaxation_shows(const ParameterSet& params, double value);
+  bool node_relaxation_shows(const ParameterSet& params, double value);
   HighsInt relaxation_attempt(const ParameterSet& params, const char* presolve, double known, double& bound);
   HighsInt recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound);
   bool solve_once(const ProblemView& view, const ParameterSet& params);

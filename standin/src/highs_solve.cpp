@@ -112,10 +112,14 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     return branch(view, params, std::move(start));
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
-  if (result.status == GRB_OPTIMAL && !indicators_.empty()) result = second_opinion(view, params, std::move(result));
+  if (result.status != GRB_OPTIMAL || indicators_.empty()) return result;
+  result = second_opinion(view, params, std::move(result));
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
-  // limit is only the incumbent branching starts from, which frees those rows.
-  if (result.status == GRB_OPTIMAL && std::ranges::any_of(indicators_, has_large_limit)) {
+  // limit is only the incumbent branching starts from, which frees those rows. So is one found
+  // without presolve where presolve may loop and the relaxation does not show it: HiGHS can then
+  // close its search by propagation alone, short of the optimum.
+  const bool unproven = presolve_unsafe_ && !relaxation_shows(params, *result.objval);
+  if (result.status == GRB_OPTIMAL && (unproven || std::ranges::any_of(indicators_, has_large_limit))) {
     return branch(view, params, result);
   }
   return result;
@@ -196,11 +200,7 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
 // run, and the better of the two solutions that hold stands. Where presolve may loop, the first
 // run was without presolve already, and a run with it could loop.
 SolveOutcome HighsSession::second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
-  if (presolve_unsafe_) return result;
-  double bound = 0.0;
-  if (solve_relaxation(params, *result.objval, bound) == kOptimal && within_gap(*result.objval, bound, params)) {
-    return result;
-  }
+  if (presolve_unsafe_ || relaxation_shows(params, *result.objval)) return result;
   run_cold_second_opinion(params);
   SolveOutcome again = outcome(params);
   const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
@@ -261,6 +261,12 @@ HighsInt HighsSession::solve_relaxation(const ParameterSet& params, double known
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   relax_guessed_indicators(false);
   return status;
+}
+
+// Whether the LP relaxation (guessed limits freed) bounds the optimum `value` within the gap.
+bool HighsSession::relaxation_shows(const ParameterSet& params, double value) {
+  double bound = 0.0;
+  return solve_relaxation(params, value, bound) == kOptimal && within_gap(value, bound, params);
 }
 
 // One run of the relaxation: its status, Notset for an optimum better than `known`.

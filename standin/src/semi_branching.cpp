@@ -24,7 +24,6 @@ namespace standin {
 namespace {
 
 constexpr std::size_t kMaxNodes = 256;
-constexpr double kInt32End = 2147483648.0;  // 2^31
 
 using Node = HighsSession::BranchNode;
 
@@ -61,105 +60,6 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
     if (lower <= upper) api_.change_bounds(highs_, col, col, &lower, &upper);
   }
   return feasible;
-}
-
-// HiGHS 1.15 can loop without end on wide integer columns (is_wide_integer), and on
-// semi-integer ones whose indicator limits reach 2^30 either way: for a MIP solve they are
-// continuous, and the solution check and branching see to their integrality.
-void HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
-  constexpr double kWideLimit = 1073741824.0;  // 2^30
-  wide_integers_.clear();
-  if (!is_mip_) return;
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    if (is_wide_integer(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) {
-      wide_integers_.push_back(j);
-    }
-  }
-  for (const SemiIndicator& indicator : indicators_) {
-    if (view.vtype[indicator.col] != GRB_SEMIINT) continue;
-    if (std::max(std::abs(indicator.lower), std::abs(indicator.upper)) >= kWideLimit) {
-      wide_integers_.push_back(indicator.col);
-    }
-  }
-  hold_open_integers(view, int_tolerance);
-  std::ranges::sort(wide_integers_);
-  const auto [last, end] = std::ranges::unique(wide_integers_);
-  wide_integers_.erase(last, end);
-  for (const std::size_t j : wide_integers_) {
-    const HighsInt continuous = 0;
-    const auto col = static_cast<HighsInt>(j);
-    api_.change_integrality(highs_, col, col, &continuous);
-  }
-}
-
-// HiGHS bounds an integer column from its rows, and its root reduced-cost fixing walks the
-// column's domain from its lower bound in 32-bit integers: one the rows imply below them loops it
-// as a wide column's own does (is_wide_integer), and so can a missing one. So an integer column
-// without a lower bound is held as continuous where its rows make it wide (branching sees to it),
-// and else within the lower bound they imply, where they imply one. Upper bounds the rows imply
-// are left to HiGHS: big-M rows imply large ones for many an ordinary integer column.
-void HighsSession::hold_open_integers(const ProblemView& view, double int_tolerance) {
-  const auto column_of = [&](std::size_t j) {
-    return to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-  };
-  std::vector<std::size_t> open;
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    const HighsColumn column = column_of(j);
-    if (column.integrality != 0 && !column.semi && !std::isfinite(column.lower) && !is_wide_integer(column)) {
-      open.push_back(j);
-    }
-  }
-  if (open.empty()) return;
-  const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
-  for (const std::size_t j : open) {
-    const HighsColumn column = column_of(j);
-    HighsColumn implied = implied_column(j, column, columns.lower, columns.upper);
-    if (!std::isfinite(column.upper) && implied.upper >= kInt32End) implied.upper = column.upper;
-    if (is_wide_integer(implied)) {
-      wide_integers_.push_back(j);
-      wide_by_rows_.push_back(j);
-    } else if (std::isfinite(implied.lower)) {
-      const double lower = std::floor(implied.lower);
-      const auto col = static_cast<HighsInt>(j);
-      api_.change_bounds(highs_, col, col, &lower, &column.upper);
-      implied_lowers_.emplace_back(j, lower);
-    }
-  }
-}
-
-// Integer column `col` within the bounds each of its rows puts on it, given the others' bounds.
-HighsColumn HighsSession::implied_column(std::size_t col, const HighsColumn& column, std::span<const double> lower,
-                                         std::span<const double> upper) const {
-  HighsColumn implied = column;
-  const auto c = static_cast<HighsInt>(col);
-  for_each_row_of(col, [&](std::span<const HighsInt> index, std::span<const double> value, double row_lower,
-                           double row_upper) {
-    implied.lower = std::max(implied.lower, row_limit(index, value, row_lower, row_upper, c, false, lower, upper));
-    implied.upper = std::min(implied.upper, row_limit(index, value, row_lower, row_upper, c, true, lower, upper));
-  });
-  return implied;
-}
-
-// A column's lower bound as HiGHS holds it during a solve (hold_open_integers).
-double HighsSession::held_lower(std::size_t col, double lower) const {
-  const auto held = std::ranges::find(implied_lowers_, col, &std::pair<std::size_t, double>::first);
-  return held == implied_lowers_.end() ? lower : std::max(lower, held->second);
-}
-
-void HighsSession::restore_wide_integers(const ProblemView& view, double int_tolerance) {
-  for (const std::size_t j : wide_integers_) {
-    const HighsInt integer = 1;
-    const auto col = static_cast<HighsInt>(j);
-    api_.change_integrality(highs_, col, col, &integer);
-  }
-  wide_integers_.clear();
-  wide_by_rows_.clear();
-  for (const auto& [j, unused] : implied_lowers_) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    const auto col = static_cast<HighsInt>(j);
-    api_.change_bounds(highs_, col, col, &column.lower, &column.upper);
-  }
-  implied_lowers_.clear();
 }
 
 // Solves a node, with the same retries as a whole model after a solve error or no answer; an
@@ -288,10 +188,19 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
     return;
   }
   const double value = api_.get_objective_value(highs_);
-  if (search.found && within_gap(*search.best.objval, value, params)) return;  // cannot beat the best
   std::vector<double> x(held_cols_ + indicators_.size());
   api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
   x.resize(held_cols_);
+  // Without presolve HiGHS can close a node by propagation alone, short of its optimum (as in
+  // decide): an optimum the node's relaxation does not show is split on a state still free.
+  if (presolve_unsafe_) {
+    const auto k = first_free(node, {});
+    if (k && !node_relaxation_shows(params, value)) {
+      search.split_state(node, indicators_[*k], *k);
+      return;
+    }
+  }
+  if (search.found && within_gap(*search.best.objval, value, params)) return;  // cannot beat the best
   const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params));
   if (faults.none() && (faults.semi_near_zero.empty() || !first_free(node, faults.semi_near_zero))) {
     search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
@@ -305,6 +214,15 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   } else {
     split(view, params, node, faults, x, search);
   }
+}
+
+// As relaxation_shows, for a node: guessed limits are freed already.
+bool HighsSession::node_relaxation_shows(const ParameterSet& params, double value) {
+  double bound = 0.0;
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  const HighsInt status = relaxation_attempt(params, presolve_setting(params), value, bound);
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  return status == kOptimal && within_gap(value, bound, params);
 }
 
 SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& params,

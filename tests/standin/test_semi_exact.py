@@ -280,6 +280,17 @@ CASES = {
         OPTIMAL,
         142856316111.6226,
     ),
+    # Values beyond 2^31 keep presolve off, and HiGHS then closes its search by propagation at a
+    # point its relaxation does not show.
+    "optimum short of its relaxation without presolve": (
+        b"NSSC",
+        [(8.7, 8.7), (-7.5, 11.25), (1e13, 2e13), (-5, 1e12)],
+        [([1, 0.5, 1e6, 2], b">", -1)],
+        [2, 1, 2, 0.5],
+        1,
+        OPTIMAL,
+        -6.8125,
+    ),
 }
 
 
@@ -318,6 +329,9 @@ WIDE_VALUES = {
         b"SIIB", [(1.37, 2.74), (-INF, 5), (0, 1e12), (0, 1)],
         [([-1, 7, 0.5, 1], b"=", -7), ([0, 0.5, -0.25, -0.25], b"<", 1), ([1e6, 0.5, -3, -1e6], b"<", -1)],
         [2, -1, -1, 2], -1, (OPTIMAL, -8.0),
+    ),
+    "integer whose row bounds it below beyond 2^31": (
+        b"II", [(3, INF), (1e13, 1e14)], [([1, -1e6], b">", 100)], [1, 0], 1, (OPTIMAL, 1e19),
     ),
 }  # fmt: skip
 

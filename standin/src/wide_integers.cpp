@@ -1,0 +1,135 @@
+// Integer columns HiGHS 1.15 cannot search: its root reduced-cost fixing walks an integer
+// column's domain in 32-bit integers, and loops without end (checking neither its time limit nor
+// its interrupt) where a bound, its own or one its rows imply, lies beyond them. For a MIP solve
+// such columns are held as continuous, and the solution check and branching see to their
+// integrality.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "held_rows.hpp"
+#include "highs_session.hpp"
+#include "semi_indicators.hpp"
+
+namespace standin {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kInt32End = 2147483648.0;  // 2^31
+// Rows longer than this are not read for the bounds they imply: each column's bound costs the
+// row's length, and such rows rarely carry the terms beyond 2^31 that matter here.
+constexpr std::size_t kLongestReadRow = 64;
+
+}  // namespace
+
+// Wide integer columns (is_wide_integer), and semi-integer ones whose indicator limits reach 2^30
+// either way, are continuous for a MIP solve; so are those their rows make wide
+// (hold_open_integers).
+void HighsSession::relax_wide_integers(const ProblemView& view, double int_tolerance) {
+  constexpr double kWideLimit = 1073741824.0;  // 2^30
+  wide_integers_.clear();
+  if (!is_mip_) return;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (is_wide_integer(to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance))) {
+      wide_integers_.push_back(j);
+    }
+  }
+  for (const SemiIndicator& indicator : indicators_) {
+    if (view.vtype[indicator.col] != GRB_SEMIINT) continue;
+    if (std::max(std::abs(indicator.lower), std::abs(indicator.upper)) >= kWideLimit) {
+      wide_integers_.push_back(indicator.col);
+    }
+  }
+  hold_open_integers(view, int_tolerance);
+  std::ranges::sort(wide_integers_);
+  const auto [last, end] = std::ranges::unique(wide_integers_);
+  wide_integers_.erase(last, end);
+  for (const std::size_t j : wide_integers_) {
+    const HighsInt continuous = 0;
+    const auto col = static_cast<HighsInt>(j);
+    api_.change_integrality(highs_, col, col, &continuous);
+  }
+}
+
+// HiGHS bounds an integer column from its rows, and walks its domain from there: a lower bound
+// the rows imply beyond 2^31 loops it as a wide column's own does, and so can a missing one. So
+// an integer column is held as continuous where its rows make it wide, and one without a lower
+// bound else within the lower bound they imply, where they imply one. Upper bounds the rows imply
+// for a column without one are left to HiGHS: big-M rows imply large ones for many an ordinary
+// integer column.
+void HighsSession::hold_open_integers(const ProblemView& view, double int_tolerance) {
+  const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
+  std::vector<HighsColumn> implied(held_cols_);
+  std::vector<bool> examined(held_cols_, false);
+  bool any = false;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    implied[j] = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    examined[j] = implied[j].integrality != 0 && !implied[j].semi && !is_wide_integer(implied[j]);
+    any = any || examined[j];
+  }
+  if (!any) return;
+  imply_bounds(examined, columns, implied);
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (!examined[j]) continue;
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    if (!std::isfinite(column.upper) && implied[j].upper >= kInt32End) implied[j].upper = column.upper;
+    if (is_wide_integer(implied[j])) {
+      wide_integers_.push_back(j);
+      wide_by_rows_.push_back(j);
+    } else if (!std::isfinite(column.lower) && std::isfinite(implied[j].lower)) {
+      const double lower = std::floor(implied[j].lower);
+      const auto col = static_cast<HighsInt>(j);
+      api_.change_bounds(highs_, col, col, &lower, &column.upper);
+      implied_lowers_.emplace_back(j, lower);
+    }
+  }
+}
+
+// Narrows `implied[j]` of each examined column to the bounds each of the model's rows puts on it,
+// given the other columns' bounds, in one pass over the rows.
+void HighsSession::imply_bounds(const std::vector<bool>& examined, const ColumnBlock& columns,
+                                std::vector<HighsColumn>& implied) const {
+  for_each_held_row_block(api_, highs_, held_rows_, [&](const HeldRowBlock& block) {
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      const std::span<const HighsInt> index = block.cols(i);
+      if (index.size() > kLongestReadRow) continue;
+      const std::span<const double> value = block.coefficients(i);
+      for (const HighsInt c : index) {
+        const auto j = static_cast<std::size_t>(c);
+        if (!examined[j]) continue;
+        const double lower = row_limit(index, value, block.lower[i], block.upper[i], c, false, columns.lower,
+                                       columns.upper);
+        const double upper = row_limit(index, value, block.lower[i], block.upper[i], c, true, columns.lower,
+                                       columns.upper);
+        implied[j].lower = std::max(implied[j].lower, lower);
+        implied[j].upper = std::min(implied[j].upper, upper);
+      }
+    }
+    return true;
+  });
+}
+
+// A column's lower bound as HiGHS holds it during a solve (hold_open_integers).
+double HighsSession::held_lower(std::size_t col, double lower) const {
+  const auto held = std::ranges::find(implied_lowers_, col, &std::pair<std::size_t, double>::first);
+  return held == implied_lowers_.end() ? lower : std::max(lower, held->second);
+}
+
+void HighsSession::restore_wide_integers(const ProblemView& view, double int_tolerance) {
+  for (const std::size_t j : wide_integers_) {
+    const HighsInt integer = 1;
+    const auto col = static_cast<HighsInt>(j);
+    api_.change_integrality(highs_, col, col, &integer);
+  }
+  wide_integers_.clear();
+  wide_by_rows_.clear();
+  for (const auto& [j, unused] : implied_lowers_) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+    const auto col = static_cast<HighsInt>(j);
+    api_.change_bounds(highs_, col, col, &column.lower, &column.upper);
+  }
+  implied_lowers_.clear();
+}
+
+}  // namespace standin
