@@ -118,8 +118,8 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
   // limit is only the incumbent branching starts from, which frees those rows. So is one found
   // without presolve where presolve may loop and the relaxation does not show it: HiGHS can then
   // close its search by propagation alone, short of the optimum.
-  const bool unproven = presolve_unsafe_ && !relaxation_shows(params, *result.objval);
-  if (result.status == GRB_OPTIMAL && (unproven || std::ranges::any_of(indicators_, has_large_limit))) {
+  if (result.status == GRB_OPTIMAL && (std::ranges::any_of(indicators_, has_large_limit) ||
+                                       (presolve_unsafe_ && !relaxation_shows(params, *result.objval)))) {
     return branch(view, params, result);
   }
   return result;
