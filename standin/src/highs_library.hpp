@@ -47,6 +47,11 @@ inline bool claims_no_optimum(HighsInt model_status) {
   return model_status == kUnbounded || model_status == kInfeasible || model_status == kUnboundedOrInfeasible;
 }
 
+// HiGHS ended without an answer: neither a limit nor a verdict.
+inline bool is_no_answer(HighsInt model_status) {
+  return model_status == kUnknown || model_status == kSolveError || model_status == kNotset;
+}
+
 inline HighsInt as_highs_int(std::size_t value) { return static_cast<HighsInt>(value); }
 
 // What HiGHS hands an interrupt callback; only its first field is used. HiGHS keeps that

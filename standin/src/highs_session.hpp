@@ -120,6 +120,7 @@ class HighsSession {
   bool confirm_optimal(const ProblemView& view, const ParameterSet& params, SolveOutcome& result);
   HighsInt solve_relaxation(const ParameterSet& params, double known, double& bound);
   bool relaxation_shows(const ParameterSet& params, double value);
+  HighsInt solve_node_relaxation(const ParameterSet& params);
   bool node_relaxation_shows(const ParameterSet& params, double value);
   HighsInt relaxation_attempt(const ParameterSet& params, const char* presolve, double known, double& bound);
   HighsInt recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound);

@@ -101,11 +101,13 @@ const char* HighsSession::second_presolve_setting(const ParameterSet& params) co
 
 // The answer for the model as given. With semi-variables HiGHS solves a reformulation, and a
 // solution cut short by a guessed limit, or a claim of infeasibility, is decided by branching on
-// the semi-variables themselves.
+// the semi-variables themselves; so is a reformulation HiGHS leaves without an answer, as one with
+// a semi-variable's state fixed may get one.
 SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& params) {
   const bool cut_short = raise_guessed_limits(view, params, solve_once(view, params));
   const int status = last_outcome_->status;
-  if (!indicators_.empty() && (cut_short || status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD)) {
+  const bool undecided = status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD || status == GRB_NUMERIC;
+  if (!indicators_.empty() && (cut_short || undecided)) {
     // A solution cut short still holds for the model: the branching starts from it.
     std::optional<SolveOutcome> start;
     if (cut_short && holds(view, params, *last_outcome_)) start = *last_outcome_;
@@ -443,10 +445,9 @@ void HighsSession::settle_solve_error(const ParameterSet& params) {
 // simplex. Every option comes back to the parameters' value.
 void HighsSession::retry_without_answer(const ParameterSet& params) {
   const auto undecided = [&] {
-    const HighsInt status = api_.get_model_status(highs_);
     HighsInt solution = kSolutionNone;
     api_.get_int_info(highs_, "primal_solution_status", &solution);
-    return (status == kUnknown || status == kSolveError || status == kNotset) && solution != kSolutionFeasible;
+    return is_no_answer(api_.get_model_status(highs_)) && solution != kSolutionFeasible;
   };
   if (!undecided()) return;
   if (primal_tolerance(params) != kHighsDefaultTolerance || dual_tolerance(params) != kHighsDefaultTolerance) {

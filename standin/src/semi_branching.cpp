@@ -169,9 +169,14 @@ void HighsSession::split(const ProblemView& view, const ParameterSet& params, co
 // Solves one node and files its answer: pruned, split, a new best solution, or unsure.
 void HighsSession::visit(const ProblemView& view, const ParameterSet& params, const Node& node, Search& search) {
   if (!bound_node_columns(view, node, search.split_cols, integer_tolerance(params))) return;
-  const HighsInt status = solve_node(view, params);
-  if (status == kInfeasible) return;
-  if (status == kUnbounded || status == kUnboundedOrInfeasible) {
+  HighsInt status = solve_node(view, params);
+  // HiGHS can end a node without an answer where rows with terms near 1e18 fail its check of the
+  // MIP's solution: the node's LP relaxation is solved instead, and its point filed as any node's
+  // (split where it breaks integrality or a semi-variable's gap, taken where it holds).
+  const bool relaxed = is_no_answer(status);
+  if (relaxed) status = solve_node_relaxation(params);
+  if (status == kInfeasible && !relaxed) return;
+  if (!relaxed && (status == kUnbounded || status == kUnboundedOrInfeasible)) {
     // With every state fixed, the node is an ordinary model that HiGHS calls unbounded.
     if (const auto k = first_free(node, {})) {
       search.split_state(node, indicators_[*k], *k);
@@ -184,7 +189,13 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   HighsInt solution = 0;
   api_.get_int_info(highs_, "primal_solution_status", &solution);
   if (status != kOptimal || solution != kSolutionFeasible) {
-    search.complete = false;
+    // Nor does the relaxation answer: a node with a semi-variable's state fixed may.
+    const auto k = relaxed ? first_free(node, {}) : std::nullopt;
+    if (k) {
+      search.split_state(node, indicators_[*k], *k);
+    } else {
+      search.complete = false;
+    }
     return;
   }
   const double value = api_.get_objective_value(highs_);
@@ -193,7 +204,7 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   x.resize(held_cols_);
   // Without presolve HiGHS can close a node by propagation alone, short of its optimum (as in
   // decide): an optimum the node's relaxation does not show is split on a state still free.
-  if (presolve_unsafe_) {
+  if (presolve_unsafe_ && !relaxed) {
     const auto k = first_free(node, {});
     if (k && !node_relaxation_shows(params, value)) {
       search.split_state(node, indicators_[*k], *k);
@@ -214,6 +225,14 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   } else {
     split(view, params, node, faults, x, search);
   }
+}
+
+// The node's LP relaxation, solved in place of its MIP.
+HighsInt HighsSession::solve_node_relaxation(const ParameterSet& params) {
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  run(params);
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  return api_.get_model_status(highs_);
 }
 
 // As relaxation_shows, for a node: guessed limits are freed already.

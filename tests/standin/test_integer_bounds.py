@@ -61,13 +61,15 @@ def enumerate_optimum(vtypes, bounds, rows, obj):
 
 
 def holds(x, vtypes, bounds, rows, tolerance=1e-6):
-    """Whether x keeps its bounds (or is 0 for a semi-variable) and rows to FeasibilityTol."""
+    """Whether x keeps its bounds (or is 0 for a semi-variable) and rows to FeasibilityTol, allowing
+    for the rounding of a row's sum (a few units in the last place of its largest terms)."""
     within = all(
         lb - tolerance <= v <= ub + tolerance or (t == ord("N") and v == 0) for v, t, (lb, ub) in zip(x, vtypes, bounds)
     )
     for coefficients, sense, rhs in rows:
         lhs = sum(a * v for a, v in zip(coefficients, x))
-        within &= {b"<": lhs <= rhs + tolerance, b">": lhs >= rhs - tolerance, b"=": abs(lhs - rhs) <= tolerance}[sense]
+        slack = tolerance + 1e-12 * sum(abs(a * v) for a, v in zip(coefficients, x))
+        within &= {b"<": lhs <= rhs + slack, b">": lhs >= rhs - slack, b"=": abs(lhs - rhs) <= slack}[sense]
     return within
 
 

@@ -291,6 +291,26 @@ CASES = {
         OPTIMAL,
         -6.8125,
     ),
+    # Rows with terms near 1e18 to 1e19 fail HiGHS's own check of its MIP solution, with every
+    # state of the semi-variables free and with each fixed.
+    "terms near 1e18 in an equality row": (
+        b"SSIC",
+        [(8.7, 8.7), (1e9, 1e10), (-1e6, 1e12), (0, INF)],
+        [([-0.25, 0.5, 1e6, -0.25], b"=", 3)],
+        [0.5, 0.5, 1, 0],
+        -1,
+        OPTIMAL,
+        1005000000004.35,
+    ),
+    "terms near 1e19 beside an integer without an upper bound": (
+        b"NCSI",
+        [(2900, INF), (-INF, 1e12), (1e13, 2e13), (0, 5)],
+        [([1, 1e6, 1000, -1e6], b">", 1), ([1000, 1e6, -0.25, -3], b"<", 1e12)],
+        [-1, 0.5, 0.5, -3],
+        1,
+        OPTIMAL,
+        -10036036039039.01,
+    ),
 }
 
 
