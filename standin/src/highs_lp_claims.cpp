@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <vector>
 
 #include "highs_columns.hpp"
+#include "highs_options.hpp"
 #include "highs_session.hpp"
 #include "kesto_solver_gurobi/gurobi_constants.h"
 #include "solution_check.hpp"
@@ -37,13 +39,21 @@ void HighsSession::recheck_lp_claim(const ProblemView& view, const ParameterSet&
   if (first == kUnbounded && ray_proves_unbounded(view, params)) return;
   run_cold_second_opinion(params);
   const HighsInt second = api_.get_model_status(highs_);
-  if (const SolveOutcome again = outcome(params); again.status == GRB_OPTIMAL && holds(view, params, again)) return;
+  if (outcome(params).status == GRB_OPTIMAL && holding_point(view, params)) return;
   if (first == kInfeasible && second == kUnbounded && holding_point(view, params)) return;
   forget_basis();
   run(params);
 }
 
-// HiGHS's last primal point, when it has one that holds for the model.
+// The model's tolerances for a point of the LP that HiGHS holds: integer columns held as
+// continuous (beyond 32-bit integers) are made whole by branching afterwards, not by the LP.
+Tolerances HighsSession::held_lp_tolerances(const ParameterSet& params) const {
+  Tolerances tolerances = model_tolerances(params);
+  if (!wide_integers_.empty()) tolerances.integrality = std::numeric_limits<double>::infinity();
+  return tolerances;
+}
+
+// HiGHS's last primal point, when it has one that holds for the LP it holds.
 std::optional<std::vector<double>> HighsSession::holding_point(const ProblemView& view,
                                                                const ParameterSet& params) const {
   HighsInt solution_status = 0;
@@ -51,14 +61,15 @@ std::optional<std::vector<double>> HighsSession::holding_point(const ProblemView
   if (solution_status != kSolutionFeasible) return std::nullopt;
   std::vector<double> x(held_cols_);
   api_.get_solution(highs_, x.data(), nullptr, nullptr, nullptr);
-  if (!check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params)).none()) return std::nullopt;
+  if (!check_solution(api_, highs_, view, held_rows_, x, held_lp_tolerances(params)).none()) return std::nullopt;
   return x;
 }
 
-// Whether HiGHS's primal ray proves an LP unbounded: the ray improves the objective, and from a
-// point that holds, a step along it of a thousand times the point's size holds too (a ray that a
-// bound or row forbids fails there by the step times its slope).
+// Whether HiGHS's primal ray proves an LP unbounded: the ray improves the objective, moves no
+// column towards a finite bound, and from a point that holds, a step along it of a thousand times
+// the point's size holds too (a ray that a row forbids fails there by the step times its slope).
 bool HighsSession::ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const {
+  constexpr double kRayNoise = 1e-9;  // components this far below the longest count as 0
   const std::optional<std::vector<double>> x = holding_point(view, params);
   if (!x) return false;
   HighsInt has_ray = 0;
@@ -73,16 +84,25 @@ bool HighsSession::ray_proves_unbounded(const ProblemView& view, const Parameter
     size = std::max(size, std::abs((*x)[j]));
   }
   if (!(gain > 0.0) || !(longest > 0.0)) return false;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], integer_tolerance(params));
+    const double bound = ray[j] > 0.0 ? column.upper : column.lower;
+    if (std::abs(ray[j]) > kRayNoise * longest && std::isfinite(bound)) return false;
+  }
   const double step = 1e3 * size / longest;
   std::vector<double> y(held_cols_);
   for (std::size_t j = 0; j < held_cols_; ++j) y[j] = (*x)[j] + step * ray[j];
-  return check_solution(api_, highs_, view, held_rows_, y, model_tolerances(params)).none();
+  return check_solution(api_, highs_, view, held_rows_, y, held_lp_tolerances(params)).none();
 }
 
-// Whether HiGHS holds the model as an LP: no integer column and no semi-variable's indicator.
+// Whether HiGHS holds the model as an LP: no semi-variable's indicator, and no integer column
+// but those held as continuous.
 bool HighsSession::holds_lp(const ProblemView& view) const {
-  const auto held = view.vtype.begin() + static_cast<std::ptrdiff_t>(held_cols_);
-  return indicators_.empty() && std::none_of(view.vtype.begin(), held, is_integral_type);
+  if (!indicators_.empty()) return false;
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (is_integral_type(view.vtype[j]) && !std::ranges::binary_search(wide_integers_, j)) return false;
+  }
+  return true;
 }
 
 }  // namespace standin

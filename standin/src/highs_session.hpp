@@ -107,6 +107,7 @@ class HighsSession {
   void settle_solve_error(const ParameterSet& params);
   void recheck_warm_lp(const ProblemView& view, const ParameterSet& params);
   void recheck_lp_claim(const ProblemView& view, const ParameterSet& params);
+  Tolerances held_lp_tolerances(const ParameterSet& params) const;
   std::optional<std::vector<double>> holding_point(const ProblemView& view, const ParameterSet& params) const;
   bool ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const;
   bool holds_lp(const ProblemView& view) const;

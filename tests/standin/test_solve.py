@@ -120,14 +120,21 @@ LP_CLAIMS = {
         [({0: -1e6}, b"<", 100.0), ({0: 1e3, 1: 1e6}, b">", 1.0), ({1: 1e6}, b"<", 1.0), ({1: 1e6}, b"<", -1.0)],
         [0.5, 0.0], 1, 1e-3,
     ),
+    # Without presolve: a primal ray that the bound of 1e12 blocks 4e18 further along the row.
+    "a ray blocked by a bound of 1e12": ([(-1e6, 1e12), (0, GRB_INFINITY)], [({0: 1e6, 1: -0.25}, b"=", 3.0)], [1.0, 0.0], -1, 1e12),
+    # The same with an integer column, which a MIP beyond 2^31 holds as continuous.
+    "a ray blocked by an integer's bound of 1e12": (
+        [(-1e6, 1e12), (0, GRB_INFINITY)], [({0: 1e6, 1: -0.25}, b"=", 3.0)], [1.0, 0.0], -1, 1e12, b"IC",
+    ),
 }  # fmt: skip
 
 
 @pytest.mark.parametrize("presolve", [-1, 0])
 @pytest.mark.parametrize("case", list(LP_CLAIMS))
 def test_lp_claims_of_no_optimum_are_checked(lib, env, case, presolve):
-    bounds, rows, obj, sense, objval = LP_CLAIMS[case]
-    model = lib.newmodel(env, len(obj), obj=obj, lb=[lb for lb, _ in bounds], ub=[ub for _, ub in bounds])
+    bounds, rows, obj, sense, objval, *vtype = LP_CLAIMS[case]
+    lbs, ubs = [lb for lb, _ in bounds], [ub for _, ub in bounds]
+    model = lib.newmodel(env, len(obj), obj=obj, lb=lbs, ub=ubs, vtype=vtype[0] if vtype else None)
     lib.GRBsetintparam(lib.GRBgetenv(model), b"Presolve", presolve)
     lib.GRBsetintattr(model, b"ModelSense", sense)
     for terms, row_sense, rhs in rows:
