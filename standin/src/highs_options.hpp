@@ -36,6 +36,11 @@ inline const char* presolve_option(const ParameterSet& params) {
   return presolve == 0 ? "off" : presolve == -1 ? "choose" : "on";
 }
 
+inline const char* solver_option(const ParameterSet& params) {
+  const int method = params.int_value(Param::Method);
+  return method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose";
+}
+
 // The presolve setting for a second opinion: HiGHS can get an answer wrong with presolve and
 // without it, and a second run with the parameters' own setting would only repeat the first.
 inline const char* second_presolve(const ParameterSet& params) {

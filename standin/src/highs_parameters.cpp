@@ -49,8 +49,7 @@ void HighsSession::apply_parameters(const ParameterSet& params) {
   api_.set_int_option(h, "threads", std::max(params.int_value(Param::Threads), 0));
   api_.set_int_option(h, "random_seed", params.int_value(Param::Seed));
   api_.set_string_option(h, "presolve", presolve_option(params));
-  const int method = params.int_value(Param::Method);
-  api_.set_string_option(h, "solver", method == 0 || method == 1 ? "simplex" : method == 2 ? "ipm" : "choose");
+  api_.set_string_option(h, "solver", solver_option(params));
   api_.set_int_option(h, "simplex_iteration_limit", clamp_to_int(params.double_value(Param::IterationLimit)));
   api_.set_int_option(h, "ipm_iteration_limit",
                       clamp_to_int(std::min(params.double_value(Param::IterationLimit),

@@ -120,6 +120,12 @@ LP_CLAIMS = {
         [({0: -1e6}, b"<", 100.0), ({0: 1e3, 1: 1e6}, b">", 1.0), ({1: 1e6}, b"<", 1.0), ({1: 1e6}, b"<", -1.0)],
         [0.5, 0.0], 1, 1e-3,
     ),
+    # Both simplex runs, with presolve and without, call it unbounded after one iteration.
+    "an optimum both simplex runs miss": (
+        [(0, 1e12), (-1e6, GRB_INFINITY), (-GRB_INFINITY, 1e6), (-1e9, 1e12)],
+        [({0: -1, 1: -1e6, 2: -1e6, 3: 2}, b"<", 100.0), ({0: -0.25, 1: -1e6, 3: 1e3}, b"=", 1e6)],
+        [2.0, -1.0, 0.5, 2.0], 1, -1998498999.99905,
+    ),
     # Without presolve: a primal ray that the bound of 1e12 blocks 4e18 further along the row.
     "a ray blocked by a bound of 1e12": ([(-1e6, 1e12), (0, GRB_INFINITY)], [({0: 1e6, 1: -0.25}, b"=", 3.0)], [1.0, 0.0], -1, 1e12),
     # The same with an integer column, which a MIP beyond 2^31 holds as continuous.
