@@ -337,6 +337,7 @@ HighsInt HighsSession::feasibility_status(const ProblemView& view, const Paramet
   const auto last = as_highs_int(held_cols_ - 1);
   api_.change_costs(highs_, 0, last, zero_costs.data());
   run(params);
+  settle_solve_error(params);
   const HighsInt feasibility = api_.get_model_status(highs_);
   api_.change_costs(highs_, 0, last, view.obj.data());
   return feasibility;

@@ -211,6 +211,18 @@ def test_integer_program_with_an_improving_ray_is_unbounded(lib, env):
         lib.GRBfreemodel(model)
 
 
+# HiGHS says "infeasible or unbounded"; without dual reductions the run that looks for a point
+# ends in a solve error (rows with a right-hand side of 1e12), and the answer stayed 4.
+def test_unbounded_mip_is_told_without_dual_reductions(lib, env):
+    model = lib.newmodel(env, 4, obj=[1, -3, -1, 0], lb=[-1e9, -5, 0, 0], ub=[2e13] + [1e100] * 3, vtype=b"CICC")
+    assert lib.GRBsetintparam(lib.GRBgetenv(model), b"DualReductions", 0) == 0
+    lib.addconstr(model, {0: 1, 1: -1, 2: 1e6, 3: 1e6}, b">", 100.0)
+    lib.addconstr(model, {0: -1, 1: 0.5, 2: -1e6, 3: 0.5}, b"=", -1.0)
+    lib.addconstr(model, {0: 1e3, 1: 7, 2: 2, 3: -1e6}, b"=", 1e12)
+    assert lib.solve(model) == (UNBOUNDED, None, None)
+    lib.GRBfreemodel(model)
+
+
 def _market_split(lib, env, rows=4, columns=30, seed=3):
     """A small instance that is very hard to prove optimal but has trivial incumbents."""
     rng = random.Random(seed)
