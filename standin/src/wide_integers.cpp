@@ -57,7 +57,11 @@ void HighsSession::relax_wide_integers(const ProblemView& view, double int_toler
 // for a column without one are left to HiGHS: big-M rows imply large ones for many an ordinary
 // integer column.
 void HighsSession::hold_open_integers(const ProblemView& view, double int_tolerance) {
-  const ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
+  ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
+  // Semi-variables the rows keep off their range are held at 0, and bound the rows so.
+  for (const SemiIndicator& indicator : indicators_) {
+    if (is_off(indicator)) columns.lower[indicator.col] = columns.upper[indicator.col] = 0.0;
+  }
   std::vector<HighsColumn> implied(held_cols_);
   std::vector<bool> examined(held_cols_, false);
   bool any = false;

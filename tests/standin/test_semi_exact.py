@@ -353,6 +353,10 @@ WIDE_VALUES = {
     "integer whose row bounds it below beyond 2^31": (
         b"II", [(3, INF), (1e13, 1e14)], [([1, -1e6], b">", 100)], [1, 0], 1, (OPTIMAL, 1e19),
     ),
+    "integer bounded beyond 2^31 by a row whose semi-variable is held at 0": (
+        b"SIC", [(1e13, 2e13), (0, INF), (0, 1e12)], [([1, 7, -0.25], b"=", 1e12)], [0, 0.5, -3], -1,
+        (OPTIMAL, 71428571357.0),
+    ),
 }  # fmt: skip
 
 
