@@ -41,13 +41,15 @@ void HighsSession::recheck_lp_claim(const ProblemView& view, const ParameterSet&
   const HighsInt second = api_.get_model_status(highs_);
   if (outcome(params).status == GRB_OPTIMAL && holding_point(view, params)) return;
   if (first == kInfeasible && second == kUnbounded && holding_point(view, params)) return;
-  // Both simplex runs can make the same wrong claim: HiGHS's interior point method, which shares
-  // none of their steps, gives a third opinion.
-  api_.set_string_option(highs_, "solver", "ipm");
-  forget_basis();
-  run(params);
-  api_.set_string_option(highs_, "solver", solver_option(params));
-  if (outcome(params).status == GRB_OPTIMAL && holding_point(view, params)) return;
+  // Both simplex runs can call a bounded LP unbounded: HiGHS's interior point method, which shares
+  // none of their steps, gives a third opinion. (Two claims of infeasibility stand without it.)
+  if (first != kInfeasible || second != kInfeasible) {
+    api_.set_string_option(highs_, "solver", "ipm");
+    forget_basis();
+    run(params);
+    api_.set_string_option(highs_, "solver", solver_option(params));
+    if (outcome(params).status == GRB_OPTIMAL && holding_point(view, params)) return;
+  }
   forget_basis();
   run(params);
 }
