@@ -357,6 +357,11 @@ WIDE_VALUES = {
         b"SIC", [(1e13, 2e13), (0, INF), (0, 1e12)], [([1, 7, -0.25], b"=", 1e12)], [0, 0.5, -3], -1,
         (OPTIMAL, 71428571357.0),
     ),
+    "integers without a lower bound whose rows make them wide": (
+        b"ICII", [(-INF, 1), (-1e6, 1e6), (-1e6, 2e13), (-INF, 5)],
+        [([0.5, -1, -0.25, -1], b"=", -1), ([7, -1e6, 2, -0.25], b"<", 3), ([7, -1e6, -0.25, 2], b">", -7)],
+        [2, 2, -1, 2], -1, (OPTIMAL, 26.0),
+    ),
 }  # fmt: skip
 
 
