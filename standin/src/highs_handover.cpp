@@ -1,12 +1,23 @@
 // The model as HiGHS takes it: passed whole at the first solve, as changes afterwards.
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <numeric>
+#include <span>
 
 #include "highs_options.hpp"
 #include "highs_session.hpp"
 
 namespace standin {
+namespace {
+
+double largest_magnitude(std::span<const double> values) {
+  double largest = 0.0;
+  for (const double value : values) largest = std::max(largest, std::abs(value));
+  return largest;
+}
+
+}  // namespace
 
 bool HighsSession::load_model(const ProblemView& view, const ParameterSet& params) {
   return pass_model(view, view.obj.size(), buffered_rows(view), integer_tolerance(params));
@@ -31,6 +42,7 @@ bool HighsSession::pass_model(const ProblemView& view, std::size_t cols, const R
   held_cols_ = cols;
   held_rows_ = rows.lower.size();
   held_nonzeros_ = a.index.size();
+  largest_coefficient_ = largest_magnitude(a.value);
   sense_ = view.model_sense;
   objcon_ = view.objcon;
   is_mip_ = columns.any_integral;
@@ -70,6 +82,7 @@ bool HighsSession::add_columns(const ProblemView& view, double int_tolerance) {
                     as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
   held_cols_ = view.obj.size();
   held_nonzeros_ += a.index.size();
+  largest_coefficient_ = std::max(largest_coefficient_, largest_magnitude(a.value));
   changed_ = true;
   if (rc == kHighsStatusError) return false;
   if (!columns.any_integral) return true;
@@ -113,6 +126,7 @@ bool HighsSession::add_rows(const ProblemView& view) {
                                     as_highs_int(a.index.size()), a.start.data(), a.index.data(), a.value.data());
   held_rows_ = view.sense.size();
   held_nonzeros_ += a.index.size();
+  largest_coefficient_ = std::max(largest_coefficient_, largest_magnitude(a.value));
   changed_ = true;
   return rc != kHighsStatusError;
 }

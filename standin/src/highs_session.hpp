@@ -166,6 +166,7 @@ class HighsSession {
   std::size_t held_cols_ = 0;
   std::size_t held_rows_ = 0;
   std::size_t held_nonzeros_ = 0;
+  double largest_coefficient_ = 0.0;  // of the rows handed over since the model was passed whole
   int sense_ = 1;
   double objcon_ = 0.0;
   bool is_mip_ = false;

@@ -19,6 +19,7 @@ namespace standin {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kLargeCoefficient = 1e8;
 
 // Statuses that solving the same model again would only repeat.
 bool is_final(int gurobi_status) {
@@ -114,7 +115,12 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     return branch(view, params, std::move(start));
   }
   SolveOutcome result = checked(view, params, *last_outcome_);
-  if (result.status != GRB_OPTIMAL || indicators_.empty()) return result;
+  if (result.status != GRB_OPTIMAL || !is_mip_) return result;
+  // HiGHS's presolve can also call a MIP with big-M rows (coefficients of 1e8 and more) optimal
+  // well short of its optimum, semi-variables or not.
+  if (indicators_.empty()) {
+    return largest_coefficient_ >= kLargeCoefficient ? second_opinion(view, params, std::move(result)) : result;
+  }
   result = second_opinion(view, params, std::move(result));
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
   // limit is only the incumbent branching starts from, which frees those rows. So is one found

@@ -75,7 +75,6 @@ void HighsSession::hold_open_integers(const ProblemView& view, double int_tolera
   for (std::size_t j = 0; j < held_cols_; ++j) {
     if (!examined[j]) continue;
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (!std::isfinite(column.upper) && implied[j].upper >= kInt32End) implied[j].upper = column.upper;
     if (is_wide_integer(implied[j])) {
       wide_integers_.push_back(j);
       wide_by_rows_.push_back(j);

@@ -223,6 +223,28 @@ def test_unbounded_mip_is_told_without_dual_reductions(lib, env):
     lib.GRBfreemodel(model)
 
 
+# Fixed charges through big-M rows x_i <= M y_i: HiGHS 1.15.1's presolve reduces the model to
+# empty and calls 0 optimal (Gurobi 13.0.3: 2108, or more through y_i within IntFeasTol of 0).
+@pytest.mark.parametrize("presolve", [-1, 0])
+def test_fixed_charges_through_big_m_rows(lib, env, presolve):
+    n, big_m = 10, 1e10
+    rng = random.Random(n)
+    values, charges = [rng.randint(3, 9) for _ in range(n)], [-rng.randint(50, 200) for _ in range(n)]
+    model = lib.newmodel(env, 2 * n, obj=values + charges, ub=[1e100] * n + [1.0] * n, vtype=b"I" * n + b"B" * n)
+    lib.GRBsetintparam(lib.GRBgetenv(model), b"Presolve", presolve)
+    lib.GRBsetintattr(model, b"ModelSense", -1)
+    for i in range(n):
+        lib.addconstr(model, {i: 1.0, n + i: -big_m}, b"<", 0.0)
+    weights = {i: float(rng.randint(2, 7)) for i in range(n)}
+    lib.addconstr(model, weights, b"<", 1000.5)
+    lib.addconstr(model, {n + i: 1.0 for i in range(n)}, b"<", n // 3)
+    status, objval, x = lib.solve(model)
+    assert status == OPTIMAL and objval >= 2108.0
+    assert sum(w * x[i] for i, w in weights.items()) <= 1000.5 + 1e-6
+    assert all(x[i] <= big_m * x[n + i] + 1e-6 for i in range(n))
+    lib.GRBfreemodel(model)
+
+
 def _market_split(lib, env, rows=4, columns=30, seed=3):
     """A small instance that is very hard to prove optimal but has trivial incumbents."""
     rng = random.Random(seed)
