@@ -148,8 +148,6 @@ class HighsSession {
              std::span<const double> x, Search& search) const;
   bool bound_node_columns(const ProblemView& view, const BranchNode& node, std::span<const std::size_t> split_cols,
                           double int_tolerance);
-  void hold_integral_within(std::size_t j, double lower, double upper);
-  static bool integral_within(const BranchNode& node, const NodeBound& bound);
   void relax_wide_integers(const ProblemView& view, double int_tolerance);
   void hold_open_integers(const ProblemView& view, double int_tolerance);
   void restore_wide_integers(const ProblemView& view, double int_tolerance);

@@ -31,6 +31,18 @@ bool is_fixed(const Node& node, std::size_t k) {
   return std::any_of(node.begin(), node.end(), [&](const auto& bound) { return bound.indicator == k; });
 }
 
+// Whether column `bound.col` keeps a range of 32-bit integers with `bound` added to the node.
+bool within_int_range(const Node& node, const HighsSession::NodeBound& bound) {
+  double lower = bound.lower;
+  double upper = bound.upper;
+  for (const auto& other : node) {
+    if (other.col != bound.col) continue;
+    lower = std::max(lower, other.lower);
+    upper = std::min(upper, other.upper);
+  }
+  return std::isfinite(lower) && std::isfinite(upper) && !is_wide_integer(HighsColumn{lower, upper, 1});
+}
+
 }  // namespace
 
 // The columns the branching bounds (semi-variables' and those split on) at their bounds as
@@ -58,29 +70,8 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
     feasible = feasible && lower <= upper;
     const auto col = static_cast<HighsInt>(j);
     if (lower <= upper) api_.change_bounds(highs_, col, col, &lower, &upper);
-    if (std::ranges::binary_search(wide_integers_, j)) hold_integral_within(j, lower, upper);
   }
   return feasible;
-}
-
-// Whether column `bound.col` keeps a range of 32-bit integers with `bound` added to the node.
-bool HighsSession::integral_within(const Node& node, const NodeBound& bound) {
-  double lower = bound.lower;
-  double upper = bound.upper;
-  for (const NodeBound& other : node) {
-    if (other.col != bound.col) continue;
-    lower = std::max(lower, other.lower);
-    upper = std::min(upper, other.upper);
-  }
-  return std::isfinite(lower) && std::isfinite(upper) && !is_wide_integer(HighsColumn{lower, upper, 1});
-}
-
-// A wide integer column that a node's bounds narrow to a range of 32-bit integers is integral
-// again for HiGHS within that node, whose search then settles it; else it stays continuous.
-void HighsSession::hold_integral_within(std::size_t j, double lower, double upper) {
-  const HighsInt integrality = integral_within({}, NodeBound{j, lower, upper, std::nullopt}) ? 1 : 0;
-  const auto col = static_cast<HighsInt>(j);
-  api_.change_integrality(highs_, col, col, &integrality);
 }
 
 // Solves a node, with the same retries as a whole model after a solve error or no answer; an
@@ -182,9 +173,10 @@ void HighsSession::split(const ProblemView& view, const ParameterSet& params, co
     if (std::ranges::find(search.split_cols, j) == search.split_cols.end()) search.split_cols.push_back(j);
     NodeBound above{j, std::ceil(x[j]), column.upper, std::nullopt};
     NodeBound below{j, column.lower, std::floor(x[j]), std::nullopt};
-    // The side HiGHS can hold as integral (a range of 32-bit integers) is visited first: its
-    // search settles the column there, and its optimum may prune the other side.
-    if (integral_within(node, above)) std::swap(above, below);
+    // The side that keeps the column within a finite range of 32-bit integers is visited first:
+    // the other can go on without end, a whole number further per node, and an optimum found on
+    // this side may prune it.
+    if (within_int_range(node, above)) std::swap(above, below);
     search.push(node, above);
     search.push(node, below);
   } else {

@@ -50,12 +50,11 @@ void HighsSession::relax_wide_integers(const ProblemView& view, double int_toler
   }
 }
 
-// HiGHS bounds an integer column from its rows, and walks its domain from there: a lower bound
-// the rows imply beyond 2^31 loops it as a wide column's own does, and so can a missing one. So
-// an integer column is held as continuous where its rows make it wide, and one without a lower
-// bound else within the lower bound they imply, where they imply one. Upper bounds the rows imply
-// for a column without one are left to HiGHS: big-M rows imply large ones for many an ordinary
-// integer column.
+// HiGHS bounds an integer column from its rows, and walks its domain from there: a bound the
+// rows imply beyond 2^31 loops it as a wide column's own does, and so can a missing lower one.
+// So an integer column is held as continuous where its rows make it wide (big-M rows with an M
+// of 2^31 or more included), and one without a lower bound else within the lower bound they
+// imply, where they imply one.
 void HighsSession::hold_open_integers(const ProblemView& view, double int_tolerance) {
   ColumnBlock columns = column_block(view, 0, held_cols_, int_tolerance);
   // Semi-variables the rows keep off their range are held at 0, and bound the rows so.
