@@ -136,6 +136,7 @@ class HighsSession {
   SolveOutcome checked(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
   bool branches_on(const SolutionFaults& faults) const;
   SolveOutcome second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result);
+  void rerun_looser(const ParameterSet& params);
   Tolerances model_tolerances(const ParameterSet& params) const;
   bool holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const;
   // Starts from `incumbent`, a solution of the model, when given.

@@ -118,8 +118,10 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
   if (result.status != GRB_OPTIMAL || !is_mip_) return result;
   // HiGHS's presolve can also call a MIP with big-M rows (coefficients of 1e8 and more) optimal
   // well short of its optimum, semi-variables or not.
+  // Nor is its search without presolve, where presolve may loop, always right.
   if (indicators_.empty()) {
-    return largest_coefficient_ >= kLargeCoefficient ? second_opinion(view, params, std::move(result)) : result;
+    const bool doubtful = largest_coefficient_ >= kLargeCoefficient || presolve_unsafe_;
+    return doubtful ? second_opinion(view, params, std::move(result)) : result;
   }
   result = second_opinion(view, params, std::move(result));
   // HiGHS's answers degrade with indicator limits from about 1e8: an optimum found through such a
@@ -206,10 +208,15 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
 // HiGHS's search after presolve can call a reformulation optimal well short of its optimum, where
 // a run without presolve finds it. An optimum that the relaxation's bound does not show gets that
 // run, and the better of the two solutions that hold stands. Where presolve may loop, the first
-// run was without presolve already, and a run with it could loop.
+// run was without presolve already and a run with it could loop: the second is without presolve
+// too, with a looser integrality tolerance (rerun_looser).
 SolveOutcome HighsSession::second_opinion(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
-  if (presolve_unsafe_ || relaxation_shows(params, *result.objval)) return result;
-  run_cold_second_opinion(params);
+  if (relaxation_shows(params, *result.objval)) return result;
+  if (presolve_unsafe_) {
+    rerun_looser(params);
+  } else {
+    run_cold_second_opinion(params);
+  }
   SolveOutcome again = outcome(params);
   const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
   return better && holds(view, params, again) ? again : result;
@@ -412,6 +419,19 @@ void HighsSession::rerun_tighter(const ParameterSet& params) {
   run(params);
   api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
   api_.set_double_option(highs_, "primal_feasibility_tolerance", feasibility);
+}
+
+// Without presolve HiGHS 1.15.1's propagation with an integrality tolerance of 1e-7 can close a
+// MIP's search at a point far short of its optimum, or call it infeasible, where one of 1e-6 (its
+// own default) finds the optimum: a second run from scratch with ten times the tolerance, at most
+// IntFeasTol, which every solution is checked against.
+void HighsSession::rerun_looser(const ParameterSet& params) {
+  const double tolerance = integer_tolerance(params);
+  forget_basis();
+  api_.set_double_option(highs_, "mip_feasibility_tolerance",
+                         std::min(tolerance * 10.0, params.double_value(Param::IntFeasTol)));
+  run(params);
+  api_.set_double_option(highs_, "mip_feasibility_tolerance", tolerance);
 }
 
 // A MIP that HiGHS ends in a solve error: its check of the solution after postsolve failed. One

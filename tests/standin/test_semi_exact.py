@@ -367,6 +367,13 @@ WIDE_VALUES = {
         [([1000, -3, 1000], b"=", -1), ([7, 2, 7], b">", 3), ([2, -0.25, 1e6], b">", 0)],
         [0.5, -1, 2], -1, (OPTIMAL, -661.5),
     ),
+    # Solved without presolve for the continuous column's sake, HiGHS closes the search at the root
+    # at a point found by its heuristics, with no LP solved.
+    "search without presolve closed short of its optimum": (
+        b"CIBC", [(-1e6, 1e12), (0, 1e6), (0, 1), (-1e9, INF)],
+        [([1000, -3, 0.5, 0.5], b"=", 11.5), ([-1, -0.25, 0.5, 1e6], b"=", 1e6), ([0, -3, -0.25, -1e6], b"<", 11.5)],
+        [-3, 2, -1, 2], -1, (OPTIMAL, 1991002.4733795216),
+    ),
 }  # fmt: skip
 
 
