@@ -14,7 +14,6 @@
 namespace standin {
 namespace {
 
-constexpr double kInt32End = 2147483648.0;  // 2^31
 // Rows longer than this are not read for the bounds they imply: each column's bound costs the
 // row's length, and such rows rarely carry the terms beyond 2^31 that matter here.
 constexpr std::size_t kLongestReadRow = 64;
