@@ -90,7 +90,7 @@ class HighsSession {
   bool add_indicators(const ProblemView& view, double int_tolerance);
   using RowVisit = std::function<void(std::span<const HighsInt>, std::span<const double>, double, double)>;
   void for_each_row_of(std::size_t col, const RowVisit& visit) const;
-  void imply_bounds(const std::vector<bool>& examined, const ColumnBlock& columns,
+  bool imply_bounds(const std::vector<bool>& examined, ColumnBlock& columns,
                     std::vector<HighsColumn>& implied) const;
   double held_lower(std::size_t col, double lower) const;
   SemiIndicator semi_indicator(std::size_t col, const HighsColumn& column, double magnitude,

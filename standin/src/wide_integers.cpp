@@ -69,7 +69,12 @@ void HighsSession::hold_open_integers(const ProblemView& view, double int_tolera
     any = any || examined[j];
   }
   if (!any) return;
-  imply_bounds(examined, columns, implied);
+  // A few passes, as HiGHS's propagation does: a bound one row implies for a column lets another
+  // row imply one for the next (x <= 5e6 from one row, y <= 1e13 from x in another).
+  constexpr int kPasses = 3;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    if (!imply_bounds(examined, columns, implied)) break;
+  }
   for (std::size_t j = 0; j < held_cols_; ++j) {
     if (!examined[j]) continue;
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
@@ -86,8 +91,9 @@ void HighsSession::hold_open_integers(const ProblemView& view, double int_tolera
 }
 
 // Narrows `implied[j]` of each examined column to the bounds each of the model's rows puts on it,
-// given the other columns' bounds, in one pass over the rows.
-void HighsSession::imply_bounds(const std::vector<bool>& examined, const ColumnBlock& columns,
+// given the other columns' bounds, in one pass over the rows; then narrows `columns` to them for
+// the next pass. Returns whether a bound moved.
+bool HighsSession::imply_bounds(const std::vector<bool>& examined, ColumnBlock& columns,
                                 std::vector<HighsColumn>& implied) const {
   for_each_held_row_block(api_, highs_, held_rows_, [&](const HeldRowBlock& block) {
     for (std::size_t i = 0; i < block.size(); ++i) {
@@ -107,6 +113,14 @@ void HighsSession::imply_bounds(const std::vector<bool>& examined, const ColumnB
     }
     return true;
   });
+  bool moved = false;
+  for (std::size_t j = 0; j < examined.size(); ++j) {
+    if (!examined[j]) continue;
+    moved = moved || implied[j].lower > columns.lower[j] || implied[j].upper < columns.upper[j];
+    columns.lower[j] = std::max(columns.lower[j], implied[j].lower);
+    columns.upper[j] = std::min(columns.upper[j], implied[j].upper);
+  }
+  return moved;
 }
 
 // A column's lower bound as HiGHS holds it during a solve (hold_open_integers).
