@@ -31,15 +31,19 @@ bool is_fixed(const Node& node, std::size_t k) {
   return std::any_of(node.begin(), node.end(), [&](const auto& bound) { return bound.indicator == k; });
 }
 
+// The range [lower, upper] of column `col` narrowed by the node's bounds on it.
+std::pair<double, double> narrowed(const Node& node, std::size_t col, double lower, double upper) {
+  for (const auto& bound : node) {
+    if (bound.col != col) continue;
+    lower = std::max(lower, bound.lower);
+    upper = std::min(upper, bound.upper);
+  }
+  return {lower, upper};
+}
+
 // Whether column `bound.col` keeps a range of 32-bit integers with `bound` added to the node.
 bool within_int_range(const Node& node, const HighsSession::NodeBound& bound) {
-  double lower = bound.lower;
-  double upper = bound.upper;
-  for (const auto& other : node) {
-    if (other.col != bound.col) continue;
-    lower = std::max(lower, other.lower);
-    upper = std::min(upper, other.upper);
-  }
+  const auto [lower, upper] = narrowed(node, bound.col, bound.lower, bound.upper);
   return std::isfinite(lower) && std::isfinite(upper) && !is_wide_integer(HighsColumn{lower, upper, 1});
 }
 
@@ -60,13 +64,7 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
   bool feasible = true;
   for (const auto& [j, off] : cols) {
     const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    double lower = off ? 0.0 : held_lower(j, column.lower);
-    double upper = off ? 0.0 : column.upper;
-    for (const NodeBound& bound : node) {
-      if (bound.col != j) continue;
-      lower = std::max(lower, bound.lower);
-      upper = std::min(upper, bound.upper);
-    }
+    auto [lower, upper] = narrowed(node, j, off ? 0.0 : held_lower(j, column.lower), off ? 0.0 : column.upper);
     feasible = feasible && lower <= upper;
     const auto col = static_cast<HighsInt>(j);
     if (lower <= upper) api_.change_bounds(highs_, col, col, &lower, &upper);
