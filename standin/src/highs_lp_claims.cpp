@@ -32,10 +32,12 @@ void HighsSession::recheck_warm_lp(const ProblemView& view, const ParameterSet& 
 // 1e6·x <= 100 and x >= -1e6: after scaling, its simplex stops on a dual infeasibility of 1e-6).
 // Such a claim, unless HiGHS's ray proves it, gets a run from scratch with the other presolve
 // setting, whose optimum stands when its solution holds for the model, as does its "unbounded" for
-// an LP called infeasible when it comes with a point that holds; else the first answer does.
+// an LP called infeasible when it comes with a point that holds; else the first answer does. So
+// does an LP that HiGHS leaves without an answer (bounds of 1e13: "Unknown" for an objective
+// error of 1e-5 after its dual simplex, with or without presolve).
 void HighsSession::recheck_lp_claim(const ProblemView& view, const ParameterSet& params) {
   const HighsInt first = api_.get_model_status(highs_);
-  if (!claims_no_optimum(first) || !holds_lp(view)) return;
+  if (!(claims_no_optimum(first) || is_no_answer(first)) || !holds_lp(view)) return;
   if (first == kUnbounded && ray_proves_unbounded(view, params)) return;
   run_cold_second_opinion(params);
   const HighsInt second = api_.get_model_status(highs_);

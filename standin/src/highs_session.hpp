@@ -128,6 +128,7 @@ class HighsSession {
   bool solve_once(const ProblemView& view, const ParameterSet& params);
   bool raise_guessed_limits(const ProblemView& view, const ParameterSet& params, bool cut_short);
   bool presolve_may_loop(const ProblemView& view) const;
+  bool may_scale_beyond_int32(const ProblemView& view) const;
   // The presolve setting of a solve's runs, and of a second opinion on an answer (highs_options.hpp);
   // while presolve may loop, those of Presolve 0.
   const char* presolve_setting(const ParameterSet& params) const;
@@ -145,6 +146,7 @@ class HighsSession {
   struct Search;
   std::optional<std::size_t> first_free(const BranchNode& node, std::span<const std::size_t> cols) const;
   void visit(const ProblemView& view, const ParameterSet& params, const BranchNode& node, Search& search);
+  double node_bound(double value, const Search& search) const;
   void split(const ProblemView& view, const ParameterSet& params, const BranchNode& node, const SolutionFaults& faults,
              std::span<const double> x, Search& search) const;
   bool bound_node_columns(const ProblemView& view, const BranchNode& node, std::span<const std::size_t> split_cols,
@@ -155,6 +157,10 @@ class HighsSession {
   HighsInt solve_node(const ProblemView& view, const ParameterSet& params);
   HighsInt settle_node(const ProblemView& view, const ParameterSet& params);
   HighsInt feasibility_status(const ProblemView& view, const ParameterSet& params);
+  bool unbounded_before_search(const ProblemView& view, const ParameterSet& params);
+  bool has_point(const ProblemView& view, const ParameterSet& params);
+  bool improves_alone(const ProblemView& view, double int_tolerance) const;
+  void zero_costs(const ProblemView& view, bool zero);
   bool within_gap(double value, double bound, const ParameterSet& params) const;
   SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
   SolveOutcome apply_stop_parameters(SolveOutcome result, const ParameterSet& params) const;

@@ -27,6 +27,14 @@ bool is_final(int gurobi_status) {
          gurobi_status == GRB_UNBOUNDED;
 }
 
+// Whether column j may move without end, by its bounds, in a direction that improves the objective.
+bool improves_without_end(const ProblemView& view, std::size_t j, double int_tolerance) {
+  const double gain = -view.obj[j] * view.model_sense;  // per unit upwards
+  if (gain == 0.0) return false;
+  const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
+  return gain > 0 ? column.upper == kInf : column.lower == -kInf;
+}
+
 bool same_limits(const std::vector<SemiIndicator>& a, const std::vector<SemiIndicator>& b) {
   return std::ranges::equal(a, b, [](const SemiIndicator& x, const SemiIndicator& y) {
     return x.col == y.col && x.lower == y.lower && x.upper == y.upper;
@@ -72,9 +80,9 @@ SolveOutcome HighsSession::settle_no_answer(const ProblemView& view, const Param
 
 // HiGHS 1.15's presolve can take a continuous column of a MIP for an implied integer, and its root
 // reduced-cost fixing then walks that column's domain in 32-bit integers without end (as for wide
-// integer columns) when a bound lies beyond them. Such a MIP is solved as with Presolve 0: its
-// runs without presolve, second opinions on their answers with it, as HiGHS errs without presolve
-// on such models too.
+// integer columns) when a bound lies beyond them, or comes to lie there as presolve scales it
+// (may_scale_beyond_int32). Such a MIP is solved as with Presolve 0: its runs without presolve,
+// second opinions on their answers with it, as HiGHS errs without presolve on such models too.
 bool HighsSession::presolve_may_loop(const ProblemView& view) const {
   constexpr double kInt32End = 2147483648.0;  // 2^31
   if (!is_mip_) return false;
@@ -89,7 +97,7 @@ bool HighsSession::presolve_may_loop(const ProblemView& view) const {
     wide_continuous =
         wide_continuous || wide_by_rows || (continuous && (beyond(column.lower) || beyond(column.upper)));
   }
-  return integral && wide_continuous;
+  return integral && (wide_continuous || may_scale_beyond_int32(view));
 }
 
 const char* HighsSession::presolve_setting(const ParameterSet& params) const {
@@ -105,6 +113,7 @@ const char* HighsSession::second_presolve_setting(const ParameterSet& params) co
 // the semi-variables themselves; so is a reformulation HiGHS leaves without an answer, as one with
 // a semi-variable's state fixed may get one.
 SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& params) {
+  if (unbounded_before_search(view, params)) return SolveOutcome{GRB_UNBOUNDED, {}, std::nullopt};
   const bool cut_short = raise_guessed_limits(view, params, solve_once(view, params));
   const int status = last_outcome_->status;
   const bool undecided = status == GRB_INFEASIBLE || status == GRB_INF_OR_UNBD || status == GRB_NUMERIC;
@@ -133,6 +142,41 @@ SolveOutcome HighsSession::decide(const ProblemView& view, const ParameterSet& p
     return branch(view, params, result);
   }
   return result;
+}
+
+// A MIP with a column in no row that improves the objective without end, and with a point that
+// holds, is unbounded. HiGHS's search can go on without end on such a MIP (finding ever better
+// points, or restarting where it holds integer columns as continuous beside large bounds, whose
+// relaxation it leaves "Not Set"): it is told before the search.
+bool HighsSession::unbounded_before_search(const ProblemView& view, const ParameterSet& params) {
+  if (!is_mip_ || !improves_alone(view, integer_tolerance(params)) || !has_point(view, params)) return false;
+  log_line(params, "A column in no row improves without end and the model has a point");
+  return true;
+}
+
+// Whether a column in no row moves without end in a direction that improves the objective.
+bool HighsSession::improves_alone(const ProblemView& view, double int_tolerance) const {
+  for (std::size_t j = 0; j < held_cols_; ++j) {
+    if (!improves_without_end(view, j, int_tolerance)) continue;
+    const auto col = as_highs_int(j);
+    HighsInt count = 0;
+    HighsInt nonzeros = 0;
+    api_.get_cols(highs_, col, col, &count, nullptr, nullptr, nullptr, &nonzeros, nullptr, nullptr, nullptr);
+    if (count == 1 && nonzeros == 0) return true;
+  }
+  return false;
+}
+
+// Whether the model has a point that holds, searched for with every cost 0: HiGHS's point, or
+// where it leaves a semi-variable in its gap or a wide integer off a whole number, branching's.
+bool HighsSession::has_point(const ProblemView& view, const ParameterSet& params) {
+  zero_costs(view, true);
+  run(params);
+  settle_solve_error(params);
+  SolveOutcome found = outcome(params);
+  if (found.status == GRB_OPTIMAL && !holds(view, params, found)) found = branch(view, params);
+  zero_costs(view, false);
+  return found.is_solution && found.objval && !found.x.empty();
 }
 
 // Runs HiGHS and reads its outcome; returns whether a guessed limit cut the solution short.
@@ -190,7 +234,9 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
     SolveOutcome exact = branch(view, params);
     return exact.status == GRB_OPTIMAL ? exact : result;
   }
-  if (result.status == GRB_OPTIMAL && branches_on(faults)) return branch(view, params);
+  // 13 SUBOPTIMAL promises a solution, as 2 OPTIMAL does.
+  const bool promised = result.status == GRB_OPTIMAL || result.status == GRB_SUBOPTIMAL;
+  if (promised && branches_on(faults)) return branch(view, params);
   if (result.status == GRB_OPTIMAL) {
     rerun_tighter(params);
     SolveOutcome again = outcome(params);
@@ -200,8 +246,6 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
     }
   }
   log_line(params, "Solution refused: " + faults.description());
-  // 13 SUBOPTIMAL promises a solution, as 2 OPTIMAL does.
-  const bool promised = result.status == GRB_OPTIMAL || result.status == GRB_SUBOPTIMAL;
   return promised ? SolveOutcome{GRB_NUMERIC, {}, std::nullopt} : stopped_without_solution(result.status);
 }
 
@@ -314,10 +358,7 @@ HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt s
 // one, no improving ray exists.
 bool HighsSession::may_be_unbounded(const ProblemView& view, double int_tolerance) const {
   for (std::size_t j = 0; j < held_cols_; ++j) {
-    const double gain = -view.obj[j] * view.model_sense;  // per unit upwards
-    if (gain == 0.0) continue;
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], int_tolerance);
-    if (gain > 0 ? column.upper == kInf : column.lower == -kInf) return true;
+    if (improves_without_end(view, j, int_tolerance)) return true;
   }
   return false;
 }
@@ -346,14 +387,18 @@ SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& vie
 
 // The model solved with every cost 0: optimal when it has a point, infeasible when it has none.
 HighsInt HighsSession::feasibility_status(const ProblemView& view, const ParameterSet& params) {
-  const std::vector<double> zero_costs(held_cols_, 0.0);
-  const auto last = as_highs_int(held_cols_ - 1);
-  api_.change_costs(highs_, 0, last, zero_costs.data());
+  zero_costs(view, true);
   run(params);
   settle_solve_error(params);
   const HighsInt feasibility = api_.get_model_status(highs_);
-  api_.change_costs(highs_, 0, last, view.obj.data());
+  zero_costs(view, false);
   return feasibility;
+}
+
+// Every cost 0, for a search for any point; or the model's costs again.
+void HighsSession::zero_costs(const ProblemView& view, bool zero) {
+  const std::vector<double> zeros(zero ? held_cols_ : 0, 0.0);
+  api_.change_costs(highs_, 0, as_highs_int(held_cols_ - 1), zero ? zeros.data() : view.obj.data());
 }
 
 // The last MIP solution as a start, new columns at the value nearest 0 within their bounds.

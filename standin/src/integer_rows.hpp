@@ -1,7 +1,8 @@
-// Equality rows that no integer point can meet, whatever the bounds: every column integral
-// (binary, integer or semi-integer) and the right-hand side off the multiples of the
-// coefficients' greatest common divisor. HiGHS holds wide integer columns as continuous and
-// cannot prove this; Gurobi's presolve does.
+// Equality rows that no point can meet for integrality: the integral columns (binary, integer or
+// semi-integer) with the largest coefficients reach only multiples of those coefficients'
+// greatest common divisor, and the other columns, bounded, too little to close the distance to
+// the right-hand side (or none are left). HiGHS holds wide integer columns as continuous, or
+// gives up on them, and cannot prove this; Gurobi's presolve does.
 #ifndef STANDIN_INTEGER_ROWS_HPP
 #define STANDIN_INTEGER_ROWS_HPP
 
@@ -14,7 +15,7 @@
 namespace standin {
 
 // The first of the first `rows` rows HiGHS holds that no integer point meets within
-// `feasibility`, if any.
+// `feasibility`, within the column bounds HiGHS holds (a branching node's included), if any.
 std::optional<std::size_t> row_without_integer_point(const HighsApi& api, const void* highs, const ProblemView& view,
                                                      std::size_t rows, double feasibility);
 

@@ -16,6 +16,7 @@
 
 #include "highs_options.hpp"
 #include "highs_session.hpp"
+#include "integer_rows.hpp"
 #include "interrupt.hpp"
 #include "solution_check.hpp"
 #include "solve_log.hpp"
@@ -39,6 +40,16 @@ std::pair<double, double> narrowed(const Node& node, std::size_t col, double low
     upper = std::min(upper, bound.upper);
   }
   return {lower, upper};
+}
+
+// Whether every point's objective (less its constant) is a whole number: costs whole, and only
+// on integral columns.
+bool has_whole_objective(const ProblemView& view, std::size_t cols) {
+  for (std::size_t j = 0; j < cols; ++j) {
+    const double cost = view.obj[j];
+    if (cost != 0.0 && (!is_integral_type(view.vtype[j]) || cost != std::round(cost))) return false;
+  }
+  return true;
 }
 
 // Whether column `bound.col` keeps a range of 32-bit integers with `bound` added to the node.
@@ -72,16 +83,17 @@ bool HighsSession::bound_node_columns(const ProblemView& view, const Node& node,
   return feasible;
 }
 
-// Solves a node, with the same retries as a whole model after a solve error or no answer; an
-// answer of infeasible (or either) is checked from scratch without presolve:
-// HiGHS's presolve, and its simplex started from the last node's basis, can get it wrong for
-// these models. Without presolve HiGHS can in turn call a node infeasible whose LP it finds
-// unbounded ("declaring node infeasible"): after an answer of either, the node is settled as a
-// model without a point (infeasible) or one with a point and an unbounded relaxation. With
-// Presolve 0 the check runs with presolve instead (second_presolve).
+// Solves a node, with the same retries and second opinions as a whole model; an answer of
+// infeasible (or either) is checked from scratch without presolve: HiGHS's presolve, and its
+// simplex started from the last node's basis, can get it wrong for these models. Without
+// presolve HiGHS can in turn call a node infeasible whose LP it finds unbounded ("declaring node
+// infeasible"): after an answer of either, the node is settled as a model without a point
+// (infeasible) or one with a point and an unbounded relaxation. With Presolve 0 the check runs
+// with presolve instead (second_presolve).
 HighsInt HighsSession::solve_node(const ProblemView& view, const ParameterSet& params) {
   arm_stops(params);
   run(params);
+  recheck_lp_claim(view, params);
   settle_solve_error(params);
   retry_without_answer(params);
   HighsInt status = api_.get_model_status(highs_);
@@ -133,6 +145,8 @@ struct HighsSession::Search {
   std::optional<SolveOutcome> near_zero;  // the best point that holds only through semi_near_zero
   bool complete = true;
   bool unbounded = false;
+  bool either = false;  // a node said "infeasible or unbounded"
+  bool whole_objective = false;  // has_whole_objective: a node's bound rounds to a whole number
 
   void push(const Node& node, NodeBound bound) {
     Node child = node;
@@ -197,8 +211,11 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
     if (const auto k = first_free(node, {})) {
       search.split_state(node, indicators_[*k], *k);
     } else {
+      // "Infeasible or unbounded" (from both presolve settings) has no optimum either way; with
+      // DualReductions 0 it must be told apart, which the branching cannot.
       search.unbounded = status == kUnbounded;
-      search.complete = search.complete && search.unbounded;
+      search.either = search.either || !search.unbounded;
+      search.complete = search.complete && (search.unbounded || params.int_value(Param::DualReductions) != 0);
     }
     return;
   }
@@ -227,8 +244,12 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
       return;
     }
   }
-  if (search.found && within_gap(*search.best.objval, value, params)) return;  // cannot beat the best
+  if (search.found && within_gap(*search.best.objval, node_bound(value, search), params)) return;  // cannot beat it
   const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, x, model_tolerances(params));
+  // A node with an equality row that no integer point meets within its bounds has no point: split
+  // on an integer, it would walk that integer's values without end.
+  const double feasibility = params.double_value(Param::FeasibilityTol);
+  if (!faults.not_integral.empty() && row_without_integer_point(api_, highs_, view, held_rows_, feasibility)) return;
   if (faults.none() && (faults.semi_near_zero.empty() || !first_free(node, faults.semi_near_zero))) {
     search.best = SolveOutcome{GRB_OPTIMAL, std::move(x), value};
     search.found = true;
@@ -241,6 +262,15 @@ void HighsSession::visit(const ProblemView& view, const ParameterSet& params, co
   } else {
     split(view, params, node, faults, x, search);
   }
+}
+
+// What no point of a node with optimum `value` can beat: with a whole objective, the next whole
+// number on the objective's side (beyond a rounding of the value).
+double HighsSession::node_bound(double value, const Search& search) const {
+  if (!search.whole_objective) return value;
+  const double shifted = value - objcon_;
+  const double slack = 1e-6 + 1e-9 * std::abs(shifted);
+  return objcon_ + (sense_ > 0 ? std::ceil(shifted - slack) : std::floor(shifted + slack));
 }
 
 // The node's LP relaxation, solved in place of its MIP.
@@ -263,6 +293,7 @@ bool HighsSession::node_relaxation_shows(const ParameterSet& params, double valu
 SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& params,
                                   std::optional<SolveOutcome> incumbent) {
   Search search;
+  search.whole_objective = has_whole_objective(view, held_cols_);
   if (incumbent && holds(view, params, *incumbent)) {
     search.best = std::move(*incumbent);
     search.found = true;
@@ -296,8 +327,12 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
     const int stop = timed_out ? GRB_TIME_LIMIT : GRB_INTERRUPTED;
     return search.found ? SolveOutcome{stop, search.best.x, search.best.objval} : stopped_without_solution(stop);
   }
-  if (search.complete && !search.found) return SolveOutcome{GRB_INFEASIBLE, {}, std::nullopt};
-  if (search.complete || near_zero_stands) {
+  // A point found beside a node that may be unbounded proves nothing.
+  search.complete = search.complete && !(search.either && search.found);
+  if (search.complete && !search.found) {
+    return SolveOutcome{search.either ? GRB_INF_OR_UNBD : GRB_INFEASIBLE, {}, std::nullopt};
+  }
+  if (search.complete || (near_zero_stands && !search.either)) {
     // HiGHS can call a node optimal whose LP is unbounded: the relaxation decides, as for any MIP.
     confirm_optimal(view, params, search.best);
     return search.best;

@@ -5,6 +5,8 @@
 // integrality.
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <span>
 #include <vector>
 
 #include "held_rows.hpp"
@@ -121,6 +123,47 @@ bool HighsSession::imply_bounds(const std::vector<bool>& examined, ColumnBlock& 
     columns.upper[j] = std::min(columns.upper[j], implied[j].upper);
   }
   return moved;
+}
+
+// HiGHS's presolve takes a continuous column of an equality row whose other terms are integral for
+// an implied integer, scaled by its coefficient over theirs (times 2 for a right-hand side of
+// halves), and its root reduced-cost fixing then loops where that scaled column's bounds reach
+// beyond 2^31. Whether a continuous column may be so: a finite bound whose term, over the
+// least integral coefficient of an equality row, reaches 2^30.
+bool HighsSession::may_scale_beyond_int32(const ProblemView& view) const {
+  constexpr double kWideLimit = 1073741824.0;  // 2^30
+  const auto integral = [&](std::size_t j) {
+    return is_integral_type(view.vtype[j]) && !std::ranges::binary_search(wide_integers_, j);
+  };
+  // A semi-variable with a one-value range is its indicator (binary) times that value.
+  const auto scalable = [&](std::size_t j) {
+    return !integral(j) && !(is_semi_type(view.vtype[j]) && view.lb[j] == view.ub[j]);
+  };
+  const auto largest_finite = [&](std::size_t j) {
+    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], 0.0);
+    const double lower = std::isfinite(column.lower) ? std::abs(column.lower) : 0.0;
+    const double upper = std::isfinite(column.upper) ? std::abs(column.upper) : 0.0;
+    return std::max(lower, upper);
+  };
+  bool found = false;
+  for_each_held_row_block(api_, highs_, held_rows_, [&](const HeldRowBlock& block) {
+    for (std::size_t i = 0; i < block.size() && !found; ++i) {
+      if (block.lower[i] != block.upper[i]) continue;
+      const std::span<const HighsInt> index = block.cols(i);
+      const std::span<const double> value = block.coefficients(i);
+      double least_integral = std::numeric_limits<double>::infinity();
+      for (std::size_t e = 0; e < index.size(); ++e) {
+        if (integral(static_cast<std::size_t>(index[e]))) least_integral = std::min(least_integral, std::abs(value[e]));
+      }
+      if (!std::isfinite(least_integral)) continue;
+      for (std::size_t e = 0; e < index.size() && !found; ++e) {
+        const auto j = static_cast<std::size_t>(index[e]);
+        found = scalable(j) && std::abs(value[e]) * largest_finite(j) >= kWideLimit * least_integral;
+      }
+    }
+    return !found;
+  });
+  return found;
 }
 
 // A column's lower bound as HiGHS holds it during a solve (hold_open_integers).

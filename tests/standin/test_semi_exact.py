@@ -311,6 +311,32 @@ CASES = {
         OPTIMAL,
         -10036036039039.01,
     ),
+    # Unbounded (x2 rises without end): HiGHS says "infeasible or unbounded" with the semi-variable
+    # free and fixed alike.
+    "no optimum with the semi-variable's state free or fixed": (
+        b"BNIC",
+        [(0, 1), (1000, 1500), (-1e6, INF), (-5, 1e12)],
+        [
+            ([1, -0.25, 0, -1e6], b">", 1),
+            ([-3, 7, -0.25, -1e6], b"<", 11.5),
+            ([-1, 0.5, 0, -1], b"<", 11.5),
+            ([-1e6, 1000, -3, 0], b"<", -7),
+        ],
+        [-3, 0, 0.5, 0.5],
+        -1,
+        INF_OR_UNBD,
+        None,
+    ),
+    # The integral terms reach only multiples of 1e6, and the others, bounded, less than 5.
+    "equality row out of reach of its integral terms": (
+        b"NNIB",
+        [(8.7, 87), (4.11, 6.165), (0, 1e12), (0, 1)],
+        [([-1e6, -0.25, 1e6, -3], b"=", 1)],
+        [0, 0.5, -3, -1],
+        -1,
+        INFEASIBLE,
+        None,
+    ),
 }
 
 
@@ -378,6 +404,20 @@ WIDE_VALUES = {
         b"IIIB", [(1000, INF), (1e6, 2e6), (-1e6, INF), (0, 1)],
         [([-3, 7, 0, 7], b">", 3), ([1e6, 0.5, 1, 2], b">", 1e6), ([-1e6, 1000, 0.5, 1000], b"=", 3)],
         [-3, 1, 0, -3], -1, (OPTIMAL, 1994000.0),
+    ),
+    "continuous column presolve scales beyond 2^31 as an implied integer": (
+        b"CII", [(1000, 2000), (0, 1e6), (-INF, INF)], [([1000, 1e6, 2], b"<", 1e12), ([-1e6, 1000, 1], b"=", 11.5)],
+        [-1, -1, 0], -1, (OPTIMAL, -1000.0000005),
+    ),
+    "integer in no row that improves without end": (
+        b"SIIN", [(1e9, 2e9), (0, INF), (-INF, INF), (8.7, INF)], [([-3, 7, 0, 0], b">", 1e12)], [-3, 1, 1, 0], -1,
+        (UNBOUNDED, None),
+    ),
+    # HiGHS ends the LP it holds "Unknown" (an objective error of 1e-5), and its optimum of 1.64
+    # is only rounded up to the integral objective's 2 by branching.
+    "integers held as continuous in an LP HiGHS leaves unknown": (
+        b"NI", [(-1e13, 1e13), (0, INF)], [([2, 2], b">", 0), ([1e6, 0.5], b"<", 1e12), ([7, 7], b">", 11.5)],
+        [-1, -1], -1, (OPTIMAL, -2.0),
     ),
 }  # fmt: skip
 
