@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "held_rows.hpp"
 #include "highs_columns.hpp"
 #include "highs_options.hpp"
 #include "highs_session.hpp"
@@ -104,6 +106,68 @@ bool HighsSession::ray_proves_unbounded(const ProblemView& view, const Parameter
   std::vector<double> y(held_cols_);
   for (std::size_t j = 0; j < held_cols_; ++j) y[j] = (*x)[j] + step * ray[j];
   return check_solution(api_, highs_, view, held_rows_, y, held_lp_tolerances(params)).none();
+}
+
+// Whether the relaxation HiGHS holds (its rows and bounds as they stand, integrality dropped)
+// has a ray that improves the objective: HiGHS's primal ray, taken only where it holds for every
+// row and bound it moves along (within rounding), as HiGHS can call such a relaxation unbounded
+// wrongly beside bounds of 1e13.
+bool HighsSession::relaxation_has_ray(const ParameterSet& params) {
+  constexpr double kRayNoise = 1e-9;  // components this far below the longest count as 0
+  api_.set_bool_option(highs_, "solve_relaxation", 1);
+  run(params);
+  api_.set_bool_option(highs_, "solve_relaxation", 0);
+  if (api_.get_model_status(highs_) != kUnbounded) return false;
+  const std::size_t cols = held_cols_ + indicators_.size();
+  HighsInt has_ray = 0;
+  std::vector<double> ray(cols);
+  if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
+  std::vector<double> cost(cols);
+  std::vector<double> lower(cols);
+  std::vector<double> upper(cols);
+  HighsInt count = 0;
+  HighsInt nonzeros = 0;
+  if (api_.get_cols(highs_, 0, as_highs_int(cols - 1), &count, cost.data(), lower.data(), upper.data(), &nonzeros,
+                    nullptr, nullptr, nullptr) == kHighsStatusError) {
+    return false;
+  }
+  double longest = 0.0;
+  for (const double r : ray) longest = std::max(longest, std::abs(r));
+  double gain = 0.0;
+  double gain_scale = 0.0;
+  for (std::size_t j = 0; j < cols; ++j) {
+    if (std::abs(ray[j]) <= kRayNoise * longest) ray[j] = 0.0;
+    if ((ray[j] > 0.0 && std::isfinite(upper[j])) || (ray[j] < 0.0 && std::isfinite(lower[j]))) return false;
+    gain -= sense_ * cost[j] * ray[j];
+    gain_scale += std::abs(cost[j] * ray[j]);
+  }
+  if (!(gain > kRayNoise * gain_scale)) return false;
+  return rows_keep_ray(ray, held_rows_ + 2 * indicators_.size(), kRayNoise);
+}
+
+// Whether each of the first `rows` rows HiGHS holds keeps its bounds along `ray`: no finite
+// bound is moved towards beyond `noise` of the terms' size.
+bool HighsSession::rows_keep_ray(std::span<const double> ray, std::size_t rows, double noise) const {
+  bool kept = true;
+  const bool read = for_each_held_row_block(api_, highs_, rows, [&](const HeldRowBlock& block) {
+    for (std::size_t i = 0; i < block.size() && kept; ++i) {
+      const std::span<const HighsInt> index = block.cols(i);
+      const std::span<const double> value = block.coefficients(i);
+      double activity = 0.0;
+      double size = 0.0;
+      for (std::size_t e = 0; e < index.size(); ++e) {
+        const double term = value[e] * ray[static_cast<std::size_t>(index[e])];
+        activity += term;
+        size += std::abs(term);
+      }
+      const double slack = noise * size;
+      const bool rises = std::isfinite(block.upper[i]) && activity > slack;
+      const bool falls = std::isfinite(block.lower[i]) && activity < -slack;
+      kept = !rises && !falls;
+    }
+    return kept;
+  });
+  return read && kept;
 }
 
 // Whether HiGHS holds the model as an LP: no semi-variable's indicator, and no integer column

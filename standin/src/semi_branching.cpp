@@ -301,6 +301,16 @@ SolveOutcome HighsSession::branch(const ProblemView& view, const ParameterSet& p
     search.near_zero = std::move(incumbent);
   }
   relax_guessed_indicators(true, true);
+  // A relaxation with a ray that improves the objective leaves the model no optimum: HiGHS's
+  // search on such a model can go on without end. With a point that holds it is unbounded.
+  if (may_be_unbounded(view, integer_tolerance(params)) && relaxation_has_ray(params)) {
+    const bool point = has_point(view, params);
+    if (point || params.int_value(Param::DualReductions) != 0) {
+      relax_guessed_indicators(false, true);
+      return SolveOutcome{point ? GRB_UNBOUNDED : GRB_INF_OR_UNBD, {}, std::nullopt};
+    }
+    relax_guessed_indicators(true, true);  // as the search for a point left them
+  }
   std::size_t nodes = 0;
   bool timed_out = false;
   while (!search.open.empty() && !search.unbounded) {

@@ -312,7 +312,7 @@ CASES = {
         -10036036039039.01,
     ),
     # Unbounded (x2 rises without end): HiGHS says "infeasible or unbounded" with the semi-variable
-    # free and fixed alike.
+    # free and fixed alike, and its ray of the relaxation with a point that holds tells which.
     "no optimum with the semi-variable's state free or fixed": (
         b"BNIC",
         [(0, 1), (1000, 1500), (-1e6, INF), (-5, 1e12)],
@@ -324,7 +324,7 @@ CASES = {
         ],
         [-3, 0, 0.5, 0.5],
         -1,
-        INF_OR_UNBD,
+        UNBOUNDED,
         None,
     ),
     # The integral terms reach only multiples of 1e6, and the others, bounded, less than 5.
@@ -411,6 +411,12 @@ WIDE_VALUES = {
     ),
     "integer in no row that improves without end": (
         b"SIIN", [(1e9, 2e9), (0, INF), (-INF, INF), (8.7, INF)], [([-3, 7, 0, 0], b">", 1e12)], [-3, 1, 1, 0], -1,
+        (UNBOUNDED, None),
+    ),
+    # HiGHS's search of a node whose relaxation is unbounded finds ever better points without end.
+    "unbounded beside a semi-integer held as continuous": (
+        b"NIC", [(1e13, 1.5e13), (-5, INF), (-5, INF)],
+        [([1000, 1, -1e6], b"<", 11.5), ([-1e6, -1, 1000], b">", -7), ([1, 7, -1], b"<", 1e6)], [0, 0.5, 2], -1,
         (UNBOUNDED, None),
     ),
     # HiGHS ends the LP it holds "Unknown" (an objective error of 1e-5), and its optimum of 1.64
