@@ -78,57 +78,45 @@ std::optional<std::vector<double>> HighsSession::holding_point(const ProblemView
   return x;
 }
 
-// Whether HiGHS's primal ray proves an LP unbounded: the ray improves the objective, moves no
-// column towards a finite bound, and from a point that holds, a step along it of a thousand times
-// the point's size holds too (a ray that a row forbids fails there by the step times its slope).
+// Whether HiGHS's primal ray proves an LP unbounded: HiGHS has a point that holds, and the ray
+// improves the objective and keeps every bound and row it moves along (ray_improves). (A step
+// along the ray from the point is no proof: rows with a slack of 1e19 there take any step.)
 bool HighsSession::ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const {
-  constexpr double kRayNoise = 1e-9;  // components this far below the longest count as 0
-  const std::optional<std::vector<double>> x = holding_point(view, params);
-  if (!x) return false;
+  if (!holding_point(view, params)) return false;
   HighsInt has_ray = 0;
   std::vector<double> ray(held_cols_);
   if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
-  double gain = 0.0;
-  double longest = 0.0;
-  double size = 1.0;
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    gain -= sense_ * view.obj[j] * ray[j];
-    longest = std::max(longest, std::abs(ray[j]));
-    size = std::max(size, std::abs((*x)[j]));
-  }
-  if (!(gain > 0.0) || !(longest > 0.0)) return false;
-  for (std::size_t j = 0; j < held_cols_; ++j) {
-    const HighsColumn column = to_highs_column(view.lb[j], view.ub[j], view.vtype[j], integer_tolerance(params));
-    const double bound = ray[j] > 0.0 ? column.upper : column.lower;
-    if (std::abs(ray[j]) > kRayNoise * longest && std::isfinite(bound)) return false;
-  }
-  const double step = 1e3 * size / longest;
-  std::vector<double> y(held_cols_);
-  for (std::size_t j = 0; j < held_cols_; ++j) y[j] = (*x)[j] + step * ray[j];
-  return check_solution(api_, highs_, view, held_rows_, y, held_lp_tolerances(params)).none();
+  return ray_improves(ray, held_rows_);
 }
 
 // Whether the relaxation HiGHS holds (its rows and bounds as they stand, integrality dropped)
-// has a ray that improves the objective: HiGHS's primal ray, taken only where it holds for every
-// row and bound it moves along (within rounding), as HiGHS can call such a relaxation unbounded
-// wrongly beside bounds of 1e13.
+// has a ray that improves the objective: HiGHS's primal ray, taken only where it keeps every
+// row and bound it moves along, as HiGHS can call such a relaxation unbounded wrongly beside
+// bounds of 1e13.
 bool HighsSession::relaxation_has_ray(const ParameterSet& params) {
-  constexpr double kRayNoise = 1e-9;  // components this far below the longest count as 0
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   run(params);
   api_.set_bool_option(highs_, "solve_relaxation", 0);
   if (api_.get_model_status(highs_) != kUnbounded) return false;
-  const std::size_t cols = held_cols_ + indicators_.size();
   HighsInt has_ray = 0;
-  std::vector<double> ray(cols);
+  std::vector<double> ray(held_cols_ + indicators_.size());
   if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
+  return ray_improves(ray, held_rows_ + 2 * indicators_.size());
+}
+
+// Whether `ray`, over the first columns HiGHS holds, improves the objective HiGHS holds and keeps
+// every column bound and each of the first `rows` rows it moves along. Components within noise of
+// the longest are taken as 0.
+bool HighsSession::ray_improves(std::vector<double>& ray, std::size_t rows) const {
+  constexpr double kRayNoise = 1e-9;
+  const std::size_t cols = ray.size();
   std::vector<double> cost(cols);
   std::vector<double> lower(cols);
   std::vector<double> upper(cols);
   HighsInt count = 0;
   HighsInt nonzeros = 0;
-  if (api_.get_cols(highs_, 0, as_highs_int(cols - 1), &count, cost.data(), lower.data(), upper.data(), &nonzeros,
-                    nullptr, nullptr, nullptr) == kHighsStatusError) {
+  if (cols == 0 || api_.get_cols(highs_, 0, as_highs_int(cols - 1), &count, cost.data(), lower.data(), upper.data(),
+                                 &nonzeros, nullptr, nullptr, nullptr) == kHighsStatusError) {
     return false;
   }
   double longest = 0.0;
@@ -141,8 +129,7 @@ bool HighsSession::relaxation_has_ray(const ParameterSet& params) {
     gain -= sense_ * cost[j] * ray[j];
     gain_scale += std::abs(cost[j] * ray[j]);
   }
-  if (!(gain > kRayNoise * gain_scale)) return false;
-  return rows_keep_ray(ray, held_rows_ + 2 * indicators_.size(), kRayNoise);
+  return gain > kRayNoise * gain_scale && rows_keep_ray(ray, rows, kRayNoise);
 }
 
 // Whether each of the first `rows` rows HiGHS holds keeps its bounds along `ray`: no finite

@@ -66,11 +66,12 @@ SolveOutcome HighsSession::solve(const ProblemView& view, const ParameterSet& pa
   return *last_outcome_;
 }
 
-// A MIP left without an answer (12 NUMERIC, no solution) is infeasible when one of its equality
-// rows has no integer point at all: HiGHS cannot tell where it holds integer columns as continuous
-// or its search gives up on them.
+// A MIP left without an answer (12 NUMERIC, no solution), or called infeasible or unbounded, is
+// infeasible when one of its equality rows has no integer point at all: HiGHS cannot tell where it
+// holds integer columns as continuous or its search gives up on them.
 SolveOutcome HighsSession::settle_no_answer(const ProblemView& view, const ParameterSet& params, SolveOutcome result) {
-  if (!is_mip_ || result.status != GRB_NUMERIC || result.objval) return result;
+  const bool undecided = result.status == GRB_NUMERIC || result.status == GRB_INF_OR_UNBD;
+  if (!is_mip_ || !undecided || result.objval) return result;
   const std::optional<std::size_t> row =
       row_without_integer_point(api_, highs_, view, held_rows_, params.double_value(Param::FeasibilityTol));
   if (!row) return result;

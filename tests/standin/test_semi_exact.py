@@ -311,6 +311,17 @@ CASES = {
         OPTIMAL,
         -10036036039039.01,
     ),
+    # Odd multiples of a half out of reach of the integral terms, with the binary's half added:
+    # HiGHS says "infeasible or unbounded" without presolve.
+    "equality of integers off their parity": (
+        b"IBIB",
+        [(-INF, 1e6), (0, 1), (-1e9, INF), (0, 1)],
+        [([2, 0.5, 1e6, 1e6], b"=", 3)],
+        [0, 0.5, -1, 2],
+        1,
+        INFEASIBLE,
+        None,
+    ),
     # Unbounded (x2 rises without end): HiGHS says "infeasible or unbounded" with the semi-variable
     # free and fixed alike, and its ray of the relaxation with a point that holds tells which.
     "no optimum with the semi-variable's state free or fixed": (

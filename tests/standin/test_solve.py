@@ -132,6 +132,13 @@ LP_CLAIMS = {
     "a ray blocked by an integer's bound of 1e12": (
         [(-1e6, 1e12), (0, GRB_INFINITY)], [({0: 1e6, 1: -0.25}, b"=", 3.0)], [1.0, 0.0], -1, 1e12, b"IC",
     ),
+    # Without presolve: a ray along which a row with a slack of 3e19 at HiGHS's point falls.
+    "a ray a row forbids far from its bound": (
+        [(0, 1e12), (-1e6, 2e13), (-GRB_INFINITY, GRB_INFINITY), (-GRB_INFINITY, GRB_INFINITY)],
+        [({0: -1, 1: 2, 2: 1, 3: 1e6}, b">", 1e12), ({0: 0.5, 1: -3, 3: 2}, b"<", 3.0),
+         ({0: -3, 1: -1e6, 2: 1e6, 3: 1e6}, b"<", 1.0)],
+        [0.0, -3.0, 2.0, -3.0], 1, -6.0000228000003e19,
+    ),
 }  # fmt: skip
 
 
