@@ -97,6 +97,12 @@ bool HighsSession::relaxation_has_ray(const ParameterSet& params) {
   api_.set_bool_option(highs_, "solve_relaxation", 1);
   run(params);
   api_.set_bool_option(highs_, "solve_relaxation", 0);
+  return ray_holds();
+}
+
+// Whether the last run called what HiGHS holds unbounded with a primal ray that improves the
+// objective and keeps every row and bound it moves along (ray_improves).
+bool HighsSession::ray_holds() const {
   if (api_.get_model_status(highs_) != kUnbounded) return false;
   HighsInt has_ray = 0;
   std::vector<double> ray(held_cols_ + indicators_.size());

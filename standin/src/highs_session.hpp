@@ -161,6 +161,7 @@ class HighsSession {
   bool has_point(const ProblemView& view, const ParameterSet& params);
   bool improves_alone(const ProblemView& view, double int_tolerance) const;
   bool relaxation_has_ray(const ParameterSet& params);
+  bool ray_holds() const;
   bool ray_improves(std::vector<double>& ray, std::size_t rows) const;
   bool rows_keep_ray(std::span<const double> ray, std::size_t rows, double noise) const;
   void zero_costs(const ProblemView& view, bool zero);

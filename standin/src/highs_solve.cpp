@@ -343,16 +343,15 @@ HighsInt HighsSession::relaxation_attempt(const ParameterSet& params, const char
 // unbounded, or infeasible (which a relaxation with a solution cannot be), wrongly; from scratch,
 // with or without presolve, it can be wrong the other way. The relaxation is solved again from
 // scratch without presolve, then with it: an optimum either finds stands, else the relaxation is
-// unbounded when any run said so, else undecided.
+// unbounded when a run's ray proves it (ray_holds), else undecided.
 HighsInt HighsSession::recheck_relaxation(const ParameterSet& params, HighsInt status, double known, double& bound) {
-  bool unbounded = status == kUnbounded || status == kUnboundedOrInfeasible;
+  if (status == kUnbounded && ray_holds()) return kUnbounded;
   for (const char* presolve : {second_presolve_setting(params), presolve_setting(params)}) {
     forget_basis();
     status = relaxation_attempt(params, presolve, known, bound);
-    if (status == kOptimal) return status;
-    unbounded = unbounded || status == kUnbounded || status == kUnboundedOrInfeasible;
+    if (status == kOptimal || (status == kUnbounded && ray_holds())) return status;
   }
-  return unbounded ? kUnbounded : kNotset;
+  return kNotset;
 }
 
 // A column that may move without end in a direction that improves the objective: without

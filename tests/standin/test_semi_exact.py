@@ -5,6 +5,7 @@ semi-variables' states."""
 from __future__ import annotations
 
 import ast
+import ctypes
 
 import pytest
 from hypothesis import HealthCheck, given, seed, settings
@@ -454,6 +455,17 @@ lib.GRBfreeenv(env)
     assert result.returncode == 0, result.stderr
     got = ast.literal_eval(result.stderr.decode().splitlines()[-1])
     assert got == (status, None if objval is None else pytest.approx(objval, rel=1e-4))
+
+
+def test_an_unbounded_model_bounded_by_a_new_row(lib, env):
+    # Started from the last solve's basis, HiGHS calls the new relaxation unbounded without a ray.
+    vtypes, bounds, rows, obj, sense, (status, _) = WIDE_VALUES["unbounded beside a semi-integer held as continuous"]
+    model = build(lib, env, vtypes, bounds, rows, obj, sense)
+    assert lib.solve(model)[:2] == (status, None)
+    assert lib.GRBsetdblattrelement(model, b"UB", 1, ctypes.c_double(5.0)) == 0
+    assert lib.addconstr(model, {0: -1e6, 1: 2, 2: 2}, b"<", 3) == 0
+    assert lib.solve(model)[:2] == (OPTIMAL, pytest.approx(1.5e19, rel=1e-9))
+    lib.GRBfreemodel(model)
 
 
 def test_a_bound_of_1e14_does_not_make_the_model_unusable(lib, env):
