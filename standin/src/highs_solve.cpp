@@ -377,6 +377,8 @@ SolveOutcome HighsSession::settle_infeasible_or_unbounded(const ProblemView& vie
   run(params);
   api_.set_string_option(highs_, "presolve", presolve_setting(params));
   SolveOutcome result = outcome(params);
+  // A row without an integer point decides it at once, where the search for a point can take long.
+  if (result.status == GRB_INF_OR_UNBD) result = settle_no_answer(view, params, std::move(result));
   if (result.status != GRB_INF_OR_UNBD) return result;
   const HighsInt feasibility = feasibility_status(view, params);
   result.status = feasibility == kInfeasible ? GRB_INFEASIBLE
