@@ -284,12 +284,7 @@ std::optional<SolveOutcome> HighsSession::made_whole(const ProblemView& view, co
     double objval = view.objcon;
     for (std::size_t j = 0; j < whole.x.size(); ++j) objval += view.obj[j] * whole.x[j];
     whole.objval = objval;
-    // Rows are held to two units in the last place: the point is not HiGHS's, and a rounded
-    // column of 1e13 can miss a row by far more than HiGHS's own points do.
-    Tolerances tolerances = model_tolerances(params);
-    tolerances.rounding = 2 * std::numeric_limits<double>::epsilon();
-    const SolutionFaults faults = check_solution(api_, highs_, view, held_rows_, whole.x, tolerances);
-    if (faults.none() && faults.semi_near_zero.empty()) return whole;
+    if (holds(view, params, whole)) return whole;
   }
   return std::nullopt;
 }

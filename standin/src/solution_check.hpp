@@ -32,10 +32,6 @@ struct SolutionFaults {
 struct Tolerances {
   double feasibility;
   double integrality;
-  // A row's activity also counts as within its bounds by this share of its terms' magnitudes:
-  // summing them in another order moves it by a few units in the last place, and more for the
-  // points HiGHS computes.
-  double rounding = 1e-12;
 };
 
 // Checks x (the model's columns) against the view's columns and the first `rows` rows HiGHS
