@@ -140,8 +140,6 @@ class HighsSession {
   void rerun_looser(const ParameterSet& params);
   Tolerances model_tolerances(const ParameterSet& params) const;
   bool holds(const ProblemView& view, const ParameterSet& params, const SolveOutcome& result) const;
-  std::optional<SolveOutcome> made_whole(const ProblemView& view, const ParameterSet& params,
-                                         const SolveOutcome& result, std::span<const std::size_t> cols) const;
   // Starts from `incumbent`, a solution of the model, when given.
   SolveOutcome branch(const ProblemView& view, const ParameterSet& params,
                       std::optional<SolveOutcome> incumbent = std::nullopt);

@@ -237,9 +237,7 @@ SolveOutcome HighsSession::checked(const ProblemView& view, const ParameterSet& 
   }
   // 13 SUBOPTIMAL promises a solution, as 2 OPTIMAL does.
   const bool promised = result.status == GRB_OPTIMAL || result.status == GRB_SUBOPTIMAL;
-  if (promised && branches_on(faults)) {
-    return branch(view, params, made_whole(view, params, result, faults.not_integral));
-  }
+  if (promised && branches_on(faults)) return branch(view, params);
   if (result.status == GRB_OPTIMAL) {
     rerun_tighter(params);
     SolveOutcome again = outcome(params);
@@ -267,26 +265,6 @@ SolveOutcome HighsSession::second_opinion(const ProblemView& view, const Paramet
   SolveOutcome again = outcome(params);
   const bool better = again.status == GRB_OPTIMAL && !within_gap(*result.objval, *again.objval, params);
   return better && holds(view, params, again) ? again : result;
-}
-
-// The point with columns `cols` made whole: rounded to the nearest whole numbers, else all down,
-// else all up; the first that holds for the model, as the incumbent branching starts from (it
-// prunes the nodes that would walk such a column a whole number at a time).
-std::optional<SolveOutcome> HighsSession::made_whole(const ProblemView& view, const ParameterSet& params,
-                                                     const SolveOutcome& result,
-                                                     std::span<const std::size_t> cols) const {
-  using Rounding = double (*)(double);
-  const Rounding roundings[] = {[](double v) { return std::round(v); }, [](double v) { return std::floor(v); },
-                                [](double v) { return std::ceil(v); }};
-  for (const Rounding rounding : roundings) {
-    SolveOutcome whole = result;
-    for (const std::size_t j : cols) whole.x[j] = rounding(whole.x[j]);
-    double objval = view.objcon;
-    for (std::size_t j = 0; j < whole.x.size(); ++j) objval += view.obj[j] * whole.x[j];
-    whole.objval = objval;
-    if (holds(view, params, whole)) return whole;
-  }
-  return std::nullopt;
 }
 
 // Whether branching can settle the faults: semi-variables in their gap, and integers off a whole

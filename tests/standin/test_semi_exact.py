@@ -425,12 +425,6 @@ WIDE_VALUES = {
         b"SIIN", [(1e9, 2e9), (0, INF), (-INF, INF), (8.7, INF)], [([-3, 7, 0, 0], b">", 1e12)], [-3, 1, 1, 0], -1,
         (UNBOUNDED, None),
     ),
-    # HiGHS's point leaves the integer held as continuous 0.007 off a whole number; branching from
-    # scratch would walk the semi-integer down a whole number per node.
-    "integer near 4.3e12 off a whole number by 0.007": (
-        b"NNS", [(-1e6, INF), (2.9e9, 4.35e9), (7.5, 15)], [([1000, -1e6, 0], b"<", -7)], [-1, 1, -3], 1,
-        (OPTIMAL, -4345650000044.0),
-    ),
     # HiGHS's search of a node whose relaxation is unbounded finds ever better points without end.
     "unbounded beside a semi-integer held as continuous": (
         b"NIC", [(1e13, 1.5e13), (-5, INF), (-5, INF)],
