@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "held_rows.hpp"
@@ -17,6 +18,13 @@
 #include "solution_check.hpp"
 
 namespace standin {
+namespace {
+
+// Components of a ray this far below its longest, and row activities along it this far below
+// their terms' size, count as 0.
+constexpr double kRayNoise = 1e-9;
+
+}  // namespace
 
 // Started from the last solve's basis, HiGHS can call an LP with large bounds and coefficients
 // unbounded or infeasible where a solve from scratch finds its optimum: such an answer is the one
@@ -82,11 +90,7 @@ std::optional<std::vector<double>> HighsSession::holding_point(const ProblemView
 // improves the objective and keeps every bound and row it moves along (ray_improves). (A step
 // along the ray from the point is no proof: rows with a slack of 1e19 there take any step.)
 bool HighsSession::ray_proves_unbounded(const ProblemView& view, const ParameterSet& params) const {
-  if (!holding_point(view, params)) return false;
-  HighsInt has_ray = 0;
-  std::vector<double> ray(held_cols_);
-  if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
-  return ray_improves(ray, held_rows_);
+  return holding_point(view, params) && ray_holds();
 }
 
 // Whether the relaxation HiGHS holds (its rows and bounds as they stand, integrality dropped)
@@ -107,14 +111,13 @@ bool HighsSession::ray_holds() const {
   HighsInt has_ray = 0;
   std::vector<double> ray(held_cols_ + indicators_.size());
   if (api_.get_primal_ray(highs_, &has_ray, ray.data()) == kHighsStatusError || has_ray == 0) return false;
-  return ray_improves(ray, held_rows_ + 2 * indicators_.size());
+  return ray_improves(std::move(ray), held_rows_ + 2 * indicators_.size());
 }
 
 // Whether `ray`, over the first columns HiGHS holds, improves the objective HiGHS holds and keeps
-// every column bound and each of the first `rows` rows it moves along. Components within noise of
-// the longest are taken as 0.
-bool HighsSession::ray_improves(std::vector<double>& ray, std::size_t rows) const {
-  constexpr double kRayNoise = 1e-9;
+// every column bound and each of the first `rows` rows it moves along. Components within kRayNoise
+// of the longest are taken as 0.
+bool HighsSession::ray_improves(std::vector<double> ray, std::size_t rows) const {
   const std::size_t cols = ray.size();
   std::vector<double> cost(cols);
   std::vector<double> lower(cols);
@@ -135,12 +138,12 @@ bool HighsSession::ray_improves(std::vector<double>& ray, std::size_t rows) cons
     gain -= sense_ * cost[j] * ray[j];
     gain_scale += std::abs(cost[j] * ray[j]);
   }
-  return gain > kRayNoise * gain_scale && rows_keep_ray(ray, rows, kRayNoise);
+  return gain > kRayNoise * gain_scale && rows_keep_ray(ray, rows);
 }
 
 // Whether each of the first `rows` rows HiGHS holds keeps its bounds along `ray`: no finite
-// bound is moved towards beyond `noise` of the terms' size.
-bool HighsSession::rows_keep_ray(std::span<const double> ray, std::size_t rows, double noise) const {
+// bound is moved towards beyond kRayNoise of the terms' size.
+bool HighsSession::rows_keep_ray(std::span<const double> ray, std::size_t rows) const {
   bool kept = true;
   const bool read = for_each_held_row_block(api_, highs_, rows, [&](const HeldRowBlock& block) {
     for (std::size_t i = 0; i < block.size() && kept; ++i) {
@@ -153,7 +156,7 @@ bool HighsSession::rows_keep_ray(std::span<const double> ray, std::size_t rows, 
         activity += term;
         size += std::abs(term);
       }
-      const double slack = noise * size;
+      const double slack = kRayNoise * size;
       const bool rises = std::isfinite(block.upper[i]) && activity > slack;
       const bool falls = std::isfinite(block.lower[i]) && activity < -slack;
       kept = !rises && !falls;

@@ -162,8 +162,8 @@ class HighsSession {
   bool improves_alone(const ProblemView& view, double int_tolerance) const;
   bool relaxation_has_ray(const ParameterSet& params);
   bool ray_holds() const;
-  bool ray_improves(std::vector<double>& ray, std::size_t rows) const;
-  bool rows_keep_ray(std::span<const double> ray, std::size_t rows, double noise) const;
+  bool ray_improves(std::vector<double> ray, std::size_t rows) const;
+  bool rows_keep_ray(std::span<const double> ray, std::size_t rows) const;
   void zero_costs(const ProblemView& view, bool zero);
   bool within_gap(double value, double bound, const ParameterSet& params) const;
   SolveOutcome settle_infeasible_or_unbounded(const ProblemView& view, const ParameterSet& params);
