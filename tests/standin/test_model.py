@@ -265,3 +265,22 @@ def test_one_at_a_time_additions_grow_past_the_heap_intact(lib, env):
     assert x == pytest.approx(expected)
     assert objval == pytest.approx(sum(expected))
     lib.GRBfreemodel(model)
+
+
+def test_batches_grow_past_huge_page_sizes_intact(lib, env):
+    # Column arrays of 2.4 MB that grow by a batch at a time to 9.6 MB: mapped, advised to take
+    # huge pages and moved by remapping on the way, with every value kept.
+    batch, batches = 300_000, 4
+    model = lib.newmodel(env)
+    for b in range(batches):
+        first = b * batch
+        obj = doubles([float(first + j) for j in range(batch)])
+        ub = doubles([float(b + 1)] * batch)
+        assert lib.GRBaddvars(model, batch, 0, None, None, None, obj, None, ub, None, None) == 0
+        assert lib.GRBupdatemodel(model) == 0
+    total = batch * batches
+    assert lib.intattr(model, b"NumVars") == (0, total)
+    for start in (0, batch - 2, total - 3):
+        assert lib.dblarray(model, b"Obj", start, 3) == (0, [float(start + k) for k in range(3)])
+        assert lib.dblarray(model, b"UB", start, 3) == (0, [float((start + k) // batch + 1) for k in range(3)])
+    lib.GRBfreemodel(model)

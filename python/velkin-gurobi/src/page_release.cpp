@@ -6,13 +6,26 @@
 #include <cstdint>
 
 namespace velkin {
+namespace {
 
-void release_pages(const void* begin, const void* end) {
+// Gives `advice` on the whole pages within [begin, end); advice that the
+// system declines changes nothing.
+void advise_whole_pages(const void* begin, const void* end, int advice) {
   static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) / page * page;
   const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / page * page;
   if (last <= first) return;
-  madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);  // advice: a refusal changes nothing
+  madvise(reinterpret_cast<void*>(first), last - first, advice);
+}
+
+}  // namespace
+
+void release_pages(const void* begin, const void* end) { advise_whole_pages(begin, end, MADV_DONTNEED); }
+
+void prefer_huge_pages([[maybe_unused]] const void* begin, [[maybe_unused]] const void* end) {
+#ifdef MADV_HUGEPAGE
+  advise_whole_pages(begin, end, MADV_HUGEPAGE);
+#endif
 }
 
 }  // namespace velkin
