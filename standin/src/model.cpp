@@ -1,10 +1,12 @@
 #include "model.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "interrupt.hpp"
 #include "kesto_solver_gurobi/gurobi_c.h"
@@ -16,10 +18,31 @@ namespace {
 
 constexpr std::size_t kMaxNameLength = GRB_MAX_NAMELEN;
 constexpr std::size_t kMaxCount = kesto::gurobi::kMaxGrbIndex;
-constexpr char kVtypes[] = {GRB_CONTINUOUS, GRB_BINARY, GRB_INTEGER, GRB_SEMICONT, GRB_SEMIINT};
-constexpr std::string_view kValidVtypes(kVtypes, sizeof kVtypes);
-constexpr char kSenses[] = {GRB_LESS_EQUAL, GRB_GREATER_EQUAL, GRB_EQUAL};
-constexpr std::string_view kValidSenses(kSenses, sizeof kSenses);
+
+// The bytes of a few codes, each looked up in one step: batches check every item's code.
+class CodeSet {
+ public:
+  constexpr CodeSet(std::initializer_list<char> codes) {
+    for (const char code : codes) member_[static_cast<unsigned char>(code)] = true;
+  }
+  constexpr bool contains(char code) const { return member_[static_cast<unsigned char>(code)]; }
+
+ private:
+  std::array<bool, 256> member_{};
+};
+
+constexpr CodeSet kValidVtypes{GRB_CONTINUOUS, GRB_BINARY, GRB_INTEGER, GRB_SEMICONT, GRB_SEMIINT};
+constexpr CodeSet kValidSenses{GRB_LESS_EQUAL, GRB_GREATER_EQUAL, GRB_EQUAL};
+
+// Appends `count` items from `items`, or `count` copies of `value` where there are none.
+template <class T>
+void append_or_fill(GrowingArray<T>& array, const T* items, std::size_t count, const T& value) {
+  if (items != nullptr) {
+    array.append(items, count);
+  } else {
+    array.resize(array.size() + count, value);
+  }
+}
 
 Result<std::size_t> name_length(const char* name) {
   if (name == nullptr) return 0;
@@ -103,7 +126,7 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   }
   if (vtype != nullptr) {
     for (int j = 0; j < numvars; ++j) {
-      if (kValidVtypes.find(upper_ascii(vtype[j])) == std::string_view::npos) {
+      if (!kValidVtypes.contains(upper_ascii(vtype[j]))) {
         return std::unexpected(Error::InvalidArgument);
       }
     }
@@ -130,17 +153,16 @@ Result<void> Model::add_vars(int numvars, int numnz, const int* vbeg, const int*
   columns_.vtype.reserve_more(added);
   pending_coefficients_.reserve_more(static_cast<std::size_t>(numnz));
 
-  for (int j = 0; j < numvars; ++j) {
-    columns_.lb.push_back(lb != nullptr ? lb[j] : 0.0);
-    columns_.ub.push_back(ub != nullptr ? ub[j] : GRB_INFINITY);
-    columns_.obj.push_back(obj != nullptr ? obj[j] : 0.0);
-    // Gurobi takes type codes in either case and keeps them in upper case.
-    columns_.vtype.push_back(vtype != nullptr ? upper_ascii(vtype[j]) : GRB_CONTINUOUS);
-    if (numnz > 0) {
-      const int col = static_cast<int>(first) + j;
-      for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {
-        pending_coefficients_.push_back({vind[k], col, vval[k]});
-      }
+  append_or_fill(columns_.lb, lb, added, 0.0);
+  append_or_fill(columns_.ub, ub, added, GRB_INFINITY);
+  append_or_fill(columns_.obj, obj, added, 0.0);
+  append_or_fill(columns_.vtype, vtype, added, GRB_CONTINUOUS);
+  // Gurobi takes type codes in either case and keeps them in upper case.
+  std::transform(columns_.vtype.end() - added, columns_.vtype.end(), columns_.vtype.end() - added, upper_ascii);
+  for (int j = 0; j < numvars && numnz > 0; ++j) {
+    const int col = static_cast<int>(first) + j;
+    for (int k = vbeg[j]; k < end_of(vbeg, j, numvars, numnz); ++k) {
+      pending_coefficients_.push_back({vind[k], col, vval[k]});
     }
   }
   nonzeros_ += static_cast<std::size_t>(numnz);
@@ -164,7 +186,7 @@ Result<void> Model::add_constrs(int numconstrs, int numnz, const int* cbeg, cons
     if (auto ok = check_begins(cbeg, numconstrs, numnz); !ok) return ok;
   }
   for (int i = 0; i < numconstrs; ++i) {
-    if (kValidSenses.find(sense[i]) == std::string_view::npos) {
+    if (!kValidSenses.contains(sense[i])) {
       return std::unexpected(Error::InvalidArgument);
     }
   }
