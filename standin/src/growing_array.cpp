@@ -3,9 +3,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include "kesto_core/pages.hpp"
 
 namespace standin {
 namespace {
@@ -18,20 +19,10 @@ std::size_t page_rounded(std::size_t bytes) {
   return (bytes + page - 1) / page * page;
 }
 
-// A block this large is written mostly on whole huge pages (2 MiB), which fault once where
-// 4 KiB pages fault 512 times; the system may decline. The advice covers the block's whole
-// pages, so that a mapped block stays one mapping, which mremap needs.
-constexpr std::size_t kHugeBytes = std::size_t{4} << 20;
-
+// A large block is written mostly on huge pages. A mapped block is advised from end to end,
+// so that it stays one mapping.
 Block huge_where_large(Block block) {
-#ifdef MADV_HUGEPAGE
-  if (block.bytes < kHugeBytes) return block;
-  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto begin = reinterpret_cast<std::uintptr_t>(block.data);
-  const std::uintptr_t first = (begin + page - 1) / page * page;
-  const std::uintptr_t last = (begin + block.bytes) / page * page;
-  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
+  kesto::prefer_huge_pages(block.data, static_cast<char*>(block.data) + block.bytes);
   return block;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "page_release.hpp"
+#include "kesto_core/pages.hpp"
 #include "py_ref.hpp"
 
 namespace velkin {
@@ -85,13 +85,12 @@ bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element) {
 }
 
 // Room for `capacity` items. A converted argument is written once, in order,
-// on fresh memory: a block of megabytes is backed by huge pages where the
-// system allows, which spares a page fault every 4 KiB.
+// on fresh memory: a block of megabytes asks for huge pages.
 template <class T>
 void reserve_block(std::vector<T>& out, std::size_t capacity) {
   if (capacity <= out.capacity()) return;
   out.reserve(capacity);
-  if (out.capacity() * sizeof(T) >= kHugeBlockBytes) prefer_huge_pages(out.data(), out.data() + out.capacity());
+  kesto::prefer_huge_pages(out.data(), out.data() + out.capacity());
 }
 
 // Room for `extra` more items. Rows of a nested argument append to one

@@ -14,7 +14,7 @@
 #include "batch_cost.hpp"
 #include "buffer_input.hpp"
 #include "convert.hpp"
-#include "page_release.hpp"
+#include "kesto_core/pages.hpp"
 
 namespace velkin {
 
@@ -36,7 +36,7 @@ struct FlatRows {
     constexpr std::size_t kStep = (std::size_t{4} << 20) / sizeof(T);
     const std::size_t end = begin_of(row);
     if (end - released_ < kStep) return;
-    release_pages(values.data() + released_, values.data() + end);
+    kesto::release_pages(values.data() + released_, values.data() + end);
     released_ = end;
   }
 

@@ -5,19 +5,19 @@
 
 #include <cstddef>
 
-namespace velkin {
+namespace kesto {
 
 // The whole pages within [begin, end) are handed back: the process no longer
 // counts them, and they read as zeros if touched again. Nothing happens where
 // the system declines.
 void release_pages(const void* begin, const void* end);
 
-// Blocks from this size on are worth huge pages (2 MiB on x86-64 and
-// arm64): most of such a block lies on whole ones.
-inline constexpr std::size_t kHugeBlockBytes = std::size_t{4} << 20;
-
-// Asks the system to back [begin, end) with huge pages where whole ones fit.
-// Nothing happens where it declines.
+// Asks the system to back a block of megabytes, [begin, end), with huge
+// pages where whole ones fit: written once, in order, it then faults once
+// every 2 MiB rather than every 4 KiB. Smaller blocks are left as they are.
+// The advice covers the whole pages within the range, so that a mapping
+// advised from end to end stays one mapping (as mremap needs). Nothing
+// happens where the system declines.
 void prefer_huge_pages(const void* begin, const void* end);
 
-}  // namespace velkin
+}  // namespace kesto
