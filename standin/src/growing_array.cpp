@@ -19,8 +19,9 @@ std::size_t page_rounded(std::size_t bytes) {
   return (bytes + page - 1) / page * page;
 }
 
-// A large block is written mostly on huge pages. A mapped block is advised from end to end,
-// so that it stays one mapping.
+// A large mapped block is written mostly on huge pages. The advice covers the whole mapping, so
+// that it stays one mapping, and ends with it; blocks of the heap are not advised, as the advice
+// would outlive them there.
 Block huge_where_large(Block block) {
   kesto::prefer_huge_pages(block.data, static_cast<char*>(block.data) + block.bytes);
   return block;
@@ -38,7 +39,7 @@ Block grow_block(Block block, std::size_t used, std::size_t wanted) {
   if (!block.mapped && (block.data == nullptr || wanted < kMappedBytes)) {
     void* data = std::realloc(block.data, wanted);
     if (data == nullptr) throw std::bad_alloc();
-    return huge_where_large({data, wanted, false});
+    return {data, wanted, false};
   }
   const std::size_t bytes = page_rounded(wanted);
   if (block.mapped) {

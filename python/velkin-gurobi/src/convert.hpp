@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "kesto_core/pages.hpp"
 #include "py_ref.hpp"
 
 namespace velkin {
@@ -84,22 +83,13 @@ bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element) {
   }
 }
 
-// Room for `capacity` items. A converted argument is written once, in order,
-// on fresh memory: a block of megabytes asks for huge pages.
-template <class T>
-void reserve_block(std::vector<T>& out, std::size_t capacity) {
-  if (capacity <= out.capacity()) return;
-  out.reserve(capacity);
-  kesto::prefer_huge_pages(out.data(), out.data() + out.capacity());
-}
-
 // Room for `extra` more items. Rows of a nested argument append to one
 // vector, so growth stays geometric: reserving the exact size would copy the
 // whole vector for every row.
 template <class T>
 void reserve_more(std::vector<T>& out, std::size_t extra) {
   const std::size_t needed = out.size() + extra;
-  if (needed > out.capacity()) reserve_block(out, std::max(needed, 2 * out.capacity()));
+  if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
 }
 
 // Each item converted by `convert(item, arg, value)` and appended to `out`.

@@ -11,8 +11,8 @@ static_assert(kesto::gurobi::kMaxIndex <= UINT32_MAX, "a stored index holds ever
 template <class T, class ConvertRow>
 bool convert_sequence_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, FlatRows<T>& rows,
                            ConvertRow&& convert_row) {
-  reserve_block(rows.values, expected.items);
-  reserve_block(rows.ends, expected.rows);
+  rows.values.reserve(expected.items);
+  rows.ends.reserve(expected.rows);
   return for_each_item(nested, arg, [&](PyObject* row, Py_ssize_t index) {
     if (!convert_row(row, arg.at(index), rows.values)) return false;
     rows.ends.push_back(rows.values.size());

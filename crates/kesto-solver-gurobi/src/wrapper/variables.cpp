@@ -5,7 +5,6 @@
 #include <limits>
 #include <memory>
 
-#include "kesto_core/pages.hpp"
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
@@ -112,11 +111,7 @@ class BatchNames {
   // Packed one after another; the buffer is left unwritten beyond the last.
   void generate(std::size_t n, std::uint64_t first) {
     constexpr std::size_t kDigits = std::numeric_limits<std::uint64_t>::digits10 + 1;
-    const std::size_t bytes = n * (base_.size() + kDigits + 1);
-    packed_ = std::make_unique_for_overwrite<char[]>(bytes);
-    prefer_huge_pages(packed_.get(), packed_.get() + bytes);
-    pointers_.reserve(n);
-    prefer_huge_pages(pointers_.data(), pointers_.data() + n);
+    packed_ = std::make_unique_for_overwrite<char[]>(n * (base_.size() + kDigits + 1));
     pointers_.resize(n);
     char* at = packed_.get();
     for (std::size_t i = 0; i < n; ++i) {
