@@ -272,6 +272,26 @@ class TestAddConstraints:
         assert first["cind"] == [0] and second["cind"] == [0] and second["cval"] == [1.0]
         assert [first["name"], second["name"]] == ["a", "b"]
 
+    # A row, and its terms as Gurobi gets them: rows without repeats keep
+    # their order; repeats add up on the first term, short rows and rows
+    # past 16 terms alike.
+    @pytest.mark.parametrize(
+        "row, cind, cval",
+        [
+            ([3, 1, 2], [3, 1, 2], [1.0, 2.0, 3.0]),
+            ([2, 0, 2], [2, 0], [4.0, 2.0]),
+            ([5, 5, 5], [5], [6.0]),
+            (list(range(19, -1, -1)), list(range(19, -1, -1)), [float(k + 1) for k in range(20)]),
+            # Variable 7 at positions 0, 8 and 20: 1.0 + 9.0 + 21.0.
+            ([7, *range(19), 7], [7, *range(7), *range(8, 19)], [31.0, *(float(v + 2) for v in range(19) if v != 7)]),
+        ],
+    )
+    def test_rows_pass_in_order_and_repeats_add_up(self, model, trace, row, cind, cval):
+        model_with_variables(model, trace, 20)
+        coeffs = [float(k + 1) for k in range(len(row))]
+        model.add_constraints([row] * 2, [coeffs, array.array("d", coeffs)], [0.0] * 2, ["<"] * 2, [1.0] * 2)
+        assert [(c["cind"], c["cval"]) for c in addconstrs(trace)] == [(cind, cval)] * 2
+
     def test_empty_batch(self, model, trace):
         assert model.add_constraints([], [], [], [], []) == []
         assert addconstrs(trace) == []

@@ -161,7 +161,7 @@ std::expected<ConstraintIndices, ConstraintRefusal> GurobiOptimizer::add_rows(co
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t index = base + i;
     int code = 0;
-    if (rows.view(i, in_place) && increasing(in_place.indices, in_place.terms)) {
+    if (rows.view(i, in_place) && !repeats.any(in_place.indices, in_place.terms)) {
       code = add_grb_terms(in_place, rows.name(i), index);
     } else if (rows.read(i, row)) {
       code = add_grb_row(row, rows.name(i), index, repeats);

@@ -63,13 +63,23 @@ void merge_sorted(std::vector<int>& indices, std::vector<double>& coefficients) 
   coefficients.resize(kept);
 }
 
+// Whether a short row names a variable twice, term against term: without
+// branches, which costs half the mispredicted exits of a search.
+bool names_twice(const int* indices, std::size_t terms) {
+  int twice = 0;
+  for (std::size_t k = 1; k < terms; ++k) {
+    for (std::size_t j = 0; j < k; ++j) twice |= static_cast<int>(indices[j] == indices[k]);
+  }
+  return twice != 0;
+}
+
 }  // namespace
 
-bool RepeatedTerms::has_repeats(const std::vector<int>& indices) {
+bool RepeatedTerms::marks_twice(const int* indices, std::size_t terms) {
   if (seen_.empty()) seen_.assign(static_cast<std::size_t>(variables_ / 64 + 1), 0);
   bool repeats = false;
   std::size_t marked = 0;
-  for (; marked < indices.size() && !repeats; ++marked) {
+  for (; marked < terms && !repeats; ++marked) {
     const std::uint64_t variable = to_index(indices[marked]);
     // A variable beyond the model is Gurobi's to refuse; the row is merged
     // the slow way all the same.
@@ -98,11 +108,16 @@ bool merges_finite(std::vector<int> indices, std::vector<double> coefficients) {
   return std::all_of(coefficients.begin(), coefficients.end(), [](double value) { return std::isfinite(value); });
 }
 
+bool RepeatedTerms::any(const int* indices, std::size_t terms) {
+  if (terms <= kDirectTerms) return names_twice(indices, terms);
+  return !increasing(indices, terms) && marks_twice(indices, terms);
+}
+
 void RepeatedTerms::merge(std::vector<int>& indices, std::vector<double>& coefficients) {
-  if (increasing(indices.data(), indices.size())) return;
+  if (!any(indices.data(), indices.size())) return;
   if (indices.size() <= kDirectTerms) {
     merge_directly(indices, coefficients);
-  } else if (has_repeats(indices)) {
+  } else {
     merge_sorted(indices, coefficients);
   }
 }

@@ -38,10 +38,13 @@ bool increasing(const int* indices, std::size_t terms);
 class RepeatedTerms {
  public:
   explicit RepeatedTerms(std::uint64_t variables) : variables_(variables) {}
+  // Whether a row has terms to merge: a variable named twice, or a long row
+  // naming one beyond the model (merged the slow way, for Gurobi to refuse).
+  bool any(const int* indices, std::size_t terms);
   void merge(std::vector<int>& indices, std::vector<double>& coefficients);
 
  private:
-  bool has_repeats(const std::vector<int>& indices);
+  bool marks_twice(const int* indices, std::size_t terms);
 
   std::uint64_t variables_;
   std::vector<std::uint64_t> seen_;  // all clear between rows
