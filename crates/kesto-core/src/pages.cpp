@@ -25,10 +25,9 @@ void release_pages(const void* begin, const void* end) { advise_whole_pages(begi
 
 void prefer_huge_pages([[maybe_unused]] const void* begin, [[maybe_unused]] const void* end) {
 #ifdef MADV_HUGEPAGE
-  // From this size on, most of a block lies on whole huge pages (2 MiB on
-  // x86-64 and arm64).
-  constexpr std::ptrdiff_t kLargeBytes = std::ptrdiff_t{4} << 20;
-  if (static_cast<const char*>(end) - static_cast<const char*>(begin) < kLargeBytes) return;
+  if (static_cast<const char*>(end) - static_cast<const char*>(begin) < static_cast<std::ptrdiff_t>(kLargeBlockBytes)) {
+    return;
+  }
   advise_whole_pages(begin, end, MADV_HUGEPAGE);
 #endif
 }

@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "buffer_input.hpp"
+#include "kesto_core/large_blocks.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
 #include "numpy_scalars.hpp"
 
@@ -294,7 +295,8 @@ bool reads_as_indices(const NumericBuffer& buffer) { return buffer && is_index_t
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint64_t*);
 template bool read_variable_indices(const NumericBuffer&, std::size_t, std::size_t, const Arg&, std::uint32_t*);
 
-bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out) {
+template <class Vector>
+bool convert_real_sequence(PyObject* sequence, const Arg& arg, Vector& out) {
   auto exact_float = [](PyObject* item, double& value) {
     if (!PyFloat_CheckExact(item)) return false;
     value = PyFloat_AS_DOUBLE(item);
@@ -312,8 +314,9 @@ bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<doubl
   return true;
 }
 
-template <class Index>
-bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out) {
+template <class Vector>
+bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, Vector& out) {
+  using Index = typename Vector::value_type;
   auto item_by_item = [&] {
     auto exact_int = [](PyObject* item, Index& index) {
       long long value = 0;
@@ -339,8 +342,11 @@ bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::ve
   return false;
 }
 
+template bool convert_real_sequence(PyObject*, const Arg&, std::vector<double>&);
+template bool convert_real_sequence(PyObject*, const Arg&, kesto::LargeVector<double>&);
 template bool convert_variable_index_sequence(PyObject*, const Arg&, std::vector<std::uint64_t>&);
 template bool convert_variable_index_sequence(PyObject*, const Arg&, std::vector<std::uint32_t>&);
+template bool convert_variable_index_sequence(PyObject*, const Arg&, kesto::LargeVector<std::uint32_t>&);
 
 bool check_length(std::size_t length, std::size_t needed, const Arg& arg, const std::string& needed_for) {
   if (length >= needed) return true;

@@ -86,15 +86,16 @@ bool for_each_item(PyObject* sequence, const Arg& arg, Element&& element) {
 // Room for `extra` more items. Rows of a nested argument append to one
 // vector, so growth stays geometric: reserving the exact size would copy the
 // whole vector for every row.
-template <class T>
-void reserve_more(std::vector<T>& out, std::size_t extra) {
+template <class Vector>
+void reserve_more(Vector& out, std::size_t extra) {
   const std::size_t needed = out.size() + extra;
   if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
 }
 
 // Each item converted by `convert(item, arg, value)` and appended to `out`.
-template <class T, class Convert>
-bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, Convert&& convert) {
+template <class Vector, class Convert>
+bool convert_sequence(PyObject* sequence, const Arg& arg, Vector& out, Convert&& convert) {
+  using T = typename Vector::value_type;
   if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
     reserve_more(out, static_cast<std::size_t>(Py_SIZE(sequence)));
   }
@@ -110,8 +111,9 @@ bool convert_sequence(PyObject* sequence, const Arg& arg, std::vector<T>& out, C
 // takes, which runs no Python code and may decline an item; `convert` takes
 // the others, with their refusals. An item taken fast needs no reference of
 // its own, since nothing can change the sequence while it is read.
-template <class T, class Fast, class Convert>
-bool convert_sequence_fast(PyObject* sequence, const Arg& arg, std::vector<T>& out, Fast&& fast, Convert&& convert) {
+template <class Vector, class Fast, class Convert>
+bool convert_sequence_fast(PyObject* sequence, const Arg& arg, Vector& out, Fast&& fast, Convert&& convert) {
+  using T = typename Vector::value_type;
   if (!(PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)))
     return convert_sequence(sequence, arg, out, convert);
   const std::size_t start = out.size();
@@ -141,10 +143,12 @@ bool convert_sequence_fast(PyObject* sequence, const Arg& arg, std::vector<T>& o
 // Sequences of numbers and of variable indices, read straight from a plain
 // numeric buffer where possible (same results and refusals either way).
 // Variable indices are stored as 64-bit or, within Gurobi's int range that
-// conversion enforces, as 32-bit integers.
-bool convert_real_sequence(PyObject* sequence, const Arg& arg, std::vector<double>& out);
-template <class Index>
-bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, std::vector<Index>& out);
+// conversion enforces, as 32-bit integers. `Vector` is a std::vector or a
+// kesto::LargeVector (for the rows of a batch).
+template <class Vector>
+bool convert_real_sequence(PyObject* sequence, const Arg& arg, Vector& out);
+template <class Vector>
+bool convert_variable_index_sequence(PyObject* sequence, const Arg& arg, Vector& out);
 
 class NumericBuffer;
 

@@ -26,7 +26,8 @@ bool convert_variable_rows(PyObject* nested, const Arg& arg, const RowsShape& ex
   const NumericBuffer& matrix = rows.matrix_.emplace(nested, 2);
   if (!reads_as_indices(matrix)) {
     rows.matrix_.reset();
-    return convert_sequence_rows(nested, arg, expected, rows.copy_, convert_variable_index_sequence<StoredIndex>);
+    return convert_sequence_rows(nested, arg, expected, rows.copy_,
+                                 convert_variable_index_sequence<kesto::LargeVector<StoredIndex>>);
   }
   const std::size_t k = matrix.columns();
   for (std::size_t r = 0; r < matrix.rows(); ++r) {
@@ -38,7 +39,7 @@ bool convert_variable_rows(PyObject* nested, const Arg& arg, const RowsShape& ex
 bool convert_real_rows(PyObject* nested, const Arg& arg, const RowsShape& expected, RealRows& rows) {
   if (rows.matrix_.emplace(nested, 2)) return true;
   rows.matrix_.reset();
-  return convert_sequence_rows(nested, arg, expected, rows.copy_, convert_real_sequence);
+  return convert_sequence_rows(nested, arg, expected, rows.copy_, convert_real_sequence<kesto::LargeVector<double>>);
 }
 
 }  // namespace velkin

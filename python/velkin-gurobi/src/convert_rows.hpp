@@ -14,15 +14,17 @@
 #include "batch_cost.hpp"
 #include "buffer_input.hpp"
 #include "convert.hpp"
+#include "kesto_core/large_blocks.hpp"
 #include "kesto_core/pages.hpp"
 
 namespace velkin {
 
 // The rows of a nested argument, stored flat: row r is items
-// [begin_of(r), ends[r]) of `values`.
+// [begin_of(r), ends[r]) of `values`. A large copy is a mapping of its own,
+// written on huge pages, so that it faults once every 2 MiB.
 template <class T>
 struct FlatRows {
-  std::vector<T> values;
+  kesto::LargeVector<T> values;
   std::vector<std::size_t> ends;
 
   std::size_t size() const { return ends.size(); }

@@ -70,8 +70,8 @@ bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBat
                 lbs_arg = parameters.arg("lbs"), ubs_arg = parameters.arg("ubs");
   if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
       !convert_optional(objects[2], vtypes_arg, batch.vtypes, convert_char_sequence) ||
-      !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence) ||
-      !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence)) {
+      !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence<std::vector<double>>) ||
+      !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence<std::vector<double>>)) {
     return false;
   }
   const std::string needed_for = "variables asked for by 'n'";
