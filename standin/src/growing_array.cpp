@@ -31,7 +31,7 @@ Block mapped(std::size_t bytes) {
 }  // namespace
 
 Block grow_block(Block block, std::size_t used, std::size_t wanted) {
-  if (!block.mapped && (block.data == nullptr || wanted < kMappedBytes)) {
+  if (!block.mapped && ((block.data == nullptr && wanted < kesto::kLargeBlockBytes) || wanted < kMappedBytes)) {
     void* data = std::realloc(block.data, wanted);
     if (data == nullptr) throw std::bad_alloc();
     return {data, wanted, false};

@@ -2,7 +2,7 @@
 // geometric, and a large array grows by remapping its pages: nothing is copied and no page is
 // touched twice, so that many one-row additions cost about what one batch of them does.
 // An array's first block, sized by the call that fills it, comes from the heap, which may
-// hand back pages already touched.
+// hand back pages already touched, unless it is large: then it is mapped on huge pages.
 #ifndef STANDIN_GROWING_ARRAY_HPP
 #define STANDIN_GROWING_ARRAY_HPP
 
