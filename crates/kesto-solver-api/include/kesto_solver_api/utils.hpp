@@ -5,6 +5,8 @@
 #include <variant>
 #include <vector>
 
+#include "kesto_core/large_blocks.hpp"
+
 namespace kesto {
 
 namespace name_type {
@@ -24,8 +26,9 @@ namespace bound_type {
 struct Uniform {
   double value;
 };
+// A million bounds take 8 MB: a mapped block on huge pages.
 struct List {
-  std::vector<double> values;
+  LargeVector<double> values;
 };
 }  // namespace bound_type
 
