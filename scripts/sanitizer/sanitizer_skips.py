@@ -24,6 +24,8 @@ SKIPS = {
     "tests/standin/test_solve.py::test_output_flag_one_prints_the_log": OPEN_HANDLES,
     "tests/standin/test_solve.py::test_without_highs_optimize_reports_no_licence_and_says_why_once": OPEN_HANDLES,
     "tests/standin/test_library.py::test_highs_is_found_beside_the_installed_library": OPEN_HANDLES,
+    "tests/standin/test_library.py::test_highs_keeps_to_its_own_functions_beside_another_global_build": COMPILER
+    + "; and AddressSanitizer refuses RTLD_DEEPBIND, so its build of the stand-in loads HiGHS without it",
     "tests/standin/test_model.py::test_bulk_constraints_are_fast": "a timing test over millions of allocations, which the sanitizers' allocator makes many times slower",
     "tests/module/test_variables.py::test_batch_in_a_memory_cgroup": "measures batches against a 600 MiB cgroup; "
     "the sanitizers' shadow memory and quarantine make the same batch take several times as much",

@@ -12,6 +12,14 @@
 
 #include "text.hpp"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define STANDIN_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define STANDIN_SANITIZED 1
+#endif
+#endif
+
 namespace standin {
 namespace {
 
@@ -23,6 +31,16 @@ constexpr const char* kHighsboxLibrary = "highsbox/highs_dist/lib/libhighs.so";
 constexpr const char* kNotFoundFormat =
     "Gurobi stand-in: HiGHS could not be loaded (tried: %s); install it with `pip install highsbox`, "
     "or set GRB_STANDIN_HIGHS=/path/libhighs.so\n";
+
+// HiGHS's calls to its own functions bind within it first. A process may hold another build
+// of HiGHS loaded globally (a Python package that loads its own with RTLD_GLOBAL), whose
+// functions of the same names take other layouts; bound to those, a solve would crash.
+// AddressSanitizer refuses RTLD_DEEPBIND, so sanitizer builds go without it.
+#if defined(RTLD_DEEPBIND) && !defined(STANDIN_SANITIZED)
+constexpr int kOwnSymbolsFirst = RTLD_DEEPBIND;
+#else
+constexpr int kOwnSymbolsFirst = 0;
+#endif
 
 template <class F>
 bool resolve(void* library, const char* symbol, F& function) {
@@ -69,7 +87,7 @@ std::filesystem::path base_site_packages(const std::filesystem::path& site_packa
 
 // The library at `path` with its functions resolved; `tried` collects the paths that failed.
 std::optional<HighsApi> open_at(const std::string& path, std::string& tried) {
-  if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+  if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE | kOwnSymbolsFirst)) {
     if (auto api = resolve_api(library)) return api;
   }
   tried += tried.empty() ? path : ", " + path;

@@ -13,6 +13,7 @@ import pytest
 
 from helpers import standin
 from helpers.gurobi_functions import GUROBI_FUNCTIONS
+from helpers.native import compile_library
 
 from .capi import PROTOTYPES
 from .subprocess_run import run_snippet
@@ -77,6 +78,27 @@ def test_highs_is_found_beside_the_installed_library(site_packages):
     )
     assert result.returncode == 0, result.stderr
     assert result.stdout.decode().split() == ["0"]
+
+
+def test_highs_keeps_to_its_own_functions_beside_another_global_build(tmp_path):
+    # A Python package may load its own HiGHS build with RTLD_GLOBAL. Its functions must not
+    # take HiGHS's calls to its own: here Highs_run's call of Highs::run, which would end the
+    # process.
+    other = compile_library(
+        tmp_path, "libotherhighs.so", "#include <unistd.h>\nint _ZN5Highs3runEv(void* highs) { (void)highs; _exit(97); }\n"
+    )
+    result = run_snippet(
+        f"""
+        ctypes.CDLL({other!r}, os.RTLD_GLOBAL)
+        env = ctypes.c_void_p()
+        lib.GRBloadenv(ctypes.byref(env), None)
+        lib.GRBsetintparam(env, b"OutputFlag", 0)
+        model = ctypes.c_void_p()
+        lib.GRBnewmodel(env, ctypes.byref(model), None, 1, doubles([1]), doubles([2]), None, None, None)
+        print(lib.GRBoptimize(model))
+        """
+    )
+    assert (result.returncode, result.stdout.decode().split()) == (0, ["0"]), result.stderr
 
 
 def test_package_entry_points(site_packages):
