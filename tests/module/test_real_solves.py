@@ -60,15 +60,16 @@ def test_a_batch_large_enough_to_be_handed_over_in_parts_reaches_gurobi_whole(qu
     # Over a million terms from lists: the converted copy is given back to the system part by
     # part while the rows are handed over. Each row's terms have the objective's coefficients,
     # so each row adds exactly 1 at the optimum; a coefficient lost on the way would leave its
-    # variable free to reach its bound and raise the optimum.
+    # variable free to reach its bound and raise the optimum. The rows name their variables in
+    # decreasing order, as they are handed over without a copy.
     m = quiet
     rows, terms = 60_000, 20
     n = rows * terms
     m.add_variables(n, ubs=[10.0] * n)
     coeffs = [float(k + 1) for k in range(terms)]
     m.add_constraints(
-        [list(range(r * terms, (r + 1) * terms)) for r in range(rows)],
-        [coeffs] * rows,
+        [list(range((r + 1) * terms - 1, r * terms - 1, -1)) for r in range(rows)],
+        [coeffs[::-1]] * rows,
         [0.0] * rows,
         ["<"] * rows,
         [1.0] * rows,
