@@ -49,8 +49,8 @@ struct VariableBatch {
   std::uint64_t n = 0;
   std::optional<std::vector<std::string>> names;
   std::optional<std::vector<char32_t>> vtypes;
-  std::optional<kesto::LargeVector<double>> lbs;
-  std::optional<kesto::LargeVector<double>> ubs;
+  std::optional<std::vector<double>> lbs;
+  std::optional<std::vector<double>> ubs;
 };
 
 bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBatch& batch) {
@@ -70,8 +70,8 @@ bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBat
                 lbs_arg = parameters.arg("lbs"), ubs_arg = parameters.arg("ubs");
   if (!convert_optional(objects[1], names_arg, batch.names, text_sequence) ||
       !convert_optional(objects[2], vtypes_arg, batch.vtypes, convert_char_sequence) ||
-      !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence<kesto::LargeVector<double>>) ||
-      !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence<kesto::LargeVector<double>>)) {
+      !convert_optional(objects[3], lbs_arg, batch.lbs, convert_real_sequence<std::vector<double>>) ||
+      !convert_optional(objects[4], ubs_arg, batch.ubs, convert_real_sequence<std::vector<double>>)) {
     return false;
   }
   const std::string needed_for = "variables asked for by 'n'";
@@ -82,7 +82,7 @@ bool convert_variable_batch(const std::array<PyObject*, 5>& objects, VariableBat
          long_enough(batch.lbs, lbs_arg) && long_enough(batch.ubs, ubs_arg);
 }
 
-std::optional<BoundType> bound_list(std::optional<kesto::LargeVector<double>>& values) {
+std::optional<BoundType> bound_list(std::optional<std::vector<double>>& values) {
   if (!values) return std::nullopt;
   return kesto::bound_type::List{std::move(*values)};
 }

@@ -8,8 +8,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "kesto_core/pages.hpp"
@@ -29,9 +27,7 @@ void* map_block(std::size_t bytes) noexcept;
 void unmap_block(void* data, std::size_t bytes) noexcept;
 
 // Maps blocks of kLargeBlockBytes and more, and takes smaller ones from the
-// heap. Items made without a value are default-initialised: resizing a vector
-// of numbers leaves the new items unwritten, for the caller to fill, rather
-// than clearing them in a pass of its own.
+// heap.
 template <class T>
 struct LargeBlockAllocator {
   using value_type = T;
@@ -54,15 +50,6 @@ struct LargeBlockAllocator {
       std::allocator<T>().deallocate(data, n);
     }
   }
-  template <class U>
-  void construct(U* at) noexcept(std::is_nothrow_default_constructible_v<U>) {
-    ::new (static_cast<void*>(at)) U;
-  }
-  template <class U, class... Args>
-  void construct(U* at, Args&&... args) {
-    std::construct_at(at, std::forward<Args>(args)...);
-  }
-
   friend bool operator==(const LargeBlockAllocator&, const LargeBlockAllocator&) noexcept { return true; }
 
  private:

@@ -5,8 +5,6 @@
 #include <variant>
 #include <vector>
 
-#include "kesto_core/large_blocks.hpp"
-
 namespace kesto {
 
 namespace name_type {
@@ -26,9 +24,8 @@ namespace bound_type {
 struct Uniform {
   double value;
 };
-// A million bounds take 8 MB: a mapped block on huge pages.
 struct List {
-  LargeVector<double> values;
+  std::vector<double> values;
 };
 }  // namespace bound_type
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <memory>
 
-#include "kesto_core/large_blocks.hpp"
 #include "kesto_solver_gurobi/wrapper/accepted.hpp"
 #include "kesto_solver_gurobi/wrapper/utils.hpp"
 #include "kesto_solver_gurobi/wrapper/wrapper.hpp"
@@ -21,7 +21,7 @@ class BoundArray {
  public:
   BoundArray(std::optional<BoundType>& bounds, std::size_t n, double fallback) {
     if (bounds && std::holds_alternative<bound_type::List>(*bounds)) {
-      auto& values = std::get<bound_type::List>(*bounds).values;
+      std::vector<double>& values = std::get<bound_type::List>(*bounds).values;
       data_ = values.data();
       size_ = values.size();
       return;
@@ -108,13 +108,12 @@ class BatchNames {
   }
 
  private:
-  // Packed one after another; the buffer is left unwritten beyond the last
-  // (see LargeBlockAllocator).
+  // Packed one after another; the buffer is left unwritten beyond the last.
   void generate(std::size_t n, std::uint64_t first) {
     constexpr std::size_t kDigits = std::numeric_limits<std::uint64_t>::digits10 + 1;
-    packed_.resize(n * (base_.size() + kDigits + 1));
+    packed_ = std::make_unique_for_overwrite<char[]>(n * (base_.size() + kDigits + 1));
     pointers_.resize(n);
-    char* at = packed_.data();
+    char* at = packed_.get();
     for (std::size_t i = 0; i < n; ++i) {
       pointers_[i] = at;
       at = std::copy(base_.begin(), base_.end(), at);
@@ -125,8 +124,8 @@ class BatchNames {
 
   std::vector<std::string> given_;
   std::string base_;
-  LargeVector<char> packed_;
-  LargeVector<char*> pointers_;
+  std::unique_ptr<char[]> packed_;
+  std::vector<char*> pointers_;
 };
 
 // What Gurobi would refuse in the first `n` type bytes (`vtypes`: the codes
