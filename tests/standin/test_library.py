@@ -61,17 +61,21 @@ def site_packages(tmp_path) -> Path:
     return site
 
 
+# A one-variable model solved; prints GRBoptimize's code.
+SOLVE_ONE = """
+env = ctypes.c_void_p()
+lib.GRBloadenv(ctypes.byref(env), None)
+lib.GRBsetintparam(env, b"OutputFlag", 0)
+model = ctypes.c_void_p()
+lib.GRBnewmodel(env, ctypes.byref(model), None, 1, doubles([1]), doubles([2]), None, None, None)
+print(lib.GRBoptimize(model))
+"""
+
+
 def test_highs_is_found_beside_the_installed_library(site_packages):
     library = site_packages / "velkin_gurobi_standin" / "lib" / "libgurobi_standin12.so"
     result = run_snippet(
-        """
-        env = ctypes.c_void_p()
-        lib.GRBloadenv(ctypes.byref(env), None)
-        lib.GRBsetintparam(env, b"OutputFlag", 0)
-        model = ctypes.c_void_p()
-        lib.GRBnewmodel(env, ctypes.byref(model), None, 1, doubles([1]), doubles([2]), None, None, None)
-        print(lib.GRBoptimize(model))
-        """,
+        SOLVE_ONE,
         STANDIN_UNDER_TEST=str(library),
         GRB_STANDIN_HIGHS="",
         LD_LIBRARY_PATH="",
@@ -87,17 +91,7 @@ def test_highs_keeps_to_its_own_functions_beside_another_global_build(tmp_path):
     other = compile_library(
         tmp_path, "libotherhighs.so", "#include <unistd.h>\nint _ZN5Highs3runEv(void* highs) { (void)highs; _exit(97); }\n"
     )
-    result = run_snippet(
-        f"""
-        ctypes.CDLL({other!r}, os.RTLD_GLOBAL)
-        env = ctypes.c_void_p()
-        lib.GRBloadenv(ctypes.byref(env), None)
-        lib.GRBsetintparam(env, b"OutputFlag", 0)
-        model = ctypes.c_void_p()
-        lib.GRBnewmodel(env, ctypes.byref(model), None, 1, doubles([1]), doubles([2]), None, None, None)
-        print(lib.GRBoptimize(model))
-        """
-    )
+    result = run_snippet(f"ctypes.CDLL({other!r}, os.RTLD_GLOBAL)\n" + SOLVE_ONE)
     assert (result.returncode, result.stdout.decode().split()) == (0, ["0"]), result.stderr
 
 
