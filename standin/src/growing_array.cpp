@@ -38,6 +38,7 @@ Block grow_block(Block block, std::size_t used, std::size_t wanted) {
   }
   // Every mapped block is as long as map_block makes it, remapped ones too.
   const std::size_t bytes = kesto::mapped_length(wanted);
+  if (bytes < wanted) throw std::bad_alloc();
   if (block.mapped) {
     void* data = ::mremap(block.data, block.bytes, bytes, MREMAP_MAYMOVE);
     if (data == MAP_FAILED) throw std::bad_alloc();

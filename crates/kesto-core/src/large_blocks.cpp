@@ -20,6 +20,8 @@ std::size_t mapped_length(std::size_t bytes) noexcept {
 
 void* map_block(std::size_t bytes) noexcept {
   const std::size_t length = mapped_length(bytes);
+  // A size so near the address space's end that rounding it wraps is never mapped.
+  if (length < bytes) return nullptr;
   void* data = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED) return nullptr;
   prefer_huge_pages(data, static_cast<char*>(data) + length);

@@ -21,7 +21,7 @@ namespace kesto {
 std::size_t mapped_length(std::size_t bytes) noexcept;
 // A fresh mapping of mapped_length(bytes), on huge pages from
 // kLargeBlockBytes on (see prefer_huge_pages); nullptr where the system
-// refuses.
+// refuses or the rounded length would wrap.
 void* map_block(std::size_t bytes) noexcept;
 // Unmaps a block that map_block gave for `bytes`.
 void unmap_block(void* data, std::size_t bytes) noexcept;
