@@ -57,14 +57,31 @@ std::optional<HighsApi> resolve_api(void* library) {
   return api;
 }
 
+// Whether the site-packages directory can be read off `file` as it stands: an absolute path
+// with no "." or ".." whose last three components (the file, lib/ and the package directory)
+// are no symbolic links. Links further up lead to the same site-packages either way.
+bool reads_as_it_stands(const std::filesystem::path& file) {
+  if (!file.is_absolute() || file.lexically_normal() != file) return false;
+  auto part = file;
+  for (int level = 0; level < 3; ++level, part = part.parent_path()) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(part, ec)) || ec) return false;
+  }
+  return true;
+}
+
 // The site-packages directory that holds the stand-in package. Symbolic links are followed,
-// so that a link named like Gurobi's library still finds HiGHS beside the real file.
+// so that a link named like Gurobi's library still finds HiGHS beside the real file; a path
+// free of them is not resolved, which spares a readlink for each of its directories.
 std::filesystem::path own_site_packages() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&highs_api), &info) == 0 || info.dli_fname == nullptr) return {};
-  std::error_code ec;
-  auto self = std::filesystem::canonical(info.dli_fname, ec);
-  if (ec) return {};
+  std::filesystem::path self = info.dli_fname;
+  if (!reads_as_it_stands(self)) {
+    std::error_code ec;
+    self = std::filesystem::canonical(self, ec);
+    if (ec) return {};
+  }
   return self.parent_path().parent_path().parent_path();
 }
 

@@ -46,18 +46,23 @@ def layout(root, python_dir="python3.11"):
     return library
 
 
-@pytest.mark.parametrize("through_link", [False, True])
+@pytest.mark.parametrize("through_link", [None, "file", "directory"])
 def test_highs_from_the_base_installation_of_a_virtual_environment(tmp_path, through_link):
     library = layout(tmp_path)
     (tmp_path / "venv" / "pyvenv.cfg").write_text(
         f"home = {tmp_path / 'base' / 'bin'}\ninclude-system-site-packages = true\n"
     )
-    if through_link:
+    if through_link == "file":
         # As in a Gurobi installation whose library is a link to the stand-in.
         (tmp_path / "gurobi" / "lib").mkdir(parents=True)
         link = tmp_path / "gurobi" / "lib" / "libgurobi120.so"
         link.symlink_to(library)
         library = link
+    elif through_link == "directory":
+        # As in a Gurobi installation whose lib/ is a link to the stand-in's.
+        (tmp_path / "gurobi").mkdir()
+        (tmp_path / "gurobi" / "lib").symlink_to(library.parent)
+        library = tmp_path / "gurobi" / "lib" / library.name
     assert solve_with(str(library)) == ["1", "2.0"]
 
 
