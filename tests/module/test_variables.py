@@ -304,6 +304,12 @@ CGROUP_BATCHES = [
         "MemoryError: add_constraints() argument 'fs_vars' asks for more constraints than fit in this machine's memory",
     ),
     (
+        "1 M NumPy rows of 40 terms",
+        "import numpy as np; v = list(np.zeros((10**6, 40), np.int32)); c = list(np.zeros((10**6, 40)))",
+        "m.add_constraints(v, c, [0.0] * len(v), ['<'] * len(v), [1.0] * len(v))",
+        "MemoryError: add_constraints() argument 'fs_vars' asks for more constraints than fit in this machine's memory",
+    ),
+    (
         # 450 MiB of clean page cache fill the cgroup; the kernel reclaims it
         # for a batch of about 150 MB.
         "page cache",

@@ -43,9 +43,15 @@ BufferShape buffer_shape(PyObject* object) {
   return shape;
 }
 
-// Items of a list, a tuple or a buffer; 0 for anything else.
+// Items of a list, a tuple or a buffer; 0 for anything else. A buffer's length
+// is its item count in one dimension, the only shape a row is read in; asking
+// for it spares exporting the buffer, which a NumPy array does at a cost.
 std::uint64_t item_count(PyObject* row) {
   if (PyList_CheckExact(row) || PyTuple_CheckExact(row)) return static_cast<std::uint64_t>(Py_SIZE(row));
+  if (!PyObject_CheckBuffer(row)) return 0;
+  const Py_ssize_t length = PyObject_Length(row);
+  if (length >= 0) return static_cast<std::uint64_t>(length);
+  PyErr_Clear();
   return buffer_shape(row).items;
 }
 
