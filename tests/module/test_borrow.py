@@ -93,6 +93,18 @@ class TestReentrantConversions:
         with pytest.raises(ValueError, match="'lbs' has 2 items, fewer than the 4"):
             model.add_variables(4, lbs=values)
 
+    def test_row_dropped_by_its_own_length_is_read_safely(self, model):
+        model.add_variables(2)
+
+        class Row(bytearray):
+            def __len__(self):
+                rows.clear()
+                raise TypeError("no length")
+
+        rows = [Row(b"\x00\x01")]
+        assert model.add_constraints(rows, [[1.0, 1.0]], [0.0], ["<"], [1.0]) == []
+        assert rows == []
+
 
 class TestThreads:
     def test_models_used_from_several_threads(self, standin):

@@ -49,6 +49,8 @@ BufferShape buffer_shape(PyObject* object) {
 std::uint64_t item_count(PyObject* row) {
   if (PyList_CheckExact(row) || PyTuple_CheckExact(row)) return static_cast<std::uint64_t>(Py_SIZE(row));
   if (!PyObject_CheckBuffer(row)) return 0;
+  // A row's __len__ may drop it from the batch before its buffer is asked for.
+  const PyRef held = PyRef::borrow(row);
   const Py_ssize_t length = PyObject_Length(row);
   if (length >= 0) return static_cast<std::uint64_t>(length);
   PyErr_Clear();
